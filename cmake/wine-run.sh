@@ -1,0 +1,25 @@
+#!/bin/sh
+# Runs one Windows test executable under Wine, in a prefix kept inside the build tree.
+# Usage: wine-run.sh PREFIX_DIR PROGRAM [ARGS...]
+set -e
+prefix="$1"
+shift
+export WINEPREFIX="$prefix"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+mkdir -p "$(dirname "$prefix")"
+(
+    flock 9
+    if [ ! -f "$prefix/.vetrin-ready" ]; then
+        wineboot -i >/dev/null 2>&1 || true
+        winecfg -v win10 >/dev/null 2>&1
+        wineserver -w
+        touch "$prefix/.vetrin-ready"
+    fi
+) 9>"$prefix.lock"
+# Keep one warm server with Wine's helper processes for the whole run. They are started with
+# their output on /dev/null: otherwise they would hold the test runner's pipes open for
+# seconds after every test program ends.
+wineserver -p30 </dev/null >/dev/null 2>&1 || true
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+exec wine "$@"

@@ -1,0 +1,85 @@
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Named events with typed listeners. Every listener filed under one name must take exactly the
+// argument types that name is emitted with; a mismatch is found before any listener runs.
+// The registry lock is never held while a listener runs, so listeners may add or remove
+// listeners (effective from the next emission) and several threads may emit at once.
+class EventEmitter {
+public:
+    EventEmitter() = default;
+    EventEmitter(const EventEmitter&) = delete;
+    EventEmitter& operator=(const EventEmitter&) = delete;
+
+    template <typename... Args>
+    unsigned int add_listener(std::string name, std::function<void(Args...)> callback) {
+        if (!callback) {
+            throw std::invalid_argument("EventEmitter::add_listener: No callbak provided.");
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        const unsigned int id = ++last_id_;
+        auto record = std::make_shared<Listener<Args...>>(id, std::move(callback));
+        // multimap::insert places equal keys after the existing ones, keeping insertion order.
+        listeners_.insert(std::make_pair(std::move(name), std::move(record)));
+        return id;
+    }
+
+    template <typename... Args>
+    void emit(std::string name, Args... args) {
+        std::vector<std::shared_ptr<Listener<Args...>>> targets;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            auto range = listeners_.equal_range(name);
+            for (auto it = range.first; it != range.second; ++it) {
+                auto listener = std::dynamic_pointer_cast<Listener<Args...>>(it->second);
+                if (!listener) {
+                    throw std::logic_error("EventEmitter::emit: Invalid event signature.");
+                }
+                targets.push_back(std::move(listener));
+            }
+        }
+        for (const auto& listener : targets) {
+            listener->callback(args...);
+        }
+    }
+
+    void remove_listener(unsigned int id) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = listeners_.begin(); it != listeners_.end(); ++it) {
+            if (it->second->id == id) {
+                listeners_.erase(it);
+                return;
+            }
+        }
+        throw std::invalid_argument("EventEmitter::remove_listener: Invalid listener id.");
+    }
+
+protected:
+    ~EventEmitter() = default;
+
+private:
+    struct ListenerBase {
+        explicit ListenerBase(unsigned int listener_id) : id(listener_id) {}
+        virtual ~ListenerBase() = default;
+        unsigned int id;
+    };
+
+    template <typename... Args>
+    struct Listener : ListenerBase {
+        Listener(unsigned int listener_id, std::function<void(Args...)> cb)
+            : ListenerBase(listener_id), callback(std::move(cb)) {}
+        std::function<void(Args...)> callback;
+    };
+
+    std::mutex mutex_;
+    unsigned int last_id_ = 0;
+    std::multimap<std::string, std::shared_ptr<ListenerBase>> listeners_;
+};
