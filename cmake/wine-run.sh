@@ -6,7 +6,9 @@ prefix="$1"
 shift
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+# No Gecko/Mono install prompts, and no debugger on a crash: a crashing test program must fail
+# at once instead of waiting for the test time-out.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 mkdir -p "$(dirname "$prefix")"
 (
     flock 9
