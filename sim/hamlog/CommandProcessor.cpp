@@ -211,9 +211,18 @@ CommandProcessor::Reply CommandProcessor::dispatch(std::wstring_view command,
         if (kind == L"result") {
             return {true, instrument_.result()};
         }
+        if (kind == L"passhook") {
+            const auto state = words(rest);
+            if (state.size() != 1 || (state[0] != L"on" && state[0] != L"off")) {
+                throw CommandError("usage: bench passhook on|off");
+            }
+            instrument_.setPassThroughHook(state[0] == L"on");
+            return ok;
+        }
         const auto list = words(rest);
         if ((kind != L"keys" && kind != L"flood") || list.size() != 2) {
-            throw CommandError("usage: bench keys|flood <window> <count>, bench result");
+            throw CommandError(
+                "usage: bench keys|flood <window> <count>, bench result, bench passhook on|off");
         }
         const auto count = number(list[1]);
         if (count < 1 || count > 10000000) {

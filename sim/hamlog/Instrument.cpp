@@ -1,5 +1,7 @@
 #include "Instrument.h"
 
+#include <stdexcept>
+
 #include "ControlProtocol.h"
 
 namespace omvar::sim::hamlog {
@@ -13,7 +15,23 @@ bool isBenchKey(const MSG& msg) {
            (static_cast<std::uint32_t>(msg.lParam) & kBenchKeyBit) != 0;
 }
 
+LRESULT CALLBACK passThrough(int code, WPARAM wParam, LPARAM lParam) {
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 }  // namespace
+
+void Instrument::setPassThroughHook(bool on) {
+    if (!on) {
+        passThroughHook_.reset();
+    } else if (!passThroughHook_) {
+        passThroughHook_.reset(
+            SetWindowsHookExW(WH_GETMESSAGE, passThrough, nullptr, GetCurrentThreadId()));
+        if (!passThroughHook_) {
+            throw std::runtime_error("SetWindowsHookExW failed");
+        }
+    }
+}
 
 bool Instrument::request(bool keys, HWND target, int count) {
     if (state_ == State::requested || state_ == State::running) {

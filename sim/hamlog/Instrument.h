@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,10 @@ public:
     // "idle", "running", "keys <ns> <ns> ...", or "flood <count> <ns>".
     std::wstring result() const;
 
+    // A retrieval hook of the stand-in's own that only passes messages on: the cost of being
+    // hooked at all, to compare a filtering hook with.
+    void setPassThroughHook(bool on);
+
 private:
     enum class State { idle, requested, running, done };
 
@@ -39,7 +45,12 @@ private:
     std::int64_t nanosecondsSince(std::int64_t start) const;
     static std::int64_t now();
 
+    struct Unhook {
+        void operator()(HHOOK hook) const { UnhookWindowsHookEx(hook); }
+    };
+
     std::function<void(MSG&)> dispatch_;
+    std::unique_ptr<std::remove_pointer_t<HHOOK>, Unhook> passThroughHook_;
     State state_ = State::idle;
     bool keys_ = true;
     HWND target_ = nullptr;
