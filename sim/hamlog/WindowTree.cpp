@@ -114,7 +114,7 @@ void WindowTree::registerClasses() {
 
 HWND WindowTree::createForm(const wchar_t* className, const wchar_t* caption, int x, int y,
                             int width, int height, bool visible) {
-    const bool isApplication = className == kApplicationClass;
+    const bool isApplication = std::wstring_view(className) == kApplicationClass;
     const DWORD style = isApplication ? WS_POPUP : WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
     RECT frame{0, 0, width, height};
     AdjustWindowRectEx(&frame, style, FALSE, 0);

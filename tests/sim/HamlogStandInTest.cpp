@@ -4,11 +4,15 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <ostream>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "HamlogControl.h"
+#include "HookMessageRecord.h"
+#include "Snarel.h"
 #include "WaitFor.h"
 
 namespace omvar::sim::hamlog {
@@ -180,6 +184,9 @@ TEST(HamlogStandIn, TypedKeysGoThroughTheQueueIntoTheFocusedField) {
                             Key{L"A:call", WM_KEYDOWN, '1'}, Key{L"A:call", WM_CHAR, '1'},
                             Key{L"A:call", WM_KEYUP, '1'}));
     EXPECT_EQ(hamlog.command(L"focused"), L"A:call");
+    // The tracker only acts while a window owned by the application window is in front.
+    EXPECT_EQ(GetWindow(GetForegroundWindow(), GW_OWNER), applicationWindow());
+    EXPECT_EQ(hamlog.command(L"foreground"), L"A");
 
     // Tab moves the focus down the fields and the typing follows it.
     hamlog.clearReceivedKeys();
@@ -208,6 +215,80 @@ TEST(HamlogStandIn, TypedKeysGoThroughTheQueueIntoTheFocusedField) {
             Key{L"A:remarks2", WM_KEYUP, VK_CONTROL}, Key{L"A:remarks2", WM_SYSKEYDOWN, VK_F10},
             Key{L"A:remarks2", WM_SYSKEYUP, VK_F10}));
     EXPECT_EQ(hamlog.command(L"ping"), L"pong");
+}
+
+// Takes the key-down of 'X' away from the stand-in, as the program takes function keys.
+class SwallowingReceiver {
+public:
+    SwallowingReceiver() {
+        thread_ = std::thread([this] {
+            WNDCLASSEXW wc{};
+            wc.cbSize = sizeof wc;
+            wc.lpfnWndProc = proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"SwallowingReceiver";
+            RegisterClassExW(&wc);
+            HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                          nullptr, wc.hInstance, nullptr);
+            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+            window_.store(window);
+            MSG msg;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+                DispatchMessageW(&msg);
+            }
+        });
+        testing_support::wait_for([this] { return window_.load() != nullptr; });
+    }
+    ~SwallowingReceiver() {
+        PostMessageW(window_.load(), WM_QUIT, 0, 0);
+        thread_.join();
+    }
+
+    HWND window() const { return window_.load(); }
+    bool installed() const { return installed_.load(); }
+
+private:
+    static LRESULT CALLBACK proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self =
+            reinterpret_cast<SwallowingReceiver*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message != WM_COPYDATA || self == nullptr) {
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        const auto record = omvar::Snarel::readHookRecord(*data);
+        if (data->dwData != omvar::Snarel::GetMessageDataId() || !record) {
+            return 0;
+        }
+        if (record->kind == omvar::Snarel::HookRecordKind::hooksInstalled) {
+            self->installed_ = true;
+        }
+        return record->kind == omvar::Snarel::HookRecordKind::message && record->post == 0 &&
+               record->message == WM_KEYDOWN && record->wParam == 'X';
+    }
+
+    std::thread thread_;
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<bool> installed_{false};
+};
+
+TEST(HamlogStandIn, ASwallowedKeyDownBringsNoCharacterAndTypingGoesOn) {
+    SwallowingReceiver receiver;
+    omvar::Snarel::SetMessageFilter({WM_KEYDOWN, WM_KEYUP, WM_CHAR});
+    omvar::Snarel::SetNotifyWindow(receiver.window());
+    HamlogControl hamlog;
+    omvar::Snarel::StartHook();
+    ASSERT_TRUE(testing_support::wait_for([&] { return receiver.installed(); }));
+
+    hamlog.type(L"A:call", L"aXb");
+    ASSERT_TRUE(hamlog.waitTyped());
+    EXPECT_EQ(hamlog.text(L"A:call"), L"AB");
+    EXPECT_THAT(hamlog.receivedKeys(),
+                ElementsAre(Key{L"A:call", WM_KEYDOWN, 'A'}, Key{L"A:call", WM_CHAR, 'a'},
+                            Key{L"A:call", WM_KEYUP, 'A'}, Key{L"A:call", WM_KEYDOWN, VK_SHIFT},
+                            Key{L"A:call", WM_KEYUP, 'X'}, Key{L"A:call", WM_KEYUP, VK_SHIFT},
+                            Key{L"A:call", WM_KEYDOWN, 'B'}, Key{L"A:call", WM_CHAR, 'b'},
+                            Key{L"A:call", WM_KEYUP, 'B'}));
+    EXPECT_TRUE(omvar::Snarel::StopHook());
 }
 
 TEST(HamlogStandIn, PostedKeysAreTranslatedLikeRealInput) {
