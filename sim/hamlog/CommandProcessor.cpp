@@ -125,12 +125,12 @@ CommandProcessor::Reply CommandProcessor::dispatch(std::wstring_view command,
     }
     if (command == L"type") {
         const auto [name, keys] = splitWord(args);
+        const std::vector<KeyStroke> strokes = parseKeySequence(keys);
         HWND fallback = GetFocus();
         if (name != L"focus") {
             fallback = target(name);
             SetFocus(fallback);
         }
-        const std::vector<KeyStroke> strokes = parseKeySequence(keys);
         typer_.enqueue(fallback, strokes);
         return {true, std::to_wstring(strokes.size())};
     }

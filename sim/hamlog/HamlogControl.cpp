@@ -123,7 +123,8 @@ void HamlogControl::start() {
     std::wstring commandLine = L"\"" + executable + L"\" --logs=" +
                                std::to_wstring(options_.logWindows) + L" --children=" +
                                std::to_wstring(options_.children) + L" --parent=" +
-                               std::to_wstring(GetCurrentProcessId());
+                               std::to_wstring(GetCurrentProcessId()) +
+                               (options_.plainCaptions ? L" --plain-captions" : L"");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};

@@ -21,7 +21,8 @@ public:
     struct Options {
         int logWindows = 1;
         int children = 23;
-        std::wstring executable;  // empty: hamlog_standin.exe beside the calling program
+        bool plainCaptions = false;  // "Form_A", "Form_A_1", ... as log window captions
+        std::wstring executable;     // empty: hamlog_standin.exe beside the calling program
     };
 
     struct ReceivedKey {

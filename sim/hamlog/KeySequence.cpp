@@ -67,8 +67,10 @@ KeyStroke strokeForName(std::wstring_view spec) {
     if (name.size() == 1) {
         stroke = strokeForCharacter(name[0]);
     } else if (name.size() >= 2 && name[0] == L'F' && std::iswdigit(name[1])) {
-        const int number = std::stoi(std::wstring(name.substr(1)));
-        if (number < 1 || number > 24) {
+        const std::wstring digits(name.substr(1));
+        std::size_t used = 0;
+        const int number = digits.size() <= 2 ? std::stoi(digits, &used) : 0;
+        if (used != digits.size() || number < 1 || number > 24) {
             throw std::invalid_argument("unknown key name");
         }
         stroke.vk = static_cast<UINT>(VK_F1 + number - 1);

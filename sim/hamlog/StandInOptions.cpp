@@ -36,6 +36,8 @@ StandInOptions StandInOptions::parse(const std::vector<std::wstring>& args) {
             options.logWindows = static_cast<int>(parseNumber(view, value, 1, 6));
         } else if (name == L"--children") {
             options.children = static_cast<int>(parseNumber(view, value, 23, 24));
+        } else if (view == L"--plain-captions") {
+            options.plainCaptions = true;
         } else if (name == L"--parent") {
             options.parentProcess = static_cast<DWORD>(parseNumber(view, value, 1, 0x7FFFFFFF));
         } else {

@@ -73,7 +73,7 @@ WindowTree::WindowTree(const StandInOptions& options, KeyLog& keyLog)
     name(L"app", application_);
     name(L"main", createForm(kMainClass, L"HAMLOG stand-in", 0, 0, 420, 90, true));
     for (int i = 0; i < options.logWindows; ++i) {
-        createLogWindow(static_cast<wchar_t>(L'A' + i), i, options.children);
+        createLogWindow(i, options.children, options.plainCaptions);
     }
     createDataWindow();
     createCqMachine();
@@ -148,12 +148,15 @@ HWND WindowTree::createChild(HWND parent, const wchar_t* className, const wchar_
     return child;
 }
 
-void WindowTree::createLogWindow(wchar_t letter, int index, int children) {
+void WindowTree::createLogWindow(int index, int children, bool plainCaption) {
     // Captions carry the full-width letter between ASCII hyphen and brackets.
     std::wstring caption = L"ＬＯＧ-[";
     caption += static_cast<wchar_t>(0xFF21 + index);
     caption += L"]";
-    const std::wstring prefix(1, letter);
+    if (plainCaption) {
+        caption = index == 0 ? L"Form_A" : L"Form_A_" + std::to_wstring(index);
+    }
+    const std::wstring prefix(1, static_cast<wchar_t>(L'A' + index));
     HWND form = createForm(kLogClass, caption.c_str(), 24 * index, 120 + 24 * index, 352,
                            8 + 11 * kRowHeight, true);
     name(prefix, form);

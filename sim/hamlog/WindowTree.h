@@ -45,7 +45,7 @@ private:
                     int height, bool visible);
     HWND createChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
                      int position, RECT bounds);
-    void createLogWindow(wchar_t letter, int index, int children);
+    void createLogWindow(int index, int children, bool plainCaption);
     void createDataWindow();
     void createCqMachine();
     void name(std::wstring name, HWND window);

@@ -162,9 +162,12 @@ TEST(HamlogStandIn, PresentsTheWindowTreeTheTrackerLooksUp) {
 }
 
 TEST(HamlogStandIn, TwentyFourChildVariantShiftsTheFieldsByOne) {
-    HamlogControl hamlog(layout(1, 24));
-    HWND logA = findByClassAndCaption(hamlog.guiThreadId(), L"TForm_A", L"ＬＯＧ-[Ａ]");
+    HamlogControl::Options options = layout(2, 24);
+    options.plainCaptions = true;
+    HamlogControl hamlog(options);
+    HWND logA = findByClassAndCaption(hamlog.guiThreadId(), L"TForm_A", L"Form_A");
     ASSERT_NE(logA, nullptr);
+    EXPECT_NE(findByClassAndCaption(hamlog.guiThreadId(), L"TForm_A", L"Form_A_1"), nullptr);
     expectLogWindowLayout(logA, 24);
     EXPECT_EQ(directChildren(logA)[22], hamlog.window(L"A:call"));
     EXPECT_EQ(directChildren(logA)[19], hamlog.window(L"A:rst"));
@@ -326,6 +329,9 @@ TEST(HamlogStandIn, FieldsCheckBoxAndErrorsThroughTheControlChannel) {
     EXPECT_FALSE(hamlog.tryCommand(L"nonsense").ok);
     EXPECT_FALSE(hamlog.tryCommand(L"gettext A:nothing").ok);
     EXPECT_FALSE(hamlog.tryCommand(L"type A:call {NOKEY}").ok);
+    EXPECT_FALSE(hamlog.tryCommand(L"type A:call {F1x}").ok);
+    EXPECT_FALSE(hamlog.tryCommand(L"type A:call {F25}").ok);
+    EXPECT_FALSE(hamlog.tryCommand(L"type A:call {F1").ok);
     EXPECT_FALSE(hamlog.tryCommand(L"check A:cq 3").ok);
     EXPECT_THROW(hamlog.command(L"hwnd"), std::runtime_error);
 }
