@@ -157,8 +157,9 @@ void WindowTree::createLogWindow(int index, int children, bool plainCaption) {
         caption = index == 0 ? L"Form_A" : L"Form_A_" + std::to_wstring(index);
     }
     const std::wstring prefix(1, static_cast<wchar_t>(L'A' + index));
-    HWND form = createForm(kLogClass, caption.c_str(), 24 * index, 120 + 24 * index, 352,
-                           8 + 11 * kRowHeight, true);
+    // Three side by side, so the demo shows each window whole.
+    HWND form = createForm(kLogClass, caption.c_str(), 380 * (index % 3), 120 + 340 * (index / 3),
+                           352, 8 + 11 * kRowHeight, true);
     name(prefix, form);
     std::vector<HWND> fields(23, nullptr);
     int position = 0;
