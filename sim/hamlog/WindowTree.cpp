@@ -199,6 +199,7 @@ void WindowTree::createLogWindow(int index, int children, bool plainCaption) {
     std::erase(fields, nullptr);
     tabOrder_[form] = fields;
     lastFocus_[form] = fields.front();
+    fixedOrder_.insert(form);
 }
 
 void WindowTree::createDataWindow() {
@@ -212,6 +213,7 @@ void WindowTree::createDataWindow() {
         tabOrder_[form].push_back(field);
     }
     lastFocus_[form] = tabOrder_[form].front();
+    fixedOrder_.insert(form);
 }
 
 void WindowTree::createCqMachine() {
@@ -353,6 +355,13 @@ LRESULT CALLBACK WindowTree::controlProc(HWND window, UINT message, WPARAM wPara
             if (wParam == VK_TAB) {
                 self->moveFocus(window, GetKeyState(VK_SHIFT) < 0);
                 return 0;
+            }
+            break;
+        case WM_WINDOWPOSCHANGING:
+            // The child order is what the tracker maps controls by; keep it whatever brings a
+            // control to the top (Wine's SwitchToThisWindow on a control does).
+            if (self->fixedOrder_.contains(GetParent(window))) {
+                reinterpret_cast<WINDOWPOS*>(lParam)->flags |= SWP_NOZORDER;
             }
             break;
         case WM_CHAR:

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -58,6 +59,7 @@ private:
     std::vector<std::pair<std::wstring, HWND>> names_;
     std::map<HWND, std::vector<HWND>> tabOrder_;  // per form, the fields Tab walks through
     std::map<HWND, HWND> lastFocus_;              // per form, restored on activation
+    std::set<HWND> fixedOrder_;                   // forms whose children are all created
 };
 
 }  // namespace omvar::sim::hamlog

@@ -148,8 +148,14 @@ TEST(HamlogStandIn, PresentsTheWindowTreeTheTrackerLooksUp) {
     expectLogWindowLayout(logA, 23);
     expectLogWindowLayout(logB, 23);
     EXPECT_EQ(directChildren(logA)[21], hamlog.window(L"A:call"));
+    // Bringing a control to the top does not change the order the tracker maps by.
+    SwitchToThisWindow(hamlog.window(L"A:rst"), TRUE);
+    BringWindowToTop(hamlog.window(L"A:name"));
+    EXPECT_EQ(directChildren(logA)[18], hamlog.window(L"A:rst"));
+    EXPECT_EQ(directChildren(logA)[11], hamlog.window(L"A:name"));
     EXPECT_EQ(directChildren(logA)[6], hamlog.window(L"A:cq"));
-    EXPECT_NE(directChildren(data).size(), 23u);
+    EXPECT_THAT(directChildren(data),
+                ElementsAre(hamlog.window(L"data:#0"), hamlog.window(L"data:#1")));
 
     // The CQ machine plays while its stop button is visible.
     HWND stop = FindWindowExW(cq, nullptr, L"TBitBtn", L"再生中断(&A)");
