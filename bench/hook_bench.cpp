@@ -1,6 +1,7 @@
 // How long HAMLOG's GUI thread stays blocked per forwarded key message, and how many
 // unforwarded messages per second pass its queue, with and without Snarel's hooks. HAMLOG is the
 // stand-in; this program plays the receiver and answers every record at once.
+// Run: xvfb-run -a cmake/wine-run.sh build/win64/wineprefix build/win64/bin/hook_bench.exe
 #include <windows.h>
 
 #include <algorithm>

@@ -52,14 +52,14 @@ void KeyTyper::addStroke(HWND fallback, const KeyStroke& stroke) {
     // While Alt is held, keys are system keys; F10 is one on its own.
     const bool system = stroke.alt || stroke.vk == VK_F10;
     auto add = [&](UINT message, UINT vk, bool up, wchar_t ch) {
-        steps_.push_back(
-            {message, vk, keyParam(vk, up, stroke.alt && vk != VK_MENU), ch, false, fallback});
+        steps_.push_back({message, vk, keyParam(vk, up, stroke.alt && !(vk == VK_MENU && up)), ch,
+                          false, fallback});
     };
     if (stroke.ctrl) {
         add(WM_KEYDOWN, VK_CONTROL, false, 0);
     }
     if (stroke.shift) {
-        add(stroke.alt ? WM_SYSKEYDOWN : WM_KEYDOWN, VK_SHIFT, false, 0);
+        add(WM_KEYDOWN, VK_SHIFT, false, 0);  // before Alt goes down
     }
     if (stroke.alt) {
         add(WM_SYSKEYDOWN, VK_MENU, false, 0);

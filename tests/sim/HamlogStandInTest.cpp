@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <ostream>
+#include <sstream>
 #include <thread>
 #include <string>
 #include <vector>
@@ -334,6 +335,48 @@ TEST(HamlogStandIn, FieldsCheckBoxAndErrorsThroughTheControlChannel) {
     EXPECT_FALSE(hamlog.tryCommand(L"type A:call {F1").ok);
     EXPECT_FALSE(hamlog.tryCommand(L"check A:cq 3").ok);
     EXPECT_THROW(hamlog.command(L"hwnd"), std::runtime_error);
+}
+
+TEST(HamlogStandIn, PlacementVisibilityCqButtonsAndTimingRuns) {
+    HamlogControl hamlog;
+    HWND logA = hamlog.window(L"A");
+    hamlog.command(L"move A 10 20 300 200");
+    RECT rect{};
+    GetWindowRect(logA, &rect);
+    EXPECT_EQ(rect.left, 10);
+    EXPECT_EQ(rect.right - rect.left, 300);
+    EXPECT_EQ(hamlog.command(L"rect A"), L"10 20 310 220");
+
+    EXPECT_FALSE(IsWindowVisible(hamlog.window(L"cq")));
+    hamlog.command(L"show cq");
+    EXPECT_TRUE(IsWindowVisible(hamlog.window(L"cq")));
+    // The operator's buttons start and stop the CQ machine too.
+    SendMessageW(hamlog.window(L"cq:play"), BM_CLICK, 0, 0);
+    EXPECT_TRUE(hamlog.cqPlaying());
+    SendMessageW(hamlog.window(L"cq:stop"), BM_CLICK, 0, 0);
+    EXPECT_FALSE(hamlog.cqPlaying());
+
+    EXPECT_EQ(hamlog.command(L"bench result"), L"idle");
+    hamlog.command(L"bench keys A:call 4");
+    ASSERT_TRUE(
+        testing_support::wait_for([&] { return hamlog.command(L"bench result") != L"running"; }));
+    std::wistringstream keys(hamlog.command(L"bench result"));
+    std::wstring kind;
+    std::vector<long long> samples;
+    keys >> kind;
+    for (long long ns; keys >> ns;) {
+        samples.push_back(ns);
+    }
+    EXPECT_EQ(kind, L"keys");
+    EXPECT_EQ(samples.size(), 4u);
+    EXPECT_THAT(hamlog.receivedKeys(),
+                ElementsAre(Key{L"A:call", WM_KEYDOWN, VK_F5}, Key{L"A:call", WM_KEYUP, VK_F5},
+                            Key{L"A:call", WM_KEYDOWN, VK_F5}, Key{L"A:call", WM_KEYUP, VK_F5}));
+    hamlog.command(L"bench flood A 2500");
+    ASSERT_TRUE(
+        testing_support::wait_for([&] { return hamlog.command(L"bench result") != L"running"; }));
+    EXPECT_THAT(hamlog.command(L"bench result"), testing::StartsWith(L"flood 2500 "));
+    EXPECT_FALSE(hamlog.tryCommand(L"bench flood A 0").ok);
 }
 
 TEST(HamlogStandIn, RestartBringsANewThreadAndCloseEndsTheProcess) {
