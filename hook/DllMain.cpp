@@ -1,7 +1,6 @@
 #include "DllMain.h"
 
 #include "SnarelLogger.h"
-#include "Watcher.h"
 
 namespace omvar::Snarel::detail {
 namespace {
@@ -32,7 +31,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
                 break;
             case DLL_PROCESS_DETACH:
                 logger()->debug("Snarel.dll: DLLの解放");
-                Watcher::instance().abandon();
                 shutdownLogging();
                 break;
         }

@@ -13,7 +13,10 @@ Watcher& Watcher::instance() {
 }
 
 Watcher::~Watcher() {
-    abandon();
+    if (thread_.joinable()) {
+        stopFlag_ = true;
+        thread_.detach();
+    }
 }
 
 void Watcher::start(const std::function<void()>& starting) {
@@ -42,13 +45,6 @@ bool Watcher::stop() {
     callReturnHook_ = nullptr;
     hookedThreadId_ = 0;
     return true;
-}
-
-void Watcher::abandon() {
-    if (thread_.joinable()) {
-        stopFlag_ = true;
-        thread_.detach();
-    }
 }
 
 void Watcher::run() {

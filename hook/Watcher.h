@@ -17,6 +17,8 @@ public:
 
     Watcher(const Watcher&) = delete;
     Watcher& operator=(const Watcher&) = delete;
+    // At library unload without a stop the thread is let go: a joinable thread object would
+    // end the process.
     ~Watcher();
 
     // Does nothing when a watcher thread already runs; otherwise calls starting, then starts
@@ -26,9 +28,6 @@ public:
     // Joins the watcher and removes the hooks; false when there was no retrieval hook or it
     // could not be removed, which keeps the hooked thread id.
     bool stop();
-
-    // At library unload without a stop: the thread object must not end the process.
-    void abandon();
 
 private:
     Watcher() = default;

@@ -192,6 +192,7 @@ protected:
 TEST_F(SnarelForwarding, RetrievalRecordCarriesTheQueuedMessage) {
     // High bits of lParam must survive the 32-bit transport unchanged.
     const LPARAM lParam = static_cast<LPARAM>(static_cast<std::uint32_t>(0xC0390001));
+    hamlog->focus(L"A:call");
     ASSERT_TRUE(PostMessageW(call(), WM_KEYUP, VK_SPACE, lParam));
     typeIntoCall(L"{END}");
 
@@ -207,7 +208,7 @@ TEST_F(SnarelForwarding, RetrievalRecordCarriesTheQueuedMessage) {
     EXPECT_EQ(r.hwnd, handleToWire(call()));
     EXPECT_EQ(r.lParam, 0xC0390001u);
     EXPECT_EQ(r.post, 0);
-    EXPECT_EQ(r.focusWindow, handleToWire(call()));  // typing gave the field the focus
+    EXPECT_EQ(r.focusWindow, handleToWire(call()));
     EXPECT_EQ(r.reserved[0] | r.reserved[1] | r.reserved[2], 0);
 }
 
