@@ -1,0 +1,22 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+
+#include "HookMessageRecord.h"
+
+namespace omvar::Snarel::detail {
+
+// The registered identifier of "Snarel.dll {5cb9a8aa-dc41-f664-1150-ae84ffa47770}", registered
+// on first use in this process and cached.
+unsigned int messageDataId();
+
+// Sends the record to the receiver as WM_COPYDATA and waits at most 1000 ms. Returns the
+// receiver's answer, or nothing when the send failed or timed out (the record is then lost).
+std::optional<LRESULT> sendRecord(HWND receiver, const HookMessageRecord& record);
+
+// Sends a record that carries only its kind, when a receiver is set.
+void sendKindRecord(HookRecordKind kind);
+
+}  // namespace omvar::Snarel::detail
