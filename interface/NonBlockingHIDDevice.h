@@ -45,8 +45,9 @@ public:
     void close();
 
     // Queues one output report (report id byte included). The future is ready once the reader
-    // has tried the write: it holds the HIDDeviceError of a failed write, no value on success,
+    // has tried the write: it holds the HIDDeviceError of a failed write, 0 on success,
     // and std::runtime_error("The device is not open.") when the reader ended before writing.
+    // Its value (0) carries no meaning.
     std::future<int> write(std::vector<std::uint8_t> report);
 
     // Only "read" is accepted here; otherwise std::invalid_argument.
@@ -70,6 +71,9 @@ private:
     };
 
     int reader();
+    // A listener that throws is logged; reading goes on.
+    template <typename Payload>
+    void emit_safely(const char* name, const Payload& payload);
     void drop_connection();
     void finish_writes();
 

@@ -102,19 +102,25 @@ private:
         std::promise<Packet> promise;
         std::uint64_t id;
     };
+    struct Request {
+        std::future<Packet> future;
+        std::uint64_t id;
+    };
 
     void require_open() const;
-    void require_version(int min, const char* name, bool allow_zero = false) const;
-    std::future<Packet> write_internal(const Packet& packet, bool no_wait);
-    std::future<Packet> send_command(std::uint8_t code, std::initializer_list<std::uint8_t> params);
-    Packet request_and_wait(const Packet& packet);
-    void remove_pending(std::uint64_t id);
+    void require_version(int min, const char* name) const;
+    void write_internal(const Packet& packet, bool no_wait);
+    Request write_request(const Packet& packet);
+    std::future<Packet> send_command(std::uint8_t code, std::vector<std::uint8_t> params = {});
+    Packet request_and_wait(std::uint8_t code);
+    bool remove_pending(std::uint64_t id);
     void fail_pending();
     std::optional<std::promise<Packet>> get_match_primise(const Packet& report);
     void on_read(const Packet& report);
     void emit_event(const QUENTRAXDeviceEvent& event);
     void send_message(MessageWParam wparam, MessageLParam lparam);
     void learn_version();
+    void close_transport();
 
     std::atomic<bool> port_write_{false};
     std::atomic<bool> freeze_recovery_{true};
