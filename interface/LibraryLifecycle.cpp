@@ -1,6 +1,9 @@
 #include "LibraryLifecycle.h"
 
+#include "DeviceTable.h"
 #include "LibraryLoggers.h"
+
+#include <hidapi.h>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -40,7 +43,15 @@ void library_attach() {
 }
 
 void library_detach() {
-    interface_logger()->debug("quentrax.dll: DLLの解放");
+    auto logger = interface_logger();
+    logger->debug("quentrax.dll: DLLの解放");
+    for (int i = 0; i < kMaxDevices; ++i) {
+        if (device_table()[i].device) {
+            logger->warn("{}: デバイス(nId={})に対してquentraxClose()が呼び出されていません",
+                         "DllMain", i);
+        }
+    }
+    hid_exit();
     shutdown_library_loggers();
 }
 

@@ -21,15 +21,19 @@
 #include <windows.h>
 #define QUENTRAX_CALL __stdcall
 #define QUENTRAX_API
+typedef HWND quentrax_window_t;
+/* The notifications arrive as the registered window message "QUENTRAX.DLL". */
 #else
 #define QUENTRAX_CALL
 #define QUENTRAX_API __attribute__((visibility("default")))
 /*
- * Linux has no window messages. The window handle of quentraxSetCallbackWindow is the
- * notification target of the interface library's device layer there (see
- * QuentraxNotifyTarget.h); it receives the same (wParam, lParam) pairs in the same order.
+ * Linux has no window messages. The "window" of quentraxSetCallbackWindow is there the
+ * handle() of an omvar::quentrax::NotificationWindow (NotificationWindow.h), whose handler
+ * runs on a thread of its own and receives the same (message, wParam, lParam) triples in the
+ * same order, with message QUENTRAX_NOTIFY_MESSAGE.
  */
-typedef struct quentrax_notify_target* HWND;
+typedef void* quentrax_window_t;
+#define QUENTRAX_NOTIFY_MESSAGE 0xC000u
 #endif
 
 #ifdef __cplusplus
@@ -100,11 +104,11 @@ QUENTRAX_API int QUENTRAX_CALL quentraxSetWPM(int nId, int nWPM);
    any quentraxSetWPM), or -1. Asks nothing of the interface. */
 QUENTRAX_API int QUENTRAX_CALL quentraxGetWPM(int nId);
 
-/* Registers the window that receives the interface's notifications (registered message
-   "QUENTRAX.DLL": wParam the paddle character's native code, or 0x10000 / 0x20000 / 0x30000
-   plus that code for speed encoder up / down / message button; lParam the buffer count).
-   A null hWnd fails without a log line. */
-QUENTRAX_API int QUENTRAX_CALL quentraxSetCallbackWindow(int nId, HWND hWnd);
+/* Registers the window that receives the interface's notifications: wParam the native code
+   of a paddle character, or 0x10000 / 0x20000 / 0x30000 plus that code (0 when none) for
+   speed encoder up / down / message button; lParam the buffer count. Each is sent with a
+   blocking send of at most 10 ms. A null hWnd fails without a log line. */
+QUENTRAX_API int QUENTRAX_CALL quentraxSetCallbackWindow(int nId, quentrax_window_t hWnd);
 
 /* Sets the side tone, 0..15 (low byte of nTone used). */
 QUENTRAX_API int QUENTRAX_CALL quentraxSetSideTone(int nId, int nTone);
