@@ -54,16 +54,16 @@ std::int32_t class_of_errno(int e) {
     switch (e) {
         case ETIMEDOUT:
             return HIDDeviceError::kTimeout;
-        // hidraw answers reads of an unplugged device with EIO and writes with ENODEV.
+        // hidraw refuses writes to an unplugged device with ENODEV (reads see the poll hang-up).
         case ENODEV:
-        case EIO:
         case ENXIO:
         case EBADF:
 #ifdef ESHUTDOWN
         case ESHUTDOWN:
 #endif
             return HIDDeviceError::kNotConnected;
-        // A stalled endpoint or a garbled transfer: the device is there but not working now.
+        // A failed transfer or a stalled endpoint: the device is there but not working now.
+        case EIO:
         case EPIPE:
 #ifdef EPROTO
         case EPROTO:

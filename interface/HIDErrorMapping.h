@@ -20,8 +20,9 @@ struct HIDErrorInfo {
 HIDErrorInfo parse_windows_hid_error(std::string_view text, std::string_view fallback_operation);
 
 // hidraw backend: strerror() texts and its own "... (device disconnected)" text. Time-outs map
-// to 997, texts meaning the device is gone to 1167, a stalled endpoint to 31, other known errno
-// texts to 10000 + errno (clear of the Windows numbers), unknown texts to -1.
+// (ETIMEDOUT) to 997, the device gone (ENODEV, the poll hang-up text, ...) to 1167, failed
+// transfers (EIO, EPIPE, EPROTO) to 31, other known errno texts to 10000 + errno (clear of the
+// Windows numbers), unknown texts to -1.
 HIDErrorInfo parse_hidraw_error(std::string_view text, std::string_view operation);
 
 // The exception for a failed call: operation is the hidapi call that failed ("hid_write"),

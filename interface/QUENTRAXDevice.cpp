@@ -157,9 +157,19 @@ int QUENTRAXDevice::get_version() const {
     return version_;
 }
 
+// hidapi offers no call for it; every hidapi backend in use (0.13.1, pinned by the build)
+// keeps the system handle as the first member of its device structure.
 void* QUENTRAXDevice::get_raw_handle() const {
     require_open();
-    return device_->raw_handle();
+    hid_device* handle = device_->raw_handle();
+    if (handle == nullptr) {
+        return nullptr;
+    }
+#ifdef _WIN32
+    return *reinterpret_cast<HANDLE*>(handle);
+#else
+    return reinterpret_cast<void*>(static_cast<std::intptr_t>(*reinterpret_cast<int*>(handle)));
+#endif
 }
 
 unsigned int QUENTRAXDevice::add_listener(std::string name,

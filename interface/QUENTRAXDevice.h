@@ -53,8 +53,8 @@ public:
     std::string get_path() const;  // kept from construction, also after close
     std::wstring get_product_string() const;
     int get_version() const;
-    // The HID layer's handle of the open connection (hid_device*): hidapi keeps the system
-    // handle inside it and offers no portable way to reach that.
+    // The system handle of the open connection: the HANDLE on Windows, the hidraw file
+    // descriptor natively (as a pointer-sized integer).
     void* get_raw_handle() const;
 
     unsigned int add_listener(std::string name, std::function<void(QUENTRAXDeviceEvent)> callback);
