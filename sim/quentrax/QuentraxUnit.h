@@ -29,6 +29,14 @@ struct UnitOptions {
     std::wstring serial;                          // "QX0001" style when empty
     std::string path;                             // unique emulated path when empty
     std::chrono::milliseconds report_period{10};  // 0: no status reports (answers only)
+
+    static UnitOptions of(int firmware,
+                          std::chrono::milliseconds report_period = std::chrono::milliseconds(10)) {
+        UnitOptions options;
+        options.firmware = firmware;
+        options.report_period = report_period;
+        return options;
+    }
 };
 
 // One packet as hid_write received it.
