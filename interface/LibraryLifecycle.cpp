@@ -32,6 +32,11 @@ bool older_than_windows_xp() {
 }  // namespace
 
 void library_attach() {
+    // Every load starts with the initial table, also where the library is loaded again
+    // within one process.
+    for (auto& slot : device_table()) {
+        slot = DeviceSlot{};
+    }
     create_library_loggers();
     interface_logger()->debug("quentrax.dll: DLL initialize");
 #ifdef _WIN32
