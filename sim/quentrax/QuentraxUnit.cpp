@@ -90,6 +90,9 @@ void QuentraxUnit::drop_answers(int count) {
 void QuentraxUnit::inject_report(std::vector<std::uint8_t> bytes) {
     model_->inject_report(std::move(bytes));
 }
+void QuentraxUnit::inject_on_open(std::vector<std::uint8_t> bytes) {
+    model_->inject_on_open(std::move(bytes));
+}
 void QuentraxUnit::stall_generator(bool stalled, bool kick_restarts) {
     model_->stall_generator(stalled, kick_restarts);
 }
