@@ -135,6 +135,9 @@ void QuentraxUnit::clear_key_timeline() {
 UnitStats QuentraxUnit::stats() const {
     return model_->stats();
 }
+std::vector<ReadCall> QuentraxUnit::reads() const {
+    return model_->reads();
+}
 
 bool QuentraxUnit::wait_for_packets(std::size_t count, std::chrono::milliseconds bound) const {
     return model_->wait_for_packets(count, bound);
