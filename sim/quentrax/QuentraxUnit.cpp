@@ -90,6 +90,9 @@ void QuentraxUnit::drop_answers(int count) {
 void QuentraxUnit::inject_report(std::vector<std::uint8_t> bytes) {
     model_->inject_report(std::move(bytes));
 }
+void QuentraxUnit::inject_on_open(std::vector<std::uint8_t> bytes) {
+    model_->inject_on_open(std::move(bytes));
+}
 void QuentraxUnit::stall_generator(bool stalled, bool kick_restarts) {
     model_->stall_generator(stalled, kick_restarts);
 }
@@ -131,6 +134,9 @@ void QuentraxUnit::clear_key_timeline() {
 }
 UnitStats QuentraxUnit::stats() const {
     return model_->stats();
+}
+std::vector<ReadCall> QuentraxUnit::reads() const {
+    return model_->reads();
 }
 
 bool QuentraxUnit::wait_for_packets(std::size_t count, std::chrono::milliseconds bound) const {

@@ -57,6 +57,14 @@ struct KeyEdge {
     std::uint8_t code;  // native code being played
 };
 
+// One call of hid_read_timeout (or hid_read) on the unit.
+struct ReadCall {
+    EmuClock::time_point start;
+    int timeout_ms;  // as the caller asked (-1: blocking)
+    std::chrono::microseconds duration;
+    int result;  // bytes, 0 on time-out, -1 on failure
+};
+
 struct KeyerState {
     std::uint8_t speed = 30;      // dot length in units of 2 ms
     std::uint8_t dot_weight = 2;  // half units: 2 is a standard dot
@@ -130,6 +138,9 @@ public:
     void drop_answers(int count);
     // Delivered as one read before anything else, exactly as given (incomplete packets etc).
     void inject_report(std::vector<std::uint8_t> bytes);
+    // Waiting in the input buffer of the next handle opened, ahead of everything (reports the
+    // system kept from before the open).
+    void inject_on_open(std::vector<std::uint8_t> bytes);
     // A stalled generator keeps its codes and keys nothing; a 0x33 or 0x36 packet restarts it
     // when `kick_restarts` is set.
     void stall_generator(bool stalled, bool kick_restarts = true);
@@ -146,6 +157,8 @@ public:
     std::vector<KeyEdge> key_timeline() const;
     void clear_key_timeline();
     UnitStats stats() const;
+    // The last 4096 reads, oldest first.
+    std::vector<ReadCall> reads() const;
 
     // Waits (bounded, true when the condition holds).
     bool wait_for_packets(std::size_t count,

@@ -137,7 +137,7 @@ int UnitModel::open_handle() {
         return 0;
     }
     const int id = next_handle_++;
-    handles_[id];
+    handles_[id].input.swap(on_open_);
     observed_cv_.notify_all();
     return id;
 }
@@ -157,7 +157,22 @@ void UnitModel::note_reader() {
 
 UnitModel::IoResult UnitModel::read(int handle, unsigned char* data, std::size_t length,
                                     int milliseconds) {
+    const auto start = EmuClock::now();
     std::unique_lock<std::mutex> lock(mutex_);
+    IoResult result = read_locked(lock, handle, data, length, milliseconds);
+    if (reads_.size() >= kept_reads) {
+        reads_.pop_front();
+    }
+    reads_.push_back(
+        {start, milliseconds,
+         std::chrono::duration_cast<std::chrono::microseconds>(EmuClock::now() - start),
+         result.bytes});
+    return result;
+}
+
+UnitModel::IoResult UnitModel::read_locked(std::unique_lock<std::mutex>& lock, int handle,
+                                           unsigned char* data, std::size_t length,
+                                           int milliseconds) {
     ++stats_.reads;
     note_reader();
     IoResult result;
@@ -461,6 +476,11 @@ void UnitModel::inject_report(std::vector<std::uint8_t> bytes) {
     input_cv_.notify_all();
 }
 
+void UnitModel::inject_on_open(std::vector<std::uint8_t> bytes) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    on_open_.push_back(std::move(bytes));
+}
+
 void UnitModel::stall_generator(bool stalled, bool kick_restarts) {
     std::lock_guard<std::mutex> lock(mutex_);
     const auto now = EmuClock::now();
@@ -512,6 +532,11 @@ void UnitModel::clear_key_timeline() {
 UnitStats UnitModel::stats() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return stats_;
+}
+
+std::vector<ReadCall> UnitModel::reads() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::vector<ReadCall>(reads_.begin(), reads_.end());
 }
 
 bool UnitModel::wait_for_packets(std::size_t count, std::chrono::milliseconds bound) const {

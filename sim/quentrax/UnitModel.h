@@ -62,6 +62,7 @@ public:
     void withhold_reports(std::chrono::milliseconds span);
     void drop_answers(int count);
     void inject_report(std::vector<std::uint8_t> bytes);
+    void inject_on_open(std::vector<std::uint8_t> bytes);
     void stall_generator(bool stalled, bool kick_restarts);
 
     std::uint8_t buffer_size() const;
@@ -73,6 +74,7 @@ public:
     std::vector<KeyEdge> key_timeline() const;
     void clear_key_timeline();
     UnitStats stats() const;
+    std::vector<ReadCall> reads() const;
 
     bool wait_for_packets(std::size_t count, std::chrono::milliseconds bound) const;
     bool wait_for_status_reports(std::size_t count, std::chrono::milliseconds bound) const;
@@ -88,8 +90,11 @@ private:
         bool failed_since_unplug = false;
     };
     static constexpr std::size_t input_buffers = 64;  // what hidapi asks the OS to keep
+    static constexpr std::size_t kept_reads = 4096;
 
     void run();
+    IoResult read_locked(std::unique_lock<std::mutex>& lock, int handle, unsigned char* data,
+                         std::size_t length, int milliseconds);
     void advance(EmuClock::time_point now);
     void execute(const std::array<std::uint8_t, 8>& packet, EmuClock::time_point now);
     std::uint8_t byte6() const;
@@ -136,6 +141,8 @@ private:
     int answers_to_drop_ = 0;
 
     std::vector<WrittenPacket> packets_;
+    std::deque<ReadCall> reads_;
+    std::deque<std::vector<std::uint8_t>> on_open_;
     UnitStats stats_;
     std::thread::id reader_id_;
     ThreadCpuClock reader_clock_;
