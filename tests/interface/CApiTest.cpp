@@ -27,6 +27,8 @@ using testing_support::CapturingSink;
 using testing_support::wait_for;
 using Bytes = std::vector<std::uint8_t>;
 
+extern "C" int quentrax_c_caller(void);
+
 namespace {
 
 class CApi : public ::testing::Test {
@@ -121,6 +123,11 @@ TEST_F(CApi, LoadingSilencesTheOwnOperationsLogger) {
     EXPECT_EQ(spdlog::get("quentrax")->level(), spdlog::level::critical);
     EXPECT_EQ(spdlog::get("qxpacket")->level(), spdlog::level::debug);
     attach_loggers();
+}
+
+TEST_F(CApi, CallableFromC) {
+    EXPECT_EQ(quentrax_c_caller(), -3);
+    EXPECT_EQ(errors().size(), 4u);
 }
 
 TEST_F(CApi, OpenWithoutAnyInterfaceFails) {
