@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <spdlog/spdlog.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
@@ -107,6 +109,12 @@ protected:
     }
 
     std::vector<Bytes> sent() const { return unit->commands(); }
+
+    // State that listeners write: members, so that it outlives the device (reset in TearDown).
+    std::mutex observed_mutex;
+    std::vector<unsigned int> observed_sizes;
+    std::atomic<std::size_t> observed_reads{0};
+    std::atomic<std::size_t> observed_bad{0};
 
     std::shared_ptr<testing_support::CapturingSink> log;    // "quentrax"
     std::shared_ptr<testing_support::CapturingSink> trace;  // "qxpacket"

@@ -13,8 +13,8 @@ microseconds between(const omvar::sim::KeyEdge& a, const omvar::sim::KeyEdge& b)
 
 TEST_F(DeviceBehaviour, GeneratorDrainsAtTheSpeedSetAndTheSizeFollows) {
     open_device(23, 5ms);
-    std::mutex mutex;
-    std::vector<unsigned int> sizes;
+    auto& mutex = observed_mutex;
+    auto& sizes = observed_sizes;
     device->add_listener("change_buffer_size", [&](auto) {
         std::lock_guard<std::mutex> lock(mutex);
         sizes.push_back(device->get_buffer_size());

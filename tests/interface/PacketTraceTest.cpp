@@ -114,7 +114,7 @@ TEST_F(PacketTrace, DeviceNotFunctioningIsRetriedOtherErrorsAreNot) {
 
 TEST_F(PacketTrace, SimilarReportsAreTracedAndSummarised) {
     open_device(23, 0ms);
-    std::atomic<std::size_t> reads{0};
+    auto& reads = observed_reads;
     device->add_listener("read", [&](auto) { ++reads; });
     auto feed = [&](const std::vector<Bytes>& reports) {
         const std::size_t target = reads + reports.size();
@@ -150,7 +150,7 @@ TEST_F(PacketTrace, SimilarReportsAreTracedAndSummarised) {
 
 TEST_F(PacketTrace, IncompleteReportsAreDroppedAndWarnedAboutOncePerFiveSeconds) {
     open_device(23, 50ms);
-    std::atomic<std::size_t> bad_events{0};
+    auto& bad_events = observed_bad;
     device->add_listener("read", [&](omvar::quentrax::QUENTRAXDeviceEvent e) {
         if (e.data.size() != 8 || e.data[0] == 0) {
             ++bad_events;
