@@ -39,6 +39,11 @@ if(CMAKE_CROSSCOMPILING)
   target_link_libraries(deps_hidapi PUBLIC deps_hidapi_headers)
   set_target_properties(deps_hidapi PROPERTIES C_VISIBILITY_PRESET default POSITION_INDEPENDENT_CODE ON)
   target_compile_options(deps_hidapi PRIVATE -w -UWIN32_LEAN_AND_MEAN)
+  # hidapi.h marks its functions dllexport on Windows; without this, every DLL that links
+  # hidapi would export them too. Dropping the export directives keeps them internal.
+  add_custom_command(TARGET deps_hidapi POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --remove-section=.drectve $<TARGET_FILE:deps_hidapi>
+    VERBATIM)
 else()
   find_package(PkgConfig REQUIRED)
   pkg_check_modules(HIDAPI_HIDRAW REQUIRED IMPORTED_TARGET hidapi-hidraw)

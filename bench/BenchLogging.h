@@ -1,0 +1,37 @@
+#pragma once
+
+#include <spdlog/sinks/base_sink.h>
+#include <spdlog/sinks/null_sink.h>
+#include <spdlog/spdlog.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+// The library's two loggers as a host sets them up at load: the packet trace at debug level,
+// the interface log at critical. Counts "Read Timeout" warnings whatever the level.
+class ReadTimeoutCounter : public spdlog::sinks::base_sink<std::mutex> {
+public:
+    std::atomic<int> count{0};
+
+protected:
+    void sink_it_(const spdlog::details::log_msg& msg) override {
+        if (std::string(msg.payload.begin(), msg.payload.end()) == "Read Timeout") {
+            ++count;
+        }
+    }
+    void flush_() override {}
+};
+
+inline std::shared_ptr<ReadTimeoutCounter> set_up_bench_loggers() {
+    auto counter = std::make_shared<ReadTimeoutCounter>();
+    auto interface_logger = std::make_shared<spdlog::logger>("quentrax", counter);
+    interface_logger->set_level(spdlog::level::warn);  // warnings only, to count time-outs
+    auto packet_logger = std::make_shared<spdlog::logger>(
+        "qxpacket", std::make_shared<spdlog::sinks::null_sink_mt>());
+    packet_logger->set_level(spdlog::level::debug);
+    spdlog::register_logger(interface_logger);
+    spdlog::register_logger(packet_logger);
+    return counter;
+}

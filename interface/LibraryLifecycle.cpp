@@ -1,0 +1,71 @@
+#include "LibraryLifecycle.h"
+
+#include "DeviceTable.h"
+#include "LibraryLoggers.h"
+
+#include <hidapi.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace omvar::quentrax {
+
+namespace {
+
+#ifdef _WIN32
+bool older_than_windows_xp() {
+    OSVERSIONINFOEXW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+    info.dwMajorVersion = 5;
+    info.dwMinorVersion = 1;
+    info.wServicePackMajor = 0;
+    DWORDLONG mask = 0;
+    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+    return !VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR,
+                               mask);
+}
+#endif
+
+}  // namespace
+
+void library_attach() {
+    // Every load starts with the initial table, also where the library is loaded again
+    // within one process.
+    for (auto& slot : device_table()) {
+        slot = DeviceSlot{};
+    }
+    create_library_loggers();
+    interface_logger()->debug("quentrax.dll: DLL initialize");
+#ifdef _WIN32
+    if (older_than_windows_xp()) {
+        MessageBoxW(nullptr, L"QUENTRAXはWindows95では動作しません。", L"QUENTRAX",
+                    MB_OK | MB_ICONWARNING);
+    }
+#endif
+}
+
+void library_detach() {
+    auto logger = interface_logger();
+    logger->debug("quentrax.dll: DLLの解放");
+    for (int i = 0; i < kMaxDevices; ++i) {
+        if (device_table()[i].device) {
+            logger->warn("{}: デバイス(nId={})に対してquentraxClose()が呼び出されていません",
+                         "DllMain", i);
+        }
+    }
+    hid_exit();
+    shutdown_library_loggers();
+}
+
+void library_thread_attach() {
+    interface_logger()->trace("quentrax.dll: thread attach");
+}
+
+void library_thread_detach() {
+    interface_logger()->trace("quentrax.dll: thread detach");
+}
+
+}  // namespace omvar::quentrax

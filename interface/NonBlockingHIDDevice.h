@@ -1,0 +1,93 @@
+#pragma once
+
+#include <spdlog/logger.h>
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "EventEmitter.h"
+#include "HIDDevice.h"
+#include "HIDDeviceError.h"
+
+namespace omvar::quentrax {
+
+// Payload of the "error" event.
+struct NonBlockingHIDDeviceErrorEvent {
+    HIDDeviceError error;
+    std::string name;  // always "read_error"
+    std::vector<std::uint8_t> data;
+};
+
+// One HID connection served by its own reader thread: the thread sends queued output reports
+// between reads and publishes every input report as a "read" event (std::vector<uint8_t>), and
+// read failures other than time-out and disconnection as "error" events
+// (NonBlockingHIDDeviceErrorEvent). Listeners run on the reader thread and must not call close().
+class NonBlockingHIDDevice : public EventEmitter {
+public:
+    explicit NonBlockingHIDDevice(std::unique_ptr<HIDDevice> hid);
+    virtual ~NonBlockingHIDDevice();
+    NonBlockingHIDDevice(const NonBlockingHIDDevice&) = delete;
+    NonBlockingHIDDevice& operator=(const NonBlockingHIDDevice&) = delete;
+
+    // Opens the HID path and starts the reader. A path that cannot be opened throws nothing:
+    // the object simply stays closed. std::system_error when no thread can be started.
+    void open();
+    bool is_open() const;
+    // Stops and joins the reader (at most one read time-out), closes and drops the connection.
+    void close();
+
+    // Queues one output report (report id byte included). The future is ready once the reader
+    // has tried the write: it holds the HIDDeviceError of a failed write, 0 on success,
+    // and std::runtime_error("The device is not open.") when the reader ended before writing.
+    // Its value (0) carries no meaning.
+    std::future<int> write(std::vector<std::uint8_t> report);
+
+    // Only "read" is accepted here; otherwise std::invalid_argument.
+    unsigned int add_listener(std::string name,
+                              std::function<void(std::vector<std::uint8_t>)> callback);
+
+    // Path and strings of the connection; empty once it is gone.
+    std::string path() const;
+    std::wstring product_string() const;
+    std::wstring manufacturer_string() const;
+    hid_device* raw_handle() const;
+
+    // Called on the reader thread right after it has dropped a disconnected device (before the
+    // thread ends). Set before open().
+    void set_disconnect_handler(std::function<void()> handler);
+
+private:
+    struct WriteItem {
+        std::vector<std::uint8_t> report;
+        std::promise<int> promise;
+    };
+
+    int reader();
+    void write_one(HIDDevice& hid);
+    // A listener that throws is logged; reading goes on.
+    template <typename Payload>
+    void emit_safely(const char* name, const Payload& payload);
+    void drop_connection();
+    void finish_writes();
+
+    mutable std::mutex hid_mutex_;  // guards replacing and testing hid_
+    std::unique_ptr<HIDDevice> hid_;
+    std::thread thread_;
+    std::mutex queue_mutex_;
+    std::deque<WriteItem> write_queue_;
+    bool reader_done_ = false;  // under queue_mutex_: later writes fail at once
+    std::atomic<bool> stop_{false};
+    std::shared_ptr<spdlog::logger> logger_;
+    std::function<void()> disconnect_handler_;
+    std::mutex close_mutex_;
+};
+
+}  // namespace omvar::quentrax

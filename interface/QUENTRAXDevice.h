@@ -1,0 +1,153 @@
+#pragma once
+
+#include <spdlog/logger.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CallbackWindow.h"
+#include "EventEmitter.h"
+#include "HIDDevice.h"
+#include "NonBlockingHIDDevice.h"
+#include "QUENTRAXTypes.h"
+
+namespace omvar::quentrax {
+
+// One QUENTRAX interface and its 8-byte packet protocol. Commands may be issued from any
+// thread; they queue packets on the transport, whose reader thread writes them, pairs answers
+// with pending requests (oldest first by command code, CW answers also by their first code) and
+// decodes every report into device state, events and callback-window notifications.
+//
+// Events for add_listener: "read" (every accepted report), "change_buffer_size", "input"
+// (paddle character). Listeners run on the reader thread; one that throws is logged and the
+// reader carries on. Encoder and message-button changes reach the host only as notifications:
+// wParam = native code of a paddle character, or 0x10000/0x20000/0x30000 + that code (0 when
+// none) for encoder up/encoder down/message button; lParam = the new buffer size.
+//
+// Waits for answers are bounded: open() 1000 ms for its clear-buffer answer, the getters
+// 1000 ms, each failing with std::runtime_error("Timeout Error"). close() and an unplugged
+// interface fail pending requests with std::runtime_error("Processing was interrupted.").
+class QUENTRAXDevice : public EventEmitter {
+public:
+    using Packet = std::vector<std::uint8_t>;
+
+    static std::vector<std::unique_ptr<QUENTRAXDevice>> list_devices(bool unused = false);
+
+    explicit QUENTRAXDevice(std::unique_ptr<HIDDevice> hid);
+    ~QUENTRAXDevice();
+    QUENTRAXDevice(const QUENTRAXDevice&) = delete;
+    QUENTRAXDevice& operator=(const QUENTRAXDevice&) = delete;
+
+    void open();
+    void close();
+    bool is_open() const;
+
+    std::string get_path() const;  // kept from construction, also after close
+    std::wstring get_product_string() const;
+    int get_version() const;
+    // The system handle of the open connection: the HANDLE on Windows, the hidraw file
+    // descriptor natively (as a pointer-sized integer).
+    void* get_raw_handle() const;
+
+    unsigned int add_listener(std::string name, std::function<void(QUENTRAXDeviceEvent)> callback);
+    void remove_listener(unsigned int id);
+    void set_callback_window(WindowHandle window, unsigned int message);
+    unsigned int get_buffer_size() const;
+    bool is_used_paddle() const;
+
+    // Option 0 of the C interface: PTT and key lines through the port-data write.
+    void set_port_write_mode(bool on) { port_write_ = on; }
+    bool get_port_write_mode() const { return port_write_; }
+    // Option 1 of the C interface: kick the code generator when the buffer size stalls.
+    void set_freeze_recovery(bool on) { freeze_recovery_ = on; }
+    bool get_freeze_recovery() const { return freeze_recovery_; }
+
+    std::future<Packet> write(const Packet& packet);
+
+    std::future<Packet> write_port_data(int port, std::uint8_t value);
+    std::uint8_t read_port_data(int port, bool cached);
+    std::future<Packet> output_CW(const std::vector<std::uint8_t>& codes);
+    std::future<Packet> output_FSK(const std::vector<std::uint8_t>& bytes);
+    std::future<Packet> output_CW_using_str(const std::vector<wchar_t>& text);
+    std::future<Packet> output_CW_using_str(const std::wstring& text);
+    std::future<Packet> output_CW_using_str(const std::string& shift_jis_text);
+    std::future<Packet> set_keyer_params(const KeyerParams& params);
+    KeyerParams get_keyer_params();
+    std::future<Packet> set_ptt_params(const PTTParams& params);
+    PTTParams get_ptt_params();
+    std::future<Packet> set_keyer_speed(std::uint8_t speed_code);
+    std::future<Packet> set_ptt_control(bool on);
+    std::future<Packet> set_paddle_reverse(bool reverse);
+    std::future<Packet> set_status(std::uint8_t a, std::uint8_t b);
+    DeviceStatus get_status();
+    std::future<Packet> reset_all();
+    GeneratorBufferContent get_generator_buffer();
+    std::future<Packet> clear_generator_buffer();
+    std::future<Packet> set_port_state(bool line0, bool line1);
+    std::future<Packet> restart_generator();
+
+    static constexpr std::chrono::milliseconds kAnswerTimeout{1000};
+
+private:
+    struct PendingRequest {
+        Packet command;
+        std::promise<Packet> promise;
+        std::uint64_t id;
+    };
+    struct Request {
+        std::future<Packet> future;
+        std::uint64_t id;
+    };
+
+    void require_open() const;
+    void require_version(int min, const char* name) const;
+    void write_internal(const Packet& packet, bool no_wait);
+    Request write_request(const Packet& packet);
+    std::future<Packet> send_command(std::uint8_t code, std::vector<std::uint8_t> params = {});
+    Packet request_and_wait(std::uint8_t code);
+    bool remove_pending(std::uint64_t id);
+    void fail_pending();
+    std::optional<std::promise<Packet>> get_match_primise(const Packet& report);
+    void on_read(const Packet& report);
+    void emit_event(const QUENTRAXDeviceEvent& event);
+    void send_message(MessageWParam wparam, MessageLParam lparam);
+    void learn_version();
+    void close_transport();
+
+    std::atomic<bool> port_write_{false};
+    std::atomic<bool> freeze_recovery_{true};
+    std::unique_ptr<NonBlockingHIDDevice> device_;
+    std::shared_ptr<spdlog::logger> logger_;
+    std::shared_ptr<spdlog::logger> packet_logger_;
+    std::atomic<int> version_{0};
+
+    mutable std::mutex window_mutex_;
+    WindowHandle callback_window_{};
+    unsigned int callback_message_ = 0;
+
+    Packet last_packet_;
+    std::string last_packet_text_;
+    std::atomic<std::uint8_t> buffer_size_{0};
+    std::atomic<std::uint8_t> last_status6_{0xFF};
+    std::atomic<std::uint8_t> last_status7_{0xFF};
+    int last_key_sequence_ = -1;
+    int unchanged_count_ = 0;
+
+    std::mutex pending_mutex_;
+    std::vector<PendingRequest> pending_;
+    std::uint64_t next_request_id_ = 0;
+
+    std::string path_;
+    std::wstring product_;
+    mutable std::mutex transport_mutex_;  // serialises open and close
+};
+
+}  // namespace omvar::quentrax

@@ -1,0 +1,198 @@
+// The library against the emulated interface: the behaviour this library chose where the
+// protocol leaves a choice (bounded waits, disconnection, throwing listeners, error mapping).
+#include <gtest/gtest.h>
+#include <spdlog/spdlog.h>
+
+#include <future>
+#include <stdexcept>
+#include <thread>
+
+#include "CapturingSink.h"
+#include "QUENTRAXDevice.h"
+#include "QuentraxEmulator.h"
+#include "TextEncoding.h"
+#include "WaitFor.h"
+
+using namespace omvar::quentrax;
+using omvar::sim::HidFailure;
+using omvar::sim::platform_error_code;
+using omvar::sim::QuentraxEmulator;
+using omvar::sim::QuentraxUnit;
+using testing_support::CapturingSink;
+using testing_support::wait_for;
+
+namespace {
+
+class DeviceCore : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto [logger, sink] = testing_support::capturing_logger("quentrax");
+        auto [packet_logger, packet_sink] = testing_support::capturing_logger("qxpacket");
+        spdlog::register_logger(logger);
+        spdlog::register_logger(packet_logger);
+        log = sink;
+        packets = packet_sink;
+    }
+    void TearDown() override {
+        device.reset();
+        QuentraxEmulator::detach_all();
+        spdlog::drop("quentrax");
+        spdlog::drop("qxpacket");
+    }
+
+    static omvar::sim::UnitOptions firmware(int version) {
+        omvar::sim::UnitOptions options;
+        options.firmware = version;
+        return options;
+    }
+
+    std::shared_ptr<QuentraxUnit> open_unit(omvar::sim::UnitOptions options) {
+        auto unit = QuentraxEmulator::attach(std::move(options));
+        auto devices = QUENTRAXDevice::list_devices(false);
+        if (devices.size() != 1) {
+            ADD_FAILURE() << "one interface expected";
+            return unit;
+        }
+        device = std::move(devices.front());
+        device->open();
+        return unit;
+    }
+
+    template <typename F>
+    static std::string error_of(F&& f) {
+        try {
+            f();
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return "no exception";
+    }
+
+    std::shared_ptr<CapturingSink> log;
+    std::shared_ptr<CapturingSink> packets;
+    std::unique_ptr<QUENTRAXDevice> device;
+};
+
+TEST_F(DeviceCore, OpensSendsAndAsks) {
+    auto unit = open_unit(firmware(23));
+    ASSERT_TRUE(device->is_open());
+    EXPECT_EQ(device->get_version(), 23);
+    EXPECT_EQ(device->get_path(), unit->path());
+    EXPECT_NE(device->get_raw_handle(), nullptr);
+    unit->clear_packets();
+
+    device->output_CW_using_str(std::string("ABC"));
+    ASSERT_TRUE(unit->wait_for_packets(1));
+    EXPECT_EQ(unit->commands().front(),
+              (std::vector<std::uint8_t>{0x05, 0x60, 0x88, 0xA8, 0, 0, 0, 0}));
+
+    const KeyerParams params = device->get_keyer_params();
+    EXPECT_EQ(params.keySpeed, 30);
+    EXPECT_EQ(params.dashWeight, 6);
+    EXPECT_EQ(params.sideTone, 7);
+
+    device->close();
+    EXPECT_FALSE(device->is_open());
+    EXPECT_EQ(error_of([&] { device->get_version(); }), "The device is not open.");
+    EXPECT_EQ(device->get_path(), unit->path());
+}
+
+TEST_F(DeviceCore, UnidentifiedVersionFailsInShiftJis) {
+    auto options = firmware(23);
+    options.product = L"QUENTRAX Ver.0.0";
+    QuentraxEmulator::attach(options);
+    auto devices = QUENTRAXDevice::list_devices(false);
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(error_of([&] { devices.front()->open(); }),
+              wide_to_shift_jis(L"QUENTRAXのバージョンを特定できません。"));
+}
+
+TEST_F(DeviceCore, OpenGivesUpWhenTheClearAnswerNeverComesAndLeavesNothingOpen) {
+    auto unit = QuentraxEmulator::attach(firmware(23));
+    unit->drop_answers(2);
+    auto devices = QUENTRAXDevice::list_devices(false);
+    ASSERT_EQ(devices.size(), 1u);
+    EXPECT_EQ(error_of([&] { devices.front()->open(); }), "Timeout Error");
+    EXPECT_FALSE(devices.front()->is_open());
+    EXPECT_TRUE(unit->wait_for_open(false));
+}
+
+TEST_F(DeviceCore, GetterGivesUpAfterItsBoundAndLaterAnswersStayPaired) {
+    auto unit = open_unit(firmware(23));
+    unit->drop_answers(1);
+    EXPECT_EQ(error_of([&] { device->get_status(); }), "Timeout Error");
+    device->set_status(0x12, 0x34).get();
+    const DeviceStatus status = device->get_status();
+    EXPECT_EQ(status.bytes[0], 0x12);
+    EXPECT_EQ(status.bytes[1], 0x34);
+}
+
+TEST_F(DeviceCore, UnplugFailsPendingRequestsAtOnce) {
+    auto unit = open_unit(firmware(23));
+    unit->drop_answers(1);
+    auto pending = device->output_CW({0x60});
+    ASSERT_TRUE(unit->wait_for_packets(1));
+    QuentraxEmulator::detach(unit);
+    ASSERT_EQ(pending.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(error_of([&] { pending.get(); }), "Processing was interrupted.");
+    EXPECT_TRUE(log->wait_for_line("The device has been disconnected"));
+    EXPECT_FALSE(device->is_open());
+    EXPECT_EQ(error_of([&] { device->output_CW({0x60}); }), "The device is not open.");
+    device->close();  // nothing left to do, must not hang or throw
+}
+
+TEST_F(DeviceCore, ThrowingListenerIsLoggedAndReadingGoesOn) {
+    auto unit = open_unit(firmware(23));
+    // Shared: the reader outlives this function's frame until TearDown.
+    auto calls = std::make_shared<std::atomic<int>>(0);
+    device->add_listener("read", [calls](QUENTRAXDeviceEvent) {
+        ++*calls;
+        throw std::runtime_error("boom");
+    });
+    ASSERT_TRUE(wait_for([&] { return *calls > 3; }));
+    EXPECT_TRUE(log->wait_for_line("A listener of \"read\" failed: boom"));
+    // The answer still reaches its request.
+    EXPECT_EQ(device->get_keyer_params().keySpeed, 30);
+}
+
+TEST_F(DeviceCore, WriteFailuresAreMappedToRetryRules) {
+    auto unit = open_unit(firmware(23));
+    packets->clear();
+    unit->fail_writes(platform_error_code(HidFailure::not_functioning), 1);
+    device->set_keyer_speed(20).get();
+    EXPECT_EQ(packets->count("\x1b[0;36m▌Write Packet\x1b[0m \x1b[0;31m[ERROR]\x1b[0m "
+                             "24 14 00 00 00 00 00 00 \x1b[0m"),
+              1u);
+    EXPECT_EQ(packets->count("\x1b[0;36m▌Write Packet\x1b[0m \x1b[0;33m[RETRY]\x1b[0m "
+                             "24 14 00 00 00 00 00 00 \x1b[0m"),
+              1u);
+
+    unit->fail_writes(platform_error_code(HidFailure::disconnected), 1);
+    try {
+        device->set_keyer_speed(21);
+        FAIL() << "no exception";
+    } catch (const HIDDeviceError& e) {
+        EXPECT_EQ(e.code, HIDDeviceError::kNotConnected);
+        EXPECT_FALSE(e.is_timeout);
+    }
+
+    unit->fail_writes(platform_error_code(HidFailure::timeout), 4);
+    try {
+        device->set_keyer_speed(22);
+        FAIL() << "no exception";
+    } catch (const HIDDeviceError& e) {
+        EXPECT_TRUE(e.is_timeout);
+        EXPECT_STREQ(e.what(), "HID Device Timeout");
+    }
+}
+
+TEST_F(DeviceCore, MissingLoggersAreHarmless) {
+    spdlog::drop("quentrax");
+    spdlog::drop("qxpacket");
+    auto unit = open_unit(firmware(21));
+    ASSERT_TRUE(device->is_open());
+    device->clear_generator_buffer().get();
+    device->close();
+}
+
+}  // namespace

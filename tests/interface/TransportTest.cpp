@@ -1,0 +1,237 @@
+// The HID transport: enumeration, the reader thread's read time-outs, read failures,
+// disconnection, queued writes.
+#include <cerrno>
+#include <cmath>
+
+#include "DeviceBehaviour.h"
+#include "NonBlockingHIDDevice.h"
+
+namespace behaviour {
+namespace {
+
+using omvar::quentrax::HIDDevice;
+using omvar::quentrax::NonBlockingHIDDevice;
+using omvar::quentrax::NonBlockingHIDDeviceErrorEvent;
+using omvar::sim::HidFailure;
+using omvar::sim::platform_error_code;
+using omvar::sim::QuentraxEmulator;
+using omvar::sim::UnitOptions;
+
+int refusal_code() {
+#ifdef _WIN32
+    return 5;
+#else
+    return EACCES;
+#endif
+}
+
+// A transport on one emulated unit, recording its events in order.
+class Transport : public DeviceBehaviour {
+protected:
+    struct Event {
+        std::string name;
+        Bytes data;
+        int code = 0;
+    };
+
+    void start(UnitOptions options) {
+        unit = QuentraxEmulator::attach(std::move(options));
+        auto found = HIDDevice::enumerate();
+        ASSERT_EQ(found.size(), 1u);
+        transport = std::make_unique<NonBlockingHIDDevice>(std::move(found[0]));
+        transport->add_listener("read", [this](Bytes data) { record({"read", data, 0}); });
+        transport->EventEmitter::add_listener("error",
+                                              std::function<void(NonBlockingHIDDeviceErrorEvent)>(
+                                                  [this](NonBlockingHIDDeviceErrorEvent e) {
+                                                      EXPECT_EQ(e.name, "read_error");
+                                                      record({"error", e.data, e.error.code});
+                                                  }));
+        transport->open();
+    }
+
+    void TearDown() override {
+        transport.reset();
+        DeviceBehaviour::TearDown();
+    }
+
+    void record(Event e) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        events_.push_back(std::move(e));
+    }
+
+    std::vector<Event> events() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return events_;
+    }
+
+    std::size_t count(const std::string& name) {
+        std::size_t n = 0;
+        for (const auto& e : events()) {
+            n += e.name == name ? 1 : 0;
+        }
+        return n;
+    }
+
+    std::unique_ptr<NonBlockingHIDDevice> transport;
+    std::mutex mutex_;
+    std::vector<Event> events_;
+};
+
+TEST_F(Transport, EnumerationListsEveryUnitInBusOrder) {
+    EXPECT_TRUE(HIDDevice::enumerate().empty());
+    auto a = QuentraxEmulator::attach(UnitOptions::of(23));
+    auto b = QuentraxEmulator::attach(UnitOptions::of(20));
+    auto found = HIDDevice::enumerate();
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0]->path(), a->path());
+    EXPECT_EQ(found[1]->path(), b->path());
+    QuentraxEmulator::detach(a);
+    found = HIDDevice::enumerate();
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0]->path(), b->path());
+}
+
+TEST_F(Transport, APathThatCannotBeOpenedLeavesTheTransportClosed) {
+    NonBlockingHIDDevice gone(std::make_unique<HIDDevice>("no-such-interface"));
+    EXPECT_EQ(thrown_by([&] { gone.open(); }), "nothing");
+    EXPECT_TRUE(testing_support::wait_for([&] { return !gone.is_open(); }));
+    gone.close();
+    gone.close();
+    EXPECT_EQ(thrown_by([&] { gone.add_listener("error", [](Bytes) {}); }),
+              "invalid_argument: An unsupported event name was specified");
+}
+
+TEST_F(Transport, ReadTimeOutFollowsTheReportRate) {
+    start(UnitOptions::of(23, 25ms));
+    ASSERT_TRUE(testing_support::wait_for([&] { return count("read") >= 40; }));
+    unit->withhold_reports(600ms);
+    ASSERT_TRUE(unit->wait_for_status_reports(30));
+    const auto reads = unit->reads();
+    std::size_t after_data = 0;
+    std::size_t after_idle = 0;
+    for (std::size_t i = 1; i < reads.size(); ++i) {
+        const auto& prev = reads[i - 1];
+        const int timeout = reads[i].timeout_ms;
+        if (prev.result == 0) {
+            EXPECT_EQ(timeout, 200) << "read " << i;
+            ++after_idle;
+        } else if (prev.result > 0) {
+            // The reader measures the previous read itself, to the millisecond.
+            const double d = std::chrono::duration<double, std::milli>(prev.duration).count();
+            bool plausible = false;
+            for (int e = static_cast<int>(std::floor(d)) - 2;
+                 e <= static_cast<int>(std::ceil(d)) + 2; ++e) {
+                const int expected = e == 0 ? 200 : (2 * e <= 10 ? 10 : 2 * e);
+                plausible = plausible || expected == timeout;
+            }
+            EXPECT_TRUE(plausible)
+                << "read " << i << " took " << d << " ms, next waits " << timeout;
+            ++after_data;
+        }
+    }
+    EXPECT_GE(after_data, 30u);
+    EXPECT_GE(after_idle, 1u);
+    EXPECT_EQ(reads.front().timeout_ms, 200);
+    EXPECT_EQ(count("error"), 0u);
+}
+
+TEST_F(Transport, FirstReportDurationIsLoggedOncePerOpen) {
+    start(UnitOptions::of(23, 10ms));
+    ASSERT_TRUE(testing_support::wait_for([&] { return count("read") >= 20; }));
+    std::size_t lines = 0;
+    for (const auto& line : log->lines()) {
+        if (line.text.rfind("初回のRead Packet所要時間 = ", 0) == 0) {
+            ++lines;
+            EXPECT_EQ(line.level, spdlog::level::debug);
+        }
+    }
+    EXPECT_EQ(lines, 1u);
+}
+
+TEST_F(Transport, ReadFailureRaisesAnErrorEventAndReadingGoesOn) {
+    start(UnitOptions::of(23, 10ms));
+    ASSERT_TRUE(testing_support::wait_for([&] { return count("read") >= 3; }));
+    unit->fail_reads(refusal_code(), 1);
+    ASSERT_TRUE(testing_support::wait_for([&] { return count("error") == 1; }));
+    const std::size_t reads_before = count("read");
+    ASSERT_TRUE(testing_support::wait_for([&] { return count("read") >= reads_before + 3; }));
+    const auto all = events();
+    Bytes last_read;
+    for (const auto& e : all) {
+        if (e.name == "read") {
+            last_read = e.data;
+            continue;
+        }
+#ifdef _WIN32
+        EXPECT_EQ(e.code, 5);
+#endif
+        // The reader's buffer as the read before left it.
+        EXPECT_TRUE(e.data.empty() || e.data == last_read);
+        break;
+    }
+    bool logged = false;
+    for (const auto& line : log->lines()) {
+        logged = logged || (line.level == spdlog::level::err &&
+                            line.text.rfind("HID Device Error: ", 0) == 0);
+    }
+    EXPECT_TRUE(logged);
+    EXPECT_TRUE(transport->is_open());
+}
+
+TEST_F(Transport, ReadTimeOutErrorWarnsAndCountsAsAnEmptyRead) {
+    start(UnitOptions::of(23, 10ms));
+    ASSERT_TRUE(testing_support::wait_for([&] { return count("read") >= 3; }));
+    unit->fail_reads(platform_error_code(HidFailure::timeout), 1);
+    ASSERT_TRUE(log->wait_for_line("Read Timeout"));
+    const std::size_t reads_before = count("read");
+    ASSERT_TRUE(testing_support::wait_for([&] { return count("read") >= reads_before + 2; }));
+    EXPECT_EQ(count("error"), 0u);
+    for (const auto& line : log->lines()) {
+        if (line.text == "Read Timeout") {
+            EXPECT_EQ(line.level, spdlog::level::warn);
+        }
+    }
+    const auto reads = unit->reads();
+    bool checked = false;
+    for (std::size_t i = 0; i + 1 < reads.size(); ++i) {
+        if (reads[i].result < 0) {
+            EXPECT_EQ(reads[i + 1].timeout_ms, 200);
+            checked = true;
+        }
+    }
+    EXPECT_TRUE(checked);
+}
+
+TEST_F(Transport, DisconnectionEndsTheReaderWithoutEvents) {
+    start(UnitOptions::of(23, 10ms));
+    ASSERT_TRUE(testing_support::wait_for([&] { return count("read") >= 3; }));
+    unit->fail_reads(platform_error_code(HidFailure::disconnected), 1);
+    ASSERT_TRUE(log->wait_for_line("The device has been disconnected"));
+    EXPECT_TRUE(testing_support::wait_for([&] { return !transport->is_open(); }));
+    EXPECT_TRUE(unit->wait_for_open(false));  // the handle was closed
+    const std::size_t reads_after = count("read");
+    EXPECT_TRUE(unit->wait_for_status_reports(5));
+    EXPECT_EQ(count("read"), reads_after);
+    EXPECT_EQ(count("error"), 0u);
+    const auto texts = log->texts();
+    auto closed = std::find(texts.begin(), texts.end(), "HIDDevice::close()");
+    auto gone = std::find(texts.begin(), texts.end(), "The device has been disconnected");
+    EXPECT_TRUE(closed < gone);
+    transport->close();
+    EXPECT_FALSE(transport->is_open());
+}
+
+TEST_F(Transport, QueuedWritesReportTheirOwnOutcome) {
+    start(UnitOptions::of(23, 10ms));
+    unit->fail_writes(refusal_code(), 1);
+    auto failed = transport->write({0, 0x05, 0x60, 0, 0, 0, 0, 0, 0});
+    auto fine = transport->write({0, 0x05, 0x88, 0, 0, 0, 0, 0, 0});
+    EXPECT_EQ(thrown_by([&] { failed.get(); }).rfind("HIDDeviceError: HID Device Error: ", 0), 0u);
+    EXPECT_EQ(thrown_by([&] { fine.get(); }), "nothing");
+    EXPECT_EQ(unit->commands(), std::vector<Bytes>{packet({0x05, 0x88})});
+    transport.reset();  // stops and joins the reader, closes the handle
+    EXPECT_EQ(unit->open_handles(), 0);
+}
+
+}  // namespace
+}  // namespace behaviour
