@@ -48,7 +48,10 @@ void NonBlockingHIDDevice::open() {
         }
     }
     try {
-        thread_ = std::thread([this] { reader(); });
+        thread_ = std::thread([this] {
+            reader();
+            reader_id_ = std::thread::id();
+        });
     } catch (...) {
         std::lock_guard<std::mutex> lock(hid_mutex_);
         if (hid_) {
@@ -178,6 +181,7 @@ void NonBlockingHIDDevice::emit_safely(const char* name, const Payload& payload)
 // Only this thread and close() (after joining it) replace hid_, so the thread may use the
 // connection without holding hid_mutex_ during its long calls.
 int NonBlockingHIDDevice::reader() {
+    reader_id_ = std::this_thread::get_id();
     HIDDevice* hid = nullptr;
     {
         std::lock_guard<std::mutex> lock(hid_mutex_);

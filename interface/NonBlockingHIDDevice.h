@@ -60,6 +60,9 @@ public:
     std::wstring manufacturer_string() const;
     hid_device* raw_handle() const;
 
+    // True on this object's reader thread (in a listener, for example).
+    bool on_reader_thread() const { return reader_id_ == std::this_thread::get_id(); }
+
     // Called on the reader thread right after it has dropped a disconnected device (before the
     // thread ends). Set before open().
     void set_disconnect_handler(std::function<void()> handler);
@@ -81,6 +84,7 @@ private:
     mutable std::mutex hid_mutex_;  // guards replacing and testing hid_
     std::unique_ptr<HIDDevice> hid_;
     std::thread thread_;
+    std::atomic<std::thread::id> reader_id_{};
     std::mutex queue_mutex_;
     std::deque<WriteItem> write_queue_;
     bool reader_done_ = false;  // under queue_mutex_: later writes fail at once

@@ -104,12 +104,16 @@ void QUENTRAXDevice::open() {
 }
 
 void QUENTRAXDevice::learn_version() {
-    product_ = device_->product_string();
-    auto digit = [this](std::size_t i) {
-        return i < product_.size() && product_[i] >= L'0' && product_[i] <= L'9';
+    const std::wstring product = device_->product_string();
+    {
+        std::lock_guard<std::mutex> lock(product_mutex_);
+        product_ = product;
+    }
+    auto digit = [&product](std::size_t i) {
+        return i < product.size() && product[i] >= L'0' && product[i] <= L'9';
     };
     if (digit(13) && digit(15)) {
-        const int version = 10 * (product_[13] - L'0') + (product_[15] - L'0');
+        const int version = 10 * (product[13] - L'0') + (product[15] - L'0');
         if (version != 0) {
             version_ = version;
             return;
@@ -148,7 +152,7 @@ std::string QUENTRAXDevice::get_path() const {
 }
 
 std::wstring QUENTRAXDevice::get_product_string() const {
-    std::lock_guard<std::mutex> lock(transport_mutex_);
+    std::lock_guard<std::mutex> lock(product_mutex_);
     return product_;
 }
 
@@ -220,6 +224,11 @@ void QUENTRAXDevice::require_version(int min, const char* name) const {
 
 void QUENTRAXDevice::write_internal(const Packet& packet, bool no_wait) {
     require_open();
+    // Only the reader thread writes, so a wait on it from a listener could never end.
+    if (!no_wait && device_->on_reader_thread()) {
+        throw std::logic_error(
+            "A device command cannot be issued from a listener of the device's events.");
+    }
     if (packet.size() != 8) {
         throw std::length_error("The data written to the QUENTRAX must always be 8 bytes.");
     }

@@ -28,9 +28,11 @@ namespace omvar::quentrax {
 //
 // Events for add_listener: "read" (every accepted report), "change_buffer_size", "input"
 // (paddle character). Listeners run on the reader thread; one that throws is logged and the
-// reader carries on. Encoder and message-button changes reach the host only as notifications:
-// wParam = native code of a paddle character, or 0x10000/0x20000/0x30000 + that code (0 when
-// none) for encoder up/encoder down/message button; lParam = the new buffer size.
+// reader carries on. Listeners may read the device state but issue no commands (those throw
+// std::logic_error there: their packets could never leave) and must not close the device. Encoder
+// and message-button changes reach the host only as notifications: wParam = native code of a paddle
+// character, or 0x10000/0x20000/0x30000 + that code (0 when none) for encoder up/encoder
+// down/message button; lParam = the new buffer size.
 //
 // Waits for answers are bounded: open() 1000 ms for its clear-buffer answer, the getters
 // 1000 ms, each failing with std::runtime_error("Timeout Error"). close() and an unplugged
@@ -146,8 +148,9 @@ private:
     std::uint64_t next_request_id_ = 0;
 
     std::string path_;
+    mutable std::mutex product_mutex_;
     std::wstring product_;
-    mutable std::mutex transport_mutex_;  // serialises open and close
+    std::mutex transport_mutex_;  // serialises open and close
 };
 
 }  // namespace omvar::quentrax

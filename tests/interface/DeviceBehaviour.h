@@ -80,6 +80,11 @@ protected:
     }
 
     void TearDown() override {
+        // Closing first stops the reader while `device` still points at the object, for
+        // listeners that use it.
+        if (device) {
+            device->close();
+        }
         device.reset();
         omvar::sim::QuentraxEmulator::detach_all();
         spdlog::drop("quentrax");

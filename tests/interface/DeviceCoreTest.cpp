@@ -155,6 +155,24 @@ TEST_F(DeviceCore, ThrowingListenerIsLoggedAndReadingGoesOn) {
     EXPECT_EQ(device->get_keyer_params().keySpeed, 30);
 }
 
+TEST_F(DeviceCore, CommandFromAListenerFailsInsteadOfHanging) {
+    auto unit = open_unit(firmware(23));
+    auto outcome = std::make_shared<std::promise<std::string>>();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    device->add_listener("read", [this, outcome, done](QUENTRAXDeviceEvent) {
+        if (done->exchange(true)) {
+            return;
+        }
+        outcome->set_value(error_of([&] { device->get_keyer_params(); }));
+    });
+    auto text = outcome->get_future();
+    ASSERT_EQ(text.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(text.get(),
+              "A device command cannot be issued from a listener of the device's events.");
+    // The reader is not held up: commands from other threads still work.
+    EXPECT_EQ(device->get_keyer_params().keySpeed, 30);
+}
+
 TEST_F(DeviceCore, WriteFailuresAreMappedToRetryRules) {
     auto unit = open_unit(firmware(23));
     packets->clear();
