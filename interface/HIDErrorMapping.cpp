@@ -35,13 +35,34 @@ struct ErrnoText {
     std::string text;
 };
 
-// strerror() texts in the locale of the first use, the same function hidapi formats with.
-const std::vector<ErrnoText>& errno_texts() {
+// The texts glibc gives in the C locale for the errors that matter here, so that the mapping
+// does not depend on the platform it is tested on.
+const std::vector<ErrnoText>& glibc_texts() {
+    static const std::vector<ErrnoText> texts = {
+        {ETIMEDOUT, "Connection timed out"},
+        {ENODEV, "No such device"},
+        {ENXIO, "No such device or address"},
+        {EBADF, "Bad file descriptor"},
+#ifdef ESHUTDOWN
+        {ESHUTDOWN, "Cannot send after transport endpoint shutdown"},
+#endif
+        {EIO, "Input/output error"},
+        {EPIPE, "Broken pipe"},
+#ifdef EPROTO
+        {EPROTO, "Protocol error"},
+#endif
+    };
+    return texts;
+}
+
+// strerror() texts in the locale of the first use (hidapi formats with the same function).
+// Texts shared by several numbers ("Unknown error ...") identify none.
+const std::vector<ErrnoText>& local_texts() {
     static const std::vector<ErrnoText> texts = [] {
         std::vector<ErrnoText> out;
         for (int e = 1; e < 256; ++e) {
             const char* text = std::strerror(e);
-            if (text != nullptr) {
+            if (text != nullptr && std::string_view(text).rfind("Unknown error", 0) != 0) {
                 out.push_back({e, text});
             }
         }
@@ -100,10 +121,12 @@ HIDErrorInfo parse_hidraw_error(std::string_view text, std::string_view operatio
         info.code = HIDDeviceError::kNotConnected;
         return info;
     }
-    for (const auto& known : errno_texts()) {
-        if (text == known.text) {
-            info.code = class_of_errno(known.number);
-            return info;
+    for (const auto* table : {&glibc_texts(), &local_texts()}) {
+        for (const auto& known : *table) {
+            if (text == known.text) {
+                info.code = class_of_errno(known.number);
+                return info;
+            }
         }
     }
     return info;

@@ -144,6 +144,26 @@ void NonBlockingHIDDevice::finish_writes() {
     }
 }
 
+// The promise is dropped here, before the next read, so that the waiting caller is normally
+// the last owner of the outcome.
+void NonBlockingHIDDevice::write_one(HIDDevice& hid) {
+    std::optional<WriteItem> item;
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        if (write_queue_.empty()) {
+            return;
+        }
+        item.emplace(std::move(write_queue_.front()));
+        write_queue_.pop_front();
+    }
+    try {
+        hid.write(item->report);
+        item->promise.set_value(0);
+    } catch (const HIDDeviceError& e) {
+        item->promise.set_exception(std::make_exception_ptr(e));
+    }
+}
+
 template <typename Payload>
 void NonBlockingHIDDevice::emit_safely(const char* name, const Payload& payload) {
     try {
@@ -175,22 +195,7 @@ int NonBlockingHIDDevice::reader() {
                 return 0;
             }
 
-            std::optional<WriteItem> item;
-            {
-                std::lock_guard<std::mutex> lock(queue_mutex_);
-                if (!write_queue_.empty()) {
-                    item.emplace(std::move(write_queue_.front()));
-                    write_queue_.pop_front();
-                }
-            }
-            if (item) {
-                try {
-                    hid->write(item->report);
-                    item->promise.set_value(0);
-                } catch (const HIDDeviceError& e) {
-                    item->promise.set_exception(std::make_exception_ptr(e));
-                }
-            }
+            write_one(*hid);
 
             const int timeout = next_read_timeout(elapsed);
             const auto t0 = std::chrono::steady_clock::now();

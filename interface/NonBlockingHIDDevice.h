@@ -71,6 +71,7 @@ private:
     };
 
     int reader();
+    void write_one(HIDDevice& hid);
     // A listener that throws is logged; reading goes on.
     template <typename Payload>
     void emit_safely(const char* name, const Payload& payload);

@@ -234,19 +234,23 @@ void QUENTRAXDevice::write_internal(const Packet& packet, bool no_wait) {
         if (no_wait) {
             return;
         }
+        std::optional<HIDDeviceError> error;
         try {
             outcome.get();
+        } catch (const HIDDeviceError& e) {
+            error.emplace(e);
+        }
+        if (!error) {
             packet_logger_->debug("\x1b[0;36m▌Write Packet\x1b[0m {} {}\x1b[0m",
                                   retries == 0 ? "" : "\x1b[0;33m[RETRY]\x1b[0m", dump);
             return;
-        } catch (const HIDDeviceError& e) {
-            packet_logger_->debug("\x1b[0;36m▌Write Packet\x1b[0m {} {}\x1b[0m",
-                                  "\x1b[0;31m[ERROR]\x1b[0m", dump);
-            const bool transient =
-                e.code == HIDDeviceError::kNotFunctioning || e.code == HIDDeviceError::kTimeout;
-            if (retries >= kMaxRetries || !transient) {
-                throw;
-            }
+        }
+        packet_logger_->debug("\x1b[0;36m▌Write Packet\x1b[0m {} {}\x1b[0m",
+                              "\x1b[0;31m[ERROR]\x1b[0m", dump);
+        const bool transient = error->code == HIDDeviceError::kNotFunctioning ||
+                               error->code == HIDDeviceError::kTimeout;
+        if (retries >= kMaxRetries || !transient) {
+            throw *error;
         }
     }
 }
@@ -396,11 +400,11 @@ std::future<QUENTRAXDevice::Packet> QUENTRAXDevice::set_keyer_params(const Keyer
         throw std::length_error("Specify the keySpeed as a numerical value from 2 to 255.");
     }
     require_version(20, "set_keyer_params");
-    std::vector<std::uint8_t> bytes = {params.keySpeed, params.dotWeight, params.dashWeight,
-                                       params.mode};
-    if (version_ >= 23) {
-        bytes.push_back(params.sideTone);
-    }
+    // The side tone is part of the block from firmware 23 on.
+    const std::size_t count = version_ >= 23 ? 5 : 4;
+    const std::uint8_t block[5] = {params.keySpeed, params.dotWeight, params.dashWeight,
+                                   params.mode, params.sideTone};
+    const std::vector<std::uint8_t> bytes(block, block + count);
     return send_command(kSetKeyerParams, bytes);
 }
 
