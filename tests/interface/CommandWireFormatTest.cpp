@@ -136,9 +136,12 @@ TEST_F(DeviceBehaviour, TextGoesOutAsNativeCodes) {
               "runtime_error: The specified character cannot be converted to native code.");
     // Half-width katakana from Shift_JIS bytes (0xB1 is "ｱ").
     device->output_CW_using_str(std::string("\xB1\xB2")).get();
+    // A narrow text ends at its first NUL.
+    device->output_CW_using_str(std::string("ET\0E", 4)).get();
     EXPECT_EQ(sent(), (std::vector<Bytes>{packet({0x05, 0x60, 0x88, 0xA8}),
                                           packet({0x05, 0x60, 0x88, 0x80, 0x04}),
-                                          packet({0x05, 0xDC, 0x60})}));
+                                          packet({0x05, 0xDC, 0x60}),
+                                          packet({0x05, 0x40, 0xC0})}));
 }
 
 TEST_F(DeviceBehaviour, GettersTakeTheirAnswerBytes) {
