@@ -19,7 +19,9 @@ using testing_support::wait_for;
 
 namespace {
 
-constexpr std::int64_t ms(std::int64_t n) { return n * DeferredTaskQueue::kTicksPerMillisecond; }
+constexpr std::int64_t ms(std::int64_t n) {
+    return n * DeferredTaskQueue::kTicksPerMillisecond;
+}
 
 // Records what ran, on which thread, in order.
 struct Journal {
