@@ -1,0 +1,55 @@
+#pragma once
+
+#include "AppSettings.h"
+#include "HamlogIds.h"
+#include "InfoForMacroExpansion.h"
+#include "SendElement.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace omvar::Vetrin {
+
+// Replaces every occurrence of pattern, searching on after each inserted replacement (so a
+// replacement that contains the pattern is not replaced again). An empty pattern changes nothing.
+std::wstring replaceAll(std::wstring text, std::wstring_view pattern,
+                        std::wstring_view replacement);
+
+// Every "0" by replace0, then every "1" by replace1, then every "9" by replace9: a replacement
+// holding a later digit is itself replaced by the later pass.
+std::wstring replaceDigits(std::wstring text, const AppSettings& settings);
+
+// Reads the text of one of HAMLOG's log-window controls; empty when the control is not there.
+using ControlTextReader = std::function<std::wstring(HamlogControlId)>;
+
+// The macro context from the settings and HAMLOG's call, name and report fields, read now.
+// An empty report field counts as "599".
+InfoForMacroExpansion fillInfoForMacroExpansion(const AppSettings& settings,
+                                                const ControlTextReader& readControlText);
+
+// Value of the macro named by element.text; empty for anything that is not a macro. "$G" uses
+// the element's time stamp in local time and throws std::runtime_error("Error getting local
+// time") when that time cannot be converted.
+std::wstring macroValue(const SendElement& element, const InfoForMacroExpansion& info);
+
+// Replaces "$C", "$M", "$G" and "$N", in that order, by their values; "$G" is taken at timeStamp.
+// A value holding a name later in that order is expanded again, one holding an earlier name is
+// left as text.
+std::wstring expandImmediateMacros(std::wstring text, const InfoForMacroExpansion& info,
+                                   std::int64_t timeStamp);
+
+// Cuts normalised text into elements: "$R" and "$A" as deferred macros, the prosigns "[AR]",
+// "[KN]", "[VA]", "[BK]", "[ﾎﾚ]" and "[ﾗﾀ]", everything else one character each (a surrogate
+// pair is one character). Offsets and indexes are left for the queue to set.
+std::vector<SendElement> tokenizeCwText(std::wstring_view text, std::int64_t timeStamp);
+
+// A character element: its code from the code table, 0 when the table has none.
+SendElement makeCharacterElement(std::wstring text, std::int64_t timeStamp, bool displayOnly);
+
+// Length of the character at pos: 2 for a surrogate pair, otherwise 1.
+std::size_t characterLength(std::wstring_view text, std::size_t pos);
+
+}  // namespace omvar::Vetrin
