@@ -54,6 +54,7 @@ TEST(MessageNames, NamesTheMessagesTheTrackerForwards) {
         {0x0105, L"WM_SYSKEYUP"},
         {0x00C5, L"EM_LIMITTEXT"},
         {0x0200, L"WM_MOUSEFIRST"},
+        {0x0109, L"WM_UNICHAR"},
         {0x0209, L"WM_MBUTTONDBLCLK"},
         {0x0400, L"DDM_SETFMT"},
         {0x2000, L"OCM__BASE"},
@@ -73,11 +74,11 @@ TEST(MessageNames, SharedIdentifierGivesItsFirstNameInAsciiOrder) {
     EXPECT_THAT(allNamesOf(0x00C5), ElementsAre(L"EM_LIMITTEXT", L"EM_SETLIMITTEXT"));
     EXPECT_THAT(allNamesOf(0x0400), ElementsAre(L"DDM_SETFMT", L"DM_GETDEFID", L"NIN_SELECT",
                                                 L"TBM_GETPOS", L"WM_PSD_PAGESETUPDLG", L"WM_USER"));
-    // With a Windows 7 target the headers move WM_KEYLAST from 0x0108 to 0x0109, beside
-    // WM_UNICHAR, and it sorts first.
-    EXPECT_THAT(allNamesOf(0x0109),
-                ElementsAre(L"WM_KEYLAST", L"WM_UNICHAR", L"WM_WNT_CONVERTREQUESTEX"));
-    EXPECT_EQ(nameOf(0x0109), L"WM_KEYLAST");
+    // Range ends keep their first value, so they never hide a message added later in the range.
+    EXPECT_THAT(allNamesOf(0x0109), ElementsAre(L"WM_UNICHAR", L"WM_WNT_CONVERTREQUESTEX"));
+    EXPECT_THAT(allNamesOf(0x0209), ElementsAre(L"WM_MBUTTONDBLCLK", L"WM_MOUSELAST"));
+    EXPECT_THAT(allNamesOf(0x0108), ElementsAre(L"WM_KEYLAST"));
+    EXPECT_THAT(allNamesOf(0x020E), ElementsAre(L"WM_MOUSEHWHEEL"));
 }
 
 TEST(MessageNames, ListIsSortedByIdentifierThenNameWithoutRepeats) {
