@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <clocale>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -17,6 +18,7 @@
 #include <thread>
 
 namespace omvar::Vetrin {
+namespace {
 
 // Failures name the fields instead of dumping the record's bytes; long texts are shortened.
 std::string printable(const std::wstring& text) {
@@ -26,6 +28,8 @@ std::string printable(const std::wstring& text) {
     return ::testing::PrintToString(text.substr(0, 40)) + "...(" + std::to_string(text.size()) +
            " characters, ending " + ::testing::PrintToString(text.substr(text.size() - 8)) + ")";
 }
+
+}  // namespace
 
 void PrintTo(const AppSettings& s, std::ostream* out) {
     for (int bank = 0; bank < kBankCount; ++bank) {
@@ -228,6 +232,19 @@ TEST_F(SettingsFileTest, WeightsHaveOneDecimalAndReadTheLongestDecimalPrefix) {
         store(L"Keyer", L"WeightDot", cases[i].first);
         EXPECT_FLOAT_EQ(load().weightDot, cases[i].second) << "case " << i;
     }
+}
+
+TEST_F(SettingsFileTest, WeightsKeepTheirDecimalPointUnderAnyLocale) {
+    const std::string previous = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "German_Germany.1252"), nullptr);
+    auto s = defaults();
+    s.weightDot = 1.5f;
+    const bool saved = omvar::Vetrin::saveSettings(s);
+    const auto loaded = load();
+    std::setlocale(LC_ALL, previous.c_str());
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(stored(L"Keyer", L"WeightDot"), L"1.5");
+    EXPECT_EQ(loaded, s);
 }
 
 TEST_F(SettingsFileTest, IntegersAndFlagsAreReadAsIntegers) {
