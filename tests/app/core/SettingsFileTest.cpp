@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <latch>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -423,9 +422,13 @@ TEST_F(SettingsFileTest, ConcurrentAppliesLeaveOneWholeRecord) {
     second.endGE = 5;
 
     for (int round = 0; round < 10; ++round) {
-        std::latch go(2);
+        // Both threads start their apply together, so that unserialised writes would interleave.
+        std::atomic<int> arrived{0};
         auto applyOnGo = [&](const AppSettings& s) {
-            go.arrive_and_wait();
+            ++arrived;
+            while (arrived.load() < 2) {
+                std::this_thread::yield();
+            }
             live.apply(s);
         };
         std::thread a(applyOnGo, std::cref(first));
