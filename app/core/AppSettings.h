@@ -50,4 +50,11 @@ struct AppSettings {
     bool operator==(const AppSettings&) const = default;
 };
 
+// Fills every field from the settings file (settingsFilePath()), each absent key with its
+// default. Never fails: a missing or unreadable file gives the defaults.
+void loadSettings(AppSettings& settings);
+// Writes every field to the settings file. Callers may ignore the result: false only says that
+// Windows refused at least one write.
+bool saveSettings(const AppSettings& settings);
+
 }  // namespace omvar::Vetrin
