@@ -1,14 +1,17 @@
 # Third-party dependencies, the same targets on every build:
-#   deps::spdlog          header-only spdlog over header-only fmt (each module keeps its own registry)
+#   deps::spdlog          spdlog compiled once per build tree over header-only fmt (each module keeps
+#                         its own registry)
 #   deps::hidapi          the real hidapi (hidraw natively, the Windows backend in cross builds)
 #   deps::hidapi_headers  hidapi.h only
 #   GTest::gtest, GTest::gmock, GTest::gtest_main  built from Debian's googletest sources
 find_package(Threads REQUIRED)
 
-add_library(deps_spdlog INTERFACE)
+# spdlog's out-of-line code is compiled once per build tree (header-only, it cost every file that
+# logs about ten seconds); fmt stays header-only. Static, so every module keeps its own registry.
+add_library(deps_spdlog STATIC ${CMAKE_CURRENT_LIST_DIR}/deps/spdlog_compiled.cpp)
 add_library(deps::spdlog ALIAS deps_spdlog)
-target_compile_definitions(deps_spdlog INTERFACE SPDLOG_FMT_EXTERNAL FMT_HEADER_ONLY)
-target_link_libraries(deps_spdlog INTERFACE Threads::Threads)
+target_compile_definitions(deps_spdlog PUBLIC SPDLOG_FMT_EXTERNAL FMT_HEADER_ONLY SPDLOG_COMPILED_LIB)
+target_link_libraries(deps_spdlog PUBLIC Threads::Threads)
 if(CMAKE_CROSSCOMPILING)
   # Never /usr/include on a mingw include path: copy just the two header trees.
   set(VETRIN_DEPS_INCLUDE ${CMAKE_BINARY_DIR}/deps/include)
@@ -20,7 +23,7 @@ if(CMAKE_CROSSCOMPILING)
       file(COPY /usr/include/${dir} DESTINATION ${VETRIN_DEPS_INCLUDE})
     endif()
   endforeach()
-  target_include_directories(deps_spdlog SYSTEM INTERFACE ${VETRIN_DEPS_INCLUDE})
+  target_include_directories(deps_spdlog SYSTEM PUBLIC ${VETRIN_DEPS_INCLUDE})
 endif()
 
 if(CMAKE_CROSSCOMPILING)
