@@ -1,4 +1,4 @@
-// spdlog's out-of-line parts, compiled once per build tree instead of in every file that logs.
+// spdlog's out-of-line code, compiled once per build tree instead of in every file that logs.
 // Each module that links this keeps its own copy, and so its own logger registry, as before.
 #ifndef SPDLOG_COMPILED_LIB
 #error SPDLOG_COMPILED_LIB must be defined for this file and for everything that links it
