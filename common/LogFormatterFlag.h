@@ -3,7 +3,6 @@
 #include <spdlog/pattern_formatter.h>
 
 #include <memory>
-#include <regex>
 
 namespace omvar::utils {
 
@@ -11,14 +10,9 @@ namespace omvar::utils {
 // (the packet trace) carry for the console.
 class my_formatter_flag : public spdlog::custom_flag_formatter {
 public:
-    my_formatter_flag();
-
     void format(const spdlog::details::log_msg& msg, const std::tm& tm,
                 spdlog::memory_buf_t& dest) override;
     std::unique_ptr<spdlog::custom_flag_formatter> clone() const override;
-
-private:
-    std::regex colour_sequence_;
 };
 
 }  // namespace omvar::utils
