@@ -44,6 +44,24 @@ bool isOneOf(std::wstring_view token, const std::array<std::wstring_view, N>& li
     return false;
 }
 
+// 2 for a surrogate pair, otherwise 1.
+std::size_t characterLength(std::wstring_view text, std::size_t pos) {
+    const bool pair = pos + 1 < text.size() && text[pos] >= 0xD800 && text[pos] <= 0xDBFF &&
+                      text[pos + 1] >= 0xDC00 && text[pos + 1] <= 0xDFFF;
+    return pair ? 2 : 1;
+}
+
+// Its code from the code table, 0 when the table has none.
+SendElement makeCharacterElement(std::wstring text, std::int64_t timeStamp, bool displayOnly) {
+    SendElement element;
+    element.kind = SendElement::kCharacter;
+    element.code = quentrax::to_native_code(std::wstring_view(text));
+    element.text = std::move(text);
+    element.timeStamp = timeStamp;
+    element.displayOnly = displayOnly;
+    return element;
+}
+
 }  // namespace
 
 std::wstring replaceAll(std::wstring text, std::wstring_view pattern,
@@ -122,20 +140,16 @@ std::wstring expandImmediateMacros(std::wstring text, const InfoForMacroExpansio
     return text;
 }
 
-std::size_t characterLength(std::wstring_view text, std::size_t pos) {
-    const bool pair = pos + 1 < text.size() && text[pos] >= 0xD800 && text[pos] <= 0xDBFF &&
-                      text[pos + 1] >= 0xDC00 && text[pos + 1] <= 0xDFFF;
-    return pair ? 2 : 1;
-}
-
-SendElement makeCharacterElement(std::wstring text, std::int64_t timeStamp, bool displayOnly) {
-    SendElement element;
-    element.kind = SendElement::kCharacter;
-    element.code = quentrax::to_native_code(std::wstring_view(text));
-    element.text = std::move(text);
-    element.timeStamp = timeStamp;
-    element.displayOnly = displayOnly;
-    return element;
+std::vector<SendElement> makeCharacterElements(std::wstring_view text, std::int64_t timeStamp,
+                                               bool displayOnly) {
+    std::vector<SendElement> elements;
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t length = characterLength(text, pos);
+        elements.push_back(
+            makeCharacterElement(std::wstring(text.substr(pos, length)), timeStamp, displayOnly));
+        pos += length;
+    }
+    return elements;
 }
 
 std::vector<SendElement> tokenizeCwText(std::wstring_view text, std::int64_t timeStamp) {

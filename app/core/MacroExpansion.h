@@ -46,10 +46,9 @@ std::wstring expandImmediateMacros(std::wstring text, const InfoForMacroExpansio
 // pair is one character). Offsets and indexes are left for the queue to set.
 std::vector<SendElement> tokenizeCwText(std::wstring_view text, std::int64_t timeStamp);
 
-// A character element: its code from the code table, 0 when the table has none.
-SendElement makeCharacterElement(std::wstring text, std::int64_t timeStamp, bool displayOnly);
-
-// Length of the character at pos: 2 for a surrogate pair, otherwise 1.
-std::size_t characterLength(std::wstring_view text, std::size_t pos);
+// One character element per character of text (a surrogate pair is one character), each with its
+// code from the code table, 0 when the table has none.
+std::vector<SendElement> makeCharacterElements(std::wstring_view text, std::int64_t timeStamp,
+                                               bool displayOnly);
 
 }  // namespace omvar::Vetrin

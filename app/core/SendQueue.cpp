@@ -21,15 +21,9 @@ SendQueue::SendQueue(Clock clock)
 void SendQueue::append(std::wstring_view text, bool displayOnly) {
     const std::wstring normalized = normalizeCwText(text);
     std::lock_guard held(mutex_);
-    const std::int64_t now = clock_();
+    std::vector<SendElement> added = makeCharacterElements(normalized, clock_(), displayOnly);
     const std::size_t first = elements_.size();
-    const std::wstring_view all(normalized);
-    for (std::size_t pos = 0; pos < all.size();) {
-        const std::size_t length = characterLength(all, pos);
-        elements_.push_back(
-            makeCharacterElement(std::wstring(all.substr(pos, length)), now, displayOnly));
-        pos += length;
-    }
+    std::move(added.begin(), added.end(), std::back_inserter(elements_));
     renumberFrom(first);
 }
 
@@ -52,15 +46,7 @@ void SendQueue::expandDeferredAtCursor(const InfoForMacroExpansion& info) {
     }
     // The value is worked out before the macro is removed, so a failure loses nothing.
     const std::wstring value = macroValue(elements_[cursor_], info);
-    const std::int64_t now = clock_();
-    std::vector<SendElement> characters;
-    const std::wstring_view all(value);
-    for (std::size_t pos = 0; pos < all.size();) {
-        const std::size_t length = characterLength(all, pos);
-        characters.push_back(
-            makeCharacterElement(std::wstring(all.substr(pos, length)), now, false));
-        pos += length;
-    }
+    std::vector<SendElement> characters = makeCharacterElements(value, clock_(), false);
     const auto at = elements_.erase(elements_.begin() + static_cast<std::ptrdiff_t>(cursor_));
     elements_.insert(at, std::make_move_iterator(characters.begin()),
                      std::make_move_iterator(characters.end()));
