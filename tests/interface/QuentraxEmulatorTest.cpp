@@ -317,6 +317,39 @@ TEST_F(EmulatorTest, FailuresLookLikeThePlatformsHidapi) {
     EXPECT_EQ(hid_enumerate(0x0BFE, 0x0E00), nullptr);
 }
 
+TEST_F(EmulatorTest, FeatureAndInputReportRequestsAreRefusedAsTheDriverDoes) {
+    auto unit = QuentraxEmulator::attach(UnitOptions::of(23));
+    hid_device* dev = open(unit);
+    ASSERT_NE(dev, nullptr);
+    // The platform error number is read first: nothing may run between the call and the check.
+    auto expect_refused = [&](int result, const wchar_t* windows_operation,
+                              const wchar_t* native_text) {
+#ifdef _WIN32
+        EXPECT_EQ(GetLastError(), 1u);  // ERROR_INVALID_FUNCTION
+        const std::wstring error = text(hid_error(dev));
+        EXPECT_EQ(error.rfind(std::wstring(windows_operation) + L": (0x00000001) ", 0), 0u)
+            << error;
+        (void)native_text;
+#else
+        EXPECT_EQ(errno, EPIPE);
+        EXPECT_EQ(text(hid_error(dev)), native_text);
+        (void)windows_operation;
+#endif
+        EXPECT_EQ(result, -1);
+    };
+    unsigned char report[9] = {};
+    expect_refused(hid_send_feature_report(dev, report, sizeof report), L"HidD_SetFeature",
+                   L"ioctl (SFEATURE): Broken pipe");
+    expect_refused(hid_get_feature_report(dev, report, sizeof report),
+                   L"Get Input/Feature Report DeviceIoControl", L"ioctl (GFEATURE): Broken pipe");
+    EXPECT_EQ(send(dev, {0x31}), 9);
+    EXPECT_EQ(text(hid_error(dev)), L"Success");
+    expect_refused(hid_get_input_report(dev, report, sizeof report),
+                   L"Get Input/Feature Report DeviceIoControl", L"ioctl (GINPUT): Broken pipe");
+    // Refused requests never reach the unit.
+    EXPECT_EQ(unit->commands(), (std::vector<Bytes>{{0x31, 0, 0, 0, 0, 0, 0, 0}}));
+}
+
 TEST_F(EmulatorTest, WithheldReportsTimeOutAndInjectedReportsArriveAsGiven) {
     auto unit = QuentraxEmulator::attach(UnitOptions::of(23, 2ms));
     hid_device* dev = open(unit);
