@@ -5,6 +5,7 @@
 #include <QuentraxEmulator.h>
 #include <WaitFor.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <string>
@@ -378,6 +379,21 @@ TEST_F(EmulatorTest, WithheldReportsTimeOutAndInjectedReportsArriveAsGiven) {
         found = n == 7 && buffer[0] == 0x01 && buffer[6] == 0x07;
     }
     EXPECT_TRUE(found);
+}
+
+TEST_F(EmulatorTest, CpuClocksCoverTheUnitThreadAndTheReader) {
+    auto unit = QuentraxEmulator::attach(UnitOptions::of(23, 2ms));
+    // Read while the unit's thread may still be starting: negative until it has bound its clock.
+    const double unit_at_start = unit->unit_cpu_seconds();
+    EXPECT_LT(unit->reader_cpu_seconds(), 0.0);  // nobody has read yet
+    ASSERT_TRUE(unit->wait_for_status_reports(1));
+    EXPECT_GE(unit->unit_cpu_seconds(), std::max(unit_at_start, 0.0));
+
+    hid_device* dev = open(unit);
+    ASSERT_NE(dev, nullptr);
+    unsigned char buffer[64];
+    ASSERT_GT(hid_read_timeout(dev, buffer, sizeof buffer, 5000), 0);
+    EXPECT_GE(unit->reader_cpu_seconds(), 0.0);
 }
 
 TEST_F(EmulatorTest, StalledGeneratorKeepsItsCodesUntilKicked) {
