@@ -9,8 +9,9 @@
 #include <mutex>
 #include <string>
 
-// The library's two loggers as a host sets them up at load: the packet trace at debug level,
-// the interface log at critical. Counts "Read Timeout" warnings whatever the level.
+// The library's two loggers for the benchmarks: the packet trace at debug level, as the library
+// sets it up when loaded (every packet formatted, then dropped); the interface log at warning
+// rather than the library's critical, so that its "Read Timeout" warnings can be counted.
 class ReadTimeoutCounter : public spdlog::sinks::base_sink<std::mutex> {
 public:
     std::atomic<int> count{0};

@@ -8,13 +8,10 @@
 #include <thread>
 #include <vector>
 
+#include "BenchDevice.h"
 #include "BenchLogging.h"
-#include "QUENTRAXDevice.h"
-#include "QuentraxEmulator.h"
 
 using namespace std::chrono;
-using omvar::quentrax::QUENTRAXDevice;
-using omvar::sim::QuentraxEmulator;
 
 namespace {
 
@@ -29,14 +26,12 @@ double percentile(std::vector<double> values, double p) {
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 500;
     auto timeouts = set_up_bench_loggers();
-    auto unit = QuentraxEmulator::attach(omvar::sim::UnitOptions::of(23, milliseconds(10)));
-    auto devices = QUENTRAXDevice::list_devices();
-    if (devices.empty()) {
-        std::fprintf(stderr, "no interface\n");
+    const BenchDevice bench = open_bench_device();
+    if (!bench.device) {
         return 1;
     }
-    auto& device = *devices.front();
-    device.open();
+    const auto& unit = bench.unit;
+    auto& device = *bench.device;
     device.set_keyer_speed(2).get();  // short codes, so that the buffer keeps room
     // Let the reader settle into the report rhythm first.
     std::this_thread::sleep_for(milliseconds(300));

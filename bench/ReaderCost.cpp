@@ -5,28 +5,26 @@
 #include <cstdlib>
 #include <thread>
 
+#include "BenchDevice.h"
 #include "BenchLogging.h"
-#include "QUENTRAXDevice.h"
-#include "QuentraxEmulator.h"
 
 using namespace std::chrono;
-using omvar::quentrax::QUENTRAXDevice;
-using omvar::sim::QuentraxEmulator;
 
 int main(int argc, char** argv) {
     const int seconds_to_run = argc > 1 ? std::atoi(argv[1]) : 30;
     set_up_bench_loggers();
-    auto unit = QuentraxEmulator::attach(omvar::sim::UnitOptions::of(23, milliseconds(10)));
-    auto devices = QUENTRAXDevice::list_devices();
-    if (devices.empty()) {
-        std::fprintf(stderr, "no interface\n");
+    const BenchDevice bench = open_bench_device();
+    if (!bench.device) {
         return 1;
     }
-    auto& device = *devices.front();
-    device.open();
+    const auto& unit = bench.unit;
     std::this_thread::sleep_for(milliseconds(500));
 
     const double reader_before = unit->reader_cpu_seconds();
+    if (reader_before < 0) {
+        std::fprintf(stderr, "no CPU clock for the reader thread\n");
+        return 1;
+    }
     const double unit_before = unit->unit_cpu_seconds();
     const auto stats_before = unit->stats();
     const auto t0 = steady_clock::now();
@@ -35,11 +33,7 @@ int main(int argc, char** argv) {
     const double reader = unit->reader_cpu_seconds() - reader_before;
     const double emulated = unit->unit_cpu_seconds() - unit_before;
     const auto stats_after = unit->stats();
-    device.close();
-    if (reader_before < 0) {
-        std::fprintf(stderr, "no CPU clock for the reader thread\n");
-        return 1;
-    }
+    bench.device->close();
 
     const std::size_t reports = stats_after.reports - stats_before.reports;
     std::printf("reader cost over %.1f s, status reports every 10 ms (%zu reports, %zu reads)\n",

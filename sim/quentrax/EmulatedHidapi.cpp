@@ -124,6 +124,22 @@ void fail_global(const wchar_t* operation, int code, const std::string& path) {
 #endif
 }
 
+// The unit has no feature reports and answers no input-report requests: the driver refuses
+// them (on Windows the named call, natively the hidraw ioctl).
+int refuse_report_request(hid_device* dev, const wchar_t* windows_operation,
+                          const char* ioctl_name) {
+#ifdef _WIN32
+    (void)ioctl_name;
+    fail_device(dev, windows_operation, ERROR_INVALID_FUNCTION);
+#else
+    (void)windows_operation;
+    set_device_error(dev, omvar::sim::narrow_error_text(std::string("ioctl (") + ioctl_name +
+                                                        "): " + std::strerror(EPIPE)));
+    errno = EPIPE;
+#endif
+    return -1;
+}
+
 int copy_string(hid_device* dev, const std::wstring& value, wchar_t* string, size_t maxlen) {
     if (string == nullptr || maxlen == 0) {
         set_device_error(dev, L"Zero buffer/length");
@@ -329,42 +345,21 @@ int HID_API_EXPORT HID_API_CALL hid_send_feature_report(hid_device* dev, const u
                                                         size_t length) {
     (void)data;
     (void)length;
-#ifdef _WIN32
-    fail_device(dev, L"HidD_SetFeature", ERROR_INVALID_FUNCTION);
-#else
-    set_device_error(dev, omvar::sim::narrow_error_text(std::string("ioctl (SFEATURE): ") +
-                                                        std::strerror(EPIPE)));
-    errno = EPIPE;
-#endif
-    return -1;
+    return refuse_report_request(dev, L"HidD_SetFeature", "SFEATURE");
 }
 
 int HID_API_EXPORT HID_API_CALL hid_get_feature_report(hid_device* dev, unsigned char* data,
                                                        size_t length) {
     (void)data;
     (void)length;
-#ifdef _WIN32
-    fail_device(dev, L"Get Input/Feature Report DeviceIoControl", ERROR_INVALID_FUNCTION);
-#else
-    set_device_error(dev, omvar::sim::narrow_error_text(std::string("ioctl (GFEATURE): ") +
-                                                        std::strerror(EPIPE)));
-    errno = EPIPE;
-#endif
-    return -1;
+    return refuse_report_request(dev, L"Get Input/Feature Report DeviceIoControl", "GFEATURE");
 }
 
 int HID_API_EXPORT HID_API_CALL hid_get_input_report(hid_device* dev, unsigned char* data,
                                                      size_t length) {
     (void)data;
     (void)length;
-#ifdef _WIN32
-    fail_device(dev, L"Get Input/Feature Report DeviceIoControl", ERROR_INVALID_FUNCTION);
-#else
-    set_device_error(
-        dev, omvar::sim::narrow_error_text(std::string("ioctl (GINPUT): ") + std::strerror(EPIPE)));
-    errno = EPIPE;
-#endif
-    return -1;
+    return refuse_report_request(dev, L"Get Input/Feature Report DeviceIoControl", "GINPUT");
 }
 
 int HID_API_EXPORT_CALL hid_get_manufacturer_string(hid_device* dev, wchar_t* string,

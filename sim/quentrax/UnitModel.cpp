@@ -41,8 +41,8 @@ UnitModel::~UnitModel() {
 }
 
 void UnitModel::run() {
-    unit_clock_.capture();
     std::unique_lock<std::mutex> lock(mutex_);
+    unit_clock_.capture();  // under the lock: unit_cpu_seconds may already be reading it
     auto next = EmuClock::now() + period_;
     while (!stopping_) {
         if (period_.count() <= 0) {

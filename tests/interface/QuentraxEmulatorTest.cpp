@@ -5,6 +5,7 @@
 #include <QuentraxEmulator.h>
 #include <WaitFor.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <string>
@@ -62,6 +63,26 @@ protected:
         return {};
     }
 
+    // The key timeline once the generator has played everything; empty when it never does.
+    static std::vector<omvar::sim::KeyEdge> edges_when_idle(const QuentraxUnit& unit) {
+        if (!unit.wait_until_idle(10s)) {
+            ADD_FAILURE() << "the generator did not drain";
+            return {};
+        }
+        return unit.key_timeline();
+    }
+
+    // Microseconds from each edge to the next.
+    static std::vector<long long> gaps_us(const std::vector<omvar::sim::KeyEdge>& edges) {
+        std::vector<long long> gaps;
+        for (std::size_t i = 1; i < edges.size(); ++i) {
+            gaps.push_back(std::chrono::duration_cast<std::chrono::microseconds>(edges[i].time -
+                                                                                 edges[i - 1].time)
+                               .count());
+        }
+        return gaps;
+    }
+
     static std::wstring text(const wchar_t* s) { return s == nullptr ? L"(null)" : s; }
 
     std::vector<hid_device*> open_;
@@ -97,7 +118,9 @@ TEST_F(EmulatorTest, EnumeratesAttachedUnitsInPluggingOrderWithTheirStrings) {
     EXPECT_EQ(second->product_string()[15], L'1');
     wchar_t maker[64] = {};
     EXPECT_EQ(hid_get_manufacturer_string(dev, maker, 64), 0);
-    EXPECT_NE(maker[0], L'J');  // a J maker would mean firmware 10 without digits
+    // The default maker, and so not one starting with J (that would mean firmware 10 without
+    // digits to the library).
+    EXPECT_EQ(std::wstring(maker), L"QUENTRAX");
 }
 
 TEST_F(EmulatorTest, AnswersEchoTheCodeAndStatusReportsStream) {
@@ -133,37 +156,21 @@ TEST_F(EmulatorTest, GeneratorDrainsAtKeyerSpeedWithWeightsAndGaps) {
     // "A", word space, "T": .- (7 7) T
     ASSERT_EQ(send(dev, {0x05, 0x60, 0x80, 0xC0}), 9);
     EXPECT_EQ(unit->buffer_size(), 3);
-    ASSERT_TRUE(unit->wait_until_idle(10s));
-    const auto edges = unit->key_timeline();
-    ASSERT_EQ(edges.size(), 6u);
-    auto ms = [&](std::size_t a, std::size_t b) {
-        return std::chrono::duration_cast<std::chrono::microseconds>(edges[b].time - edges[a].time)
-            .count();
-    };
-    EXPECT_TRUE(edges[0].down);
-    EXPECT_FALSE(edges[1].down);
-    EXPECT_EQ(ms(0, 1), 10000);  // dot
-    EXPECT_EQ(ms(1, 2), 10000);  // element gap
-    EXPECT_EQ(ms(2, 3), 30000);  // dash
-    EXPECT_EQ(ms(3, 4), 70000);  // word gap
-    EXPECT_EQ(ms(4, 5), 30000);  // T
+    const auto light = edges_when_idle(*unit);
+    ASSERT_EQ(light.size(), 6u);
+    EXPECT_TRUE(light[0].down);
+    EXPECT_FALSE(light[1].down);
+    // dot, element gap, dash, word gap, T
+    EXPECT_EQ(gaps_us(light), (std::vector<long long>{10000, 10000, 30000, 70000, 30000}));
 
     // Heavier weights lengthen the elements only.
     unit->clear_key_timeline();
     ASSERT_EQ(send(dev, {0x20, 5, 3, 9, 2, 7}), 9);
     ASSERT_EQ(send(dev, {0x05, 0x60, 0x40}), 9);  // "A", "E"
-    ASSERT_TRUE(unit->wait_until_idle(10s));
-    const auto heavy = unit->key_timeline();
+    const auto heavy = edges_when_idle(*unit);
     ASSERT_EQ(heavy.size(), 6u);
-    auto span = [&](std::size_t a, std::size_t b) {
-        return std::chrono::duration_cast<std::chrono::microseconds>(heavy[b].time - heavy[a].time)
-            .count();
-    };
-    EXPECT_EQ(span(0, 1), 15000);
-    EXPECT_EQ(span(1, 2), 10000);
-    EXPECT_EQ(span(2, 3), 45000);
-    EXPECT_EQ(span(3, 4), 30000);  // character gap
-    EXPECT_EQ(span(4, 5), 15000);
+    // dot, element gap, dash, character gap, E
+    EXPECT_EQ(gaps_us(heavy), (std::vector<long long>{15000, 10000, 45000, 30000, 15000}));
 }
 
 TEST_F(EmulatorTest, BufferSizeFallsAsCodesPlayAndHoldsEightAtMost) {
@@ -317,6 +324,39 @@ TEST_F(EmulatorTest, FailuresLookLikeThePlatformsHidapi) {
     EXPECT_EQ(hid_enumerate(0x0BFE, 0x0E00), nullptr);
 }
 
+TEST_F(EmulatorTest, FeatureAndInputReportRequestsAreRefusedAsTheDriverDoes) {
+    auto unit = QuentraxEmulator::attach(UnitOptions::of(23));
+    hid_device* dev = open(unit);
+    ASSERT_NE(dev, nullptr);
+    // The platform error number is read first: nothing may run between the call and the check.
+    auto expect_refused = [&](int result, const wchar_t* windows_operation,
+                              const wchar_t* native_text) {
+#ifdef _WIN32
+        EXPECT_EQ(GetLastError(), 1u);  // ERROR_INVALID_FUNCTION
+        const std::wstring error = text(hid_error(dev));
+        EXPECT_EQ(error.rfind(std::wstring(windows_operation) + L": (0x00000001) ", 0), 0u)
+            << error;
+        (void)native_text;
+#else
+        EXPECT_EQ(errno, EPIPE);
+        EXPECT_EQ(text(hid_error(dev)), native_text);
+        (void)windows_operation;
+#endif
+        EXPECT_EQ(result, -1);
+    };
+    unsigned char report[9] = {};
+    expect_refused(hid_send_feature_report(dev, report, sizeof report), L"HidD_SetFeature",
+                   L"ioctl (SFEATURE): Broken pipe");
+    expect_refused(hid_get_feature_report(dev, report, sizeof report),
+                   L"Get Input/Feature Report DeviceIoControl", L"ioctl (GFEATURE): Broken pipe");
+    EXPECT_EQ(send(dev, {0x31}), 9);
+    EXPECT_EQ(text(hid_error(dev)), L"Success");
+    expect_refused(hid_get_input_report(dev, report, sizeof report),
+                   L"Get Input/Feature Report DeviceIoControl", L"ioctl (GINPUT): Broken pipe");
+    // Refused requests never reach the unit.
+    EXPECT_EQ(unit->commands(), (std::vector<Bytes>{{0x31, 0, 0, 0, 0, 0, 0, 0}}));
+}
+
 TEST_F(EmulatorTest, WithheldReportsTimeOutAndInjectedReportsArriveAsGiven) {
     auto unit = QuentraxEmulator::attach(UnitOptions::of(23, 2ms));
     hid_device* dev = open(unit);
@@ -339,6 +379,21 @@ TEST_F(EmulatorTest, WithheldReportsTimeOutAndInjectedReportsArriveAsGiven) {
         found = n == 7 && buffer[0] == 0x01 && buffer[6] == 0x07;
     }
     EXPECT_TRUE(found);
+}
+
+TEST_F(EmulatorTest, CpuClocksCoverTheUnitThreadAndTheReader) {
+    auto unit = QuentraxEmulator::attach(UnitOptions::of(23, 2ms));
+    // Read while the unit's thread may still be starting: negative until it has bound its clock.
+    const double unit_at_start = unit->unit_cpu_seconds();
+    EXPECT_LT(unit->reader_cpu_seconds(), 0.0);  // nobody has read yet
+    ASSERT_TRUE(unit->wait_for_status_reports(1));
+    EXPECT_GE(unit->unit_cpu_seconds(), std::max(unit_at_start, 0.0));
+
+    hid_device* dev = open(unit);
+    ASSERT_NE(dev, nullptr);
+    unsigned char buffer[64];
+    ASSERT_GT(hid_read_timeout(dev, buffer, sizeof buffer, 5000), 0);
+    EXPECT_GE(unit->reader_cpu_seconds(), 0.0);
 }
 
 TEST_F(EmulatorTest, StalledGeneratorKeepsItsCodesUntilKicked) {
