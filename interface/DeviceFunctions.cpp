@@ -5,14 +5,12 @@
 
 #include "DeviceTable.h"
 #include "LibraryLoggers.h"
-
-#include <fmt/format.h>
+#include "PacketText.h"
 
 #include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <exception>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -32,15 +30,12 @@ constexpr std::uint8_t kPaddleUsed = 15;
 constexpr auto kPaddleClearWait = std::chrono::milliseconds(5000);
 constexpr int kMaxSendLength = 7;
 
-std::string hex_dump(const unsigned char* bytes, int count) {
-    std::string text;
-    if (bytes == nullptr) {
-        return text;
+// The caller's bytes as "%02X " each, nothing for a null pointer or a count below 1.
+std::string bytes_text(const unsigned char* bytes, int count) {
+    if (bytes == nullptr || count <= 0) {
+        return {};
     }
-    for (int i = 0; i < count; ++i) {
-        text += fmt::format("{:02X} ", bytes[i]);
-    }
-    return text;
+    return omvar::quentrax::hex_dump(std::vector<std::uint8_t>(bytes, bytes + count));
 }
 
 // The slot of a valid nId that holds a device, or null after the error line.
@@ -76,12 +71,6 @@ bool valid_send_length(const char* function, int length) {
     return false;
 }
 
-void require_open(const QUENTRAXDevice& device) {
-    if (!device.is_open()) {
-        throw std::runtime_error("The device is not open.");
-    }
-}
-
 // Runs a device operation; any exception becomes -1 and an error line.
 template <typename Body>
 int guarded(const char* function, Body&& body) {
@@ -95,8 +84,20 @@ int guarded(const char* function, Body&& body) {
     return kFailed;
 }
 
+// The nId check, then body(slot) on the occupied slot under guarded(): argument checks in the
+// body log their own line and return kFailed.
+template <typename Body>
+int on_slot(const char* function, int nId, Body&& body) {
+    DeviceSlot* slot = occupied_slot(function, nId);
+    if (slot == nullptr) {
+        return kFailed;
+    }
+    return guarded(function, [&] { return body(*slot); });
+}
+
 // When the operator used the paddle since the last send, the generator still holds the paddle
-// state: clear it first, waiting a bounded time for the answer.
+// state: clear it first, waiting a bounded time for the answer. get_buffer_size() is also the
+// open check: on a closed device it fails with "The device is not open.".
 void clear_after_paddle(const char* function, QUENTRAXDevice& device) {
     if (device.get_buffer_size() != kPaddleUsed) {
         return;
@@ -201,14 +202,13 @@ QUENTRAX_API void QUENTRAX_CALL quentraxClose(int nId) {
 QUENTRAX_API int QUENTRAX_CALL quentraxWriteCmd(int nId, const unsigned char* cmd) {
     static constexpr const char* kName = "quentraxWriteCmd";
     interface_logger()->debug("quentraxWriteCmd: nId={} {}", nId,
-                              cmd ? hex_dump(cmd, 9) : std::string("(null)"));
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr || refuse_null(kName, "cmd", cmd)) {
-        return kFailed;
-    }
-    // Byte 0 is the report identifier, which the transport supplies itself.
-    return guarded(kName, [&] {
-        slot->device->write(QUENTRAXDevice::Packet(cmd + 1, cmd + 9));
+                              cmd ? bytes_text(cmd, 9) : std::string("(null)"));
+    return on_slot(kName, nId, [&](DeviceSlot& slot) {
+        if (refuse_null(kName, "cmd", cmd)) {
+            return kFailed;
+        }
+        // Byte 0 is the report identifier, which the transport supplies itself.
+        slot.device->write(QUENTRAXDevice::Packet(cmd + 1, cmd + 9));
         return 0;
     });
 }
@@ -216,12 +216,11 @@ QUENTRAX_API int QUENTRAX_CALL quentraxWriteCmd(int nId, const unsigned char* cm
 QUENTRAX_API int QUENTRAX_CALL quentraxWriteData(int nId, int port, int data) {
     static constexpr const char* kName = "quentraxWriteData";
     interface_logger()->debug("quentraxWriteData: nId={} port={} data={:02X}", nId, port, data);
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr || !valid_port(kName, port)) {
-        return kFailed;
-    }
-    return guarded(kName, [&] {
-        slot->device->write_port_data(port, low_byte(data));
+    return on_slot(kName, nId, [&](DeviceSlot& slot) {
+        if (!valid_port(kName, port)) {
+            return kFailed;
+        }
+        slot.device->write_port_data(port, low_byte(data));
         return 0;
     });
 }
@@ -229,12 +228,12 @@ QUENTRAX_API int QUENTRAX_CALL quentraxWriteData(int nId, int port, int data) {
 QUENTRAX_API int QUENTRAX_CALL quentraxReadData(int nId, int port) {
     static constexpr const char* kName = "quentraxReadData";
     interface_logger()->debug("quentraxReadData: nId={} port={}", nId, port);
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr || !valid_port(kName, port)) {
-        return kFailed;
-    }
-    return guarded(kName,
-                   [&] { return static_cast<int>(slot->device->read_port_data(port, false)); });
+    return on_slot(kName, nId, [&](DeviceSlot& slot) {
+        if (!valid_port(kName, port)) {
+            return kFailed;
+        }
+        return static_cast<int>(slot.device->read_port_data(port, false));
+    });
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxPutChar(int nId, char c) {
@@ -257,15 +256,12 @@ QUENTRAX_API int QUENTRAX_CALL quentraxPutStr(int nId, const char* str, int nLen
         text.assign(str, strnlen(str, static_cast<size_t>(nLen)));
     }
     interface_logger()->debug("quentraxPutStr: nId={} nLen={} str=\"{}\"", nId, nLen, text);
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr || !valid_send_length(kName, nLen) || refuse_null(kName, "str", str)) {
-        return kFailed;
-    }
-    return guarded(kName, [&] {
-        QUENTRAXDevice& device = *slot->device;
-        require_open(device);
-        clear_after_paddle(kName, device);
-        device.output_CW_using_str(std::string(str, static_cast<size_t>(nLen)));
+    return on_slot(kName, nId, [&](DeviceSlot& slot) {
+        if (!valid_send_length(kName, nLen) || refuse_null(kName, "str", str)) {
+            return kFailed;
+        }
+        clear_after_paddle(kName, *slot.device);
+        slot.device->output_CW_using_str(std::string(str, static_cast<size_t>(nLen)));
         return 0;
     });
 }
@@ -280,131 +276,94 @@ QUENTRAX_API int QUENTRAX_CALL quentraxPutCode(int nId, unsigned char code) {
 
 QUENTRAX_API int QUENTRAX_CALL quentraxPutCodes(int nId, const unsigned char* codes, int nLen) {
     static constexpr const char* kName = "quentraxPutCodes";
-    interface_logger()->debug("quentraxPutCodes: nId={} codes={}", nId, hex_dump(codes, nLen));
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr || !valid_send_length(kName, nLen) || refuse_null(kName, "codes", codes)) {
-        return kFailed;
-    }
-    return guarded(kName, [&] {
-        QUENTRAXDevice& device = *slot->device;
-        require_open(device);
-        clear_after_paddle(kName, device);
-        device.output_CW(std::vector<std::uint8_t>(codes, codes + nLen));
+    interface_logger()->debug("quentraxPutCodes: nId={} codes={}", nId, bytes_text(codes, nLen));
+    return on_slot(kName, nId, [&](DeviceSlot& slot) {
+        if (!valid_send_length(kName, nLen) || refuse_null(kName, "codes", codes)) {
+            return kFailed;
+        }
+        clear_after_paddle(kName, *slot.device);
+        slot.device->output_CW(std::vector<std::uint8_t>(codes, codes + nLen));
         return 0;
     });
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxIsTxBusy(int nId) {
-    static constexpr const char* kName = "quentraxIsTxBusy";
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr) {
-        return kFailed;
-    }
-    return guarded(kName, [&] { return static_cast<int>(slot->device->get_buffer_size()); });
+    return on_slot("quentraxIsTxBusy", nId, [](DeviceSlot& slot) {
+        return static_cast<int>(slot.device->get_buffer_size());
+    });
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxTxCancel(int nId) {
-    static constexpr const char* kName = "quentraxTxCancel";
     interface_logger()->debug("quentraxTxCancel: nId={}", nId);
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr) {
-        return kFailed;
-    }
-    return guarded(kName, [&] {
-        slot->device->clear_generator_buffer();
+    return on_slot("quentraxTxCancel", nId, [](DeviceSlot& slot) {
+        slot.device->clear_generator_buffer();
         return 0;
     });
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxSetPTT(int nId, int tx) {
-    static constexpr const char* kName = "quentraxSetPTT";
     interface_logger()->debug("quentraxSetPTT: nId={} tx={}", nId, low_byte(tx));
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr) {
-        return kFailed;
-    }
-    return guarded(kName, [&] {
-        slot->device->set_port_state(false, (tx & 1) != 0);
+    return on_slot("quentraxSetPTT", nId, [&](DeviceSlot& slot) {
+        slot.device->set_port_state(false, (tx & 1) != 0);
         return 0;
     });
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxSetPTTParam(int nId, int delay1, int delay2) {
-    static constexpr const char* kName = "quentraxSetPTTParam";
     interface_logger()->debug("quentraxSetPTTParam: nId={} delay={}/{}", nId, low_byte(delay1),
                               low_byte(delay2));
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr) {
-        return kFailed;
-    }
-    return guarded(kName, [&] {
+    return on_slot("quentraxSetPTTParam", nId, [&](DeviceSlot& slot) {
         PTTParams params;
         params.delay1 = low_byte(delay1);
         params.delay2 = low_byte(delay2);
-        slot->device->set_ptt_params(params);
+        slot.device->set_ptt_params(params);
         return 0;
     });
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxSetWeight(int nId, int nDot, int nDash) {
-    static constexpr const char* kName = "quentraxSetWeight";
     interface_logger()->debug("quentraxSetWeight: nId={} nDot={} nDash={}", nId, nDot, nDash);
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr) {
-        return kFailed;
-    }
-    if (nDot < 0 || nDot > 11 || nDash < 0 || nDash > 11 || nDot >= nDash) {
-        interface_logger()->error(
-            "quentraxSetWeight: 指定されたWeightの一部または全部の値は無効です。");
-        return kFailed;
-    }
-    return guarded(kName, [&] {
-        KeyerParams block = slot->keyer;
+    return on_slot("quentraxSetWeight", nId, [&](DeviceSlot& slot) {
+        if (nDot < 0 || nDot > 11 || nDash < 0 || nDash > 11 || nDot >= nDash) {
+            interface_logger()->error(
+                "quentraxSetWeight: 指定されたWeightの一部または全部の値は無効です。");
+            return kFailed;
+        }
+        KeyerParams block = slot.keyer;
         block.dotWeight = static_cast<std::uint8_t>(nDot);
         block.dashWeight = static_cast<std::uint8_t>(nDash);
         block.mode = 2;
-        return send_keyer_block(*slot, block);
+        return send_keyer_block(slot, block);
     });
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxSetPaddle(int nId, int param) {
-    static constexpr const char* kName = "quentraxSetPaddle";
     interface_logger()->debug("quentraxSetPaddle: nId={} param={:02X}", nId, param);
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr) {
-        return kFailed;
-    }
-    return guarded(kName, [&] {
-        slot->device->set_paddle_reverse((param & 1) != 0);
+    return on_slot("quentraxSetPaddle", nId, [&](DeviceSlot& slot) {
+        slot.device->set_paddle_reverse((param & 1) != 0);
         return 0;
     });
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxSetWPM(int nId, int nWPM) {
-    static constexpr const char* kName = "quentraxSetWPM";
     interface_logger()->debug("quentraxSetWPM: nId={} nWPM={}", nId, nWPM);
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr) {
-        return kFailed;
-    }
-    if (nWPM < 5 || nWPM > 50) {
-        interface_logger()->error("quentraxSetWPM: 指定されたWPMの値は無効です。");
-        return kFailed;
-    }
-    // Dot length in 2 ms units: 600 / WPM, halves rounded up.
-    const auto speed_code = static_cast<std::uint8_t>(60000.0 / (nWPM * 50) * 0.5 + 0.5);
-    return guarded(kName, [&] {
-        QUENTRAXDevice& device = *slot->device;
-        require_open(device);
-        const int version = device.get_version();
+    return on_slot("quentraxSetWPM", nId, [&](DeviceSlot& slot) {
+        if (nWPM < 5 || nWPM > 50) {
+            interface_logger()->error("quentraxSetWPM: 指定されたWPMの値は無効です。");
+            return kFailed;
+        }
+        // Dot length in 2 ms units: 600 / WPM, halves rounded up.
+        const auto speed_code = static_cast<std::uint8_t>(60000.0 / (nWPM * 50) * 0.5 + 0.5);
+        // get_version() is also the open check: it fails on a closed device.
+        const int version = slot.device->get_version();
         if (version == 20) {
-            KeyerParams block = slot->keyer;
+            KeyerParams block = slot.keyer;
             block.keySpeed = speed_code;
-            return send_keyer_block(*slot, block);
+            return send_keyer_block(slot, block);
         }
         if (version >= 21) {
-            device.set_keyer_speed(speed_code);
-            slot->keyer.keySpeed = speed_code;
+            slot.device->set_keyer_speed(speed_code);
+            slot.keyer.keySpeed = speed_code;
         }
         // Older firmware has no speed command: accepted, nothing changes.
         return 0;
@@ -421,57 +380,44 @@ QUENTRAX_API int QUENTRAX_CALL quentraxGetWPM(int nId) {
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxSetCallbackWindow(int nId, quentrax_window_t hWnd) {
-    static constexpr const char* kName = "quentraxSetCallbackWindow";
     interface_logger()->debug("quentraxSetCallbackWindow: nId={} hWnd={:08X}", nId,
                               reinterpret_cast<std::uintptr_t>(hWnd));
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr || hWnd == nullptr) {
-        return kFailed;
-    }
-    return guarded(kName, [&] {
-        slot->device->set_callback_window(hWnd, notification_message());
+    return on_slot("quentraxSetCallbackWindow", nId, [&](DeviceSlot& slot) {
+        // Refused without a line of its own.
+        if (hWnd == nullptr) {
+            return kFailed;
+        }
+        slot.device->set_callback_window(hWnd, notification_message());
         return 0;
     });
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxSetSideTone(int nId, int nTone) {
-    static constexpr const char* kName = "quentraxSetSideTone";
     const std::uint8_t tone = low_byte(nTone);
     interface_logger()->debug("quentraxSetSideTone: nId={} nTone={}", nId, tone);
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr) {
-        return kFailed;
-    }
-    if (tone > 15) {
-        interface_logger()->error("quentraxSetSideTone: 指定されたサイドトーンの値は無効です。");
-        return kFailed;
-    }
-    return guarded(kName, [&] {
-        KeyerParams block = slot->keyer;
+    return on_slot("quentraxSetSideTone", nId, [&](DeviceSlot& slot) {
+        if (tone > 15) {
+            interface_logger()->error(
+                "quentraxSetSideTone: 指定されたサイドトーンの値は無効です。");
+            return kFailed;
+        }
+        KeyerParams block = slot.keyer;
         block.sideTone = tone;
-        return send_keyer_block(*slot, block);
+        return send_keyer_block(slot, block);
     });
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxQueryBufSize(int nId) {
-    static constexpr const char* kName = "quentraxQueryBufSize";
     interface_logger()->debug("quentraxQueryBufSize: nId={}", nId);
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr) {
-        return kFailed;
-    }
-    return guarded(kName,
-                   [&] { return static_cast<int>(slot->device->get_generator_buffer().bytes[0]); });
+    return on_slot("quentraxQueryBufSize", nId, [](DeviceSlot& slot) {
+        return static_cast<int>(slot.device->get_generator_buffer().bytes[0]);
+    });
 }
 
 QUENTRAX_API int QUENTRAX_CALL quentraxGetVersion(int nId) {
-    static constexpr const char* kName = "quentraxGetVersion";
     interface_logger()->debug("quentraxGetVersion: nId={}", nId);
-    DeviceSlot* slot = occupied_slot(kName, nId);
-    if (slot == nullptr) {
-        return kFailed;
-    }
-    return guarded(kName, [&] { return slot->device->get_version(); });
+    return on_slot("quentraxGetVersion", nId,
+                   [](DeviceSlot& slot) { return slot.device->get_version(); });
 }
 
 QUENTRAX_API void QUENTRAX_CALL quentraxSetExtendedOption(int nId, int option, int value) {

@@ -411,7 +411,12 @@ TEST_F(CApi, RawCommandPortsPttAndPaddle) {
     EXPECT_TRUE(unit->keyer().paddle_reverse);
     EXPECT_EQ(quentraxReadData(0, 0), unit->port0());
     EXPECT_EQ(quentraxGetVersion(0), 23);
-    EXPECT_GE(quentraxQueryBufSize(0), 0);
+    // The query asks the interface itself: a stalled generator still holds the codes sent.
+    unit->stall_generator(true, false);
+    const unsigned char three[3] = {0x40, 0x40, 0x40};
+    ASSERT_EQ(quentraxPutCodes(0, three, 3), 0);
+    EXPECT_EQ(quentraxQueryBufSize(0), 3);
+    EXPECT_TRUE(log->contains("quentraxQueryBufSize: nId=0"));
     EXPECT_EQ(errors().size(), 2u);
 }
 

@@ -4,11 +4,13 @@
 #include <spdlog/spdlog.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
-#include <mutex>
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,15 @@ inline std::string hex(const Bytes& bytes) {
         out += text;
     }
     return out;
+}
+
+// An error no retry applies to: ERROR_ACCESS_DENIED on Windows, EACCES natively.
+inline int refusal_code() {
+#ifdef _WIN32
+    return 5;
+#else
+    return EACCES;
+#endif
 }
 
 // What the call threw: "<type>: <what>" with the type among the ones the library uses.

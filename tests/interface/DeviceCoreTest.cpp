@@ -7,74 +7,23 @@
 #include <stdexcept>
 #include <thread>
 
-#include "CapturingSink.h"
-#include "QUENTRAXDevice.h"
-#include "QuentraxEmulator.h"
+#include "DeviceBehaviour.h"
 #include "TextEncoding.h"
-#include "WaitFor.h"
 
 using namespace omvar::quentrax;
 using omvar::sim::HidFailure;
 using omvar::sim::platform_error_code;
 using omvar::sim::QuentraxEmulator;
-using omvar::sim::QuentraxUnit;
-using testing_support::CapturingSink;
 using testing_support::wait_for;
 
 namespace {
 
-class DeviceCore : public ::testing::Test {
-protected:
-    void SetUp() override {
-        auto [logger, sink] = testing_support::capturing_logger("quentrax");
-        auto [packet_logger, packet_sink] = testing_support::capturing_logger("qxpacket");
-        spdlog::register_logger(logger);
-        spdlog::register_logger(packet_logger);
-        log = sink;
-        packets = packet_sink;
-    }
-    void TearDown() override {
-        device.reset();
-        QuentraxEmulator::detach_all();
-        spdlog::drop("quentrax");
-        spdlog::drop("qxpacket");
-    }
-
-    static omvar::sim::UnitOptions firmware(int version) {
-        omvar::sim::UnitOptions options;
-        options.firmware = version;
-        return options;
-    }
-
-    std::shared_ptr<QuentraxUnit> open_unit(omvar::sim::UnitOptions options) {
-        auto unit = QuentraxEmulator::attach(std::move(options));
-        auto devices = QUENTRAXDevice::list_devices(false);
-        if (devices.size() != 1) {
-            ADD_FAILURE() << "one interface expected";
-            return unit;
-        }
-        device = std::move(devices.front());
-        device->open();
-        return unit;
-    }
-
-    template <typename F>
-    static std::string error_of(F&& f) {
-        try {
-            f();
-        } catch (const std::exception& e) {
-            return e.what();
-        }
-        return "no exception";
-    }
-
-    std::shared_ptr<CapturingSink> log;
-    std::shared_ptr<CapturingSink> packets;
-    std::unique_ptr<QUENTRAXDevice> device;
-};
+// The shared device fixture; the trace sink is the "qxpacket" logger.
+using DeviceCore = behaviour::DeviceBehaviour;
+using behaviour::thrown_by;
 
 TEST_F(DeviceCore, OpensSendsAndAsks) {
-    auto unit = open_unit(firmware(23));
+    auto unit = open_device(23);
     ASSERT_TRUE(device->is_open());
     EXPECT_EQ(device->get_version(), 23);
     EXPECT_EQ(device->get_path(), unit->path());
@@ -93,34 +42,34 @@ TEST_F(DeviceCore, OpensSendsAndAsks) {
 
     device->close();
     EXPECT_FALSE(device->is_open());
-    EXPECT_EQ(error_of([&] { device->get_version(); }), "The device is not open.");
+    EXPECT_EQ(thrown_by([&] { device->get_version(); }), "runtime_error: The device is not open.");
     EXPECT_EQ(device->get_path(), unit->path());
 }
 
 TEST_F(DeviceCore, UnidentifiedVersionFailsInShiftJis) {
-    auto options = firmware(23);
+    auto options = omvar::sim::UnitOptions::of(23);
     options.product = L"QUENTRAX Ver.0.0";
     QuentraxEmulator::attach(options);
     auto devices = QUENTRAXDevice::list_devices(false);
     ASSERT_EQ(devices.size(), 1u);
-    EXPECT_EQ(error_of([&] { devices.front()->open(); }),
-              wide_to_shift_jis(L"QUENTRAXのバージョンを特定できません。"));
+    EXPECT_EQ(thrown_by([&] { devices.front()->open(); }),
+              "runtime_error: " + wide_to_shift_jis(L"QUENTRAXのバージョンを特定できません。"));
 }
 
 TEST_F(DeviceCore, OpenGivesUpWhenTheClearAnswerNeverComesAndLeavesNothingOpen) {
-    auto unit = QuentraxEmulator::attach(firmware(23));
+    auto unit = QuentraxEmulator::attach(omvar::sim::UnitOptions::of(23));
     unit->drop_answers(2);
     auto devices = QUENTRAXDevice::list_devices(false);
     ASSERT_EQ(devices.size(), 1u);
-    EXPECT_EQ(error_of([&] { devices.front()->open(); }), "Timeout Error");
+    EXPECT_EQ(thrown_by([&] { devices.front()->open(); }), "runtime_error: Timeout Error");
     EXPECT_FALSE(devices.front()->is_open());
     EXPECT_TRUE(unit->wait_for_open(false));
 }
 
 TEST_F(DeviceCore, GetterGivesUpAfterItsBoundAndLaterAnswersStayPaired) {
-    auto unit = open_unit(firmware(23));
+    auto unit = open_device(23);
     unit->drop_answers(1);
-    EXPECT_EQ(error_of([&] { device->get_status(); }), "Timeout Error");
+    EXPECT_EQ(thrown_by([&] { device->get_status(); }), "runtime_error: Timeout Error");
     device->set_status(0x12, 0x34).get();
     const DeviceStatus status = device->get_status();
     EXPECT_EQ(status.bytes[0], 0x12);
@@ -128,21 +77,22 @@ TEST_F(DeviceCore, GetterGivesUpAfterItsBoundAndLaterAnswersStayPaired) {
 }
 
 TEST_F(DeviceCore, UnplugFailsPendingRequestsAtOnce) {
-    auto unit = open_unit(firmware(23));
+    auto unit = open_device(23);
     unit->drop_answers(1);
     auto pending = device->output_CW({0x60});
     ASSERT_TRUE(unit->wait_for_packets(1));
     QuentraxEmulator::detach(unit);
     ASSERT_EQ(pending.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-    EXPECT_EQ(error_of([&] { pending.get(); }), "Processing was interrupted.");
+    EXPECT_EQ(thrown_by([&] { pending.get(); }), "runtime_error: Processing was interrupted.");
     EXPECT_TRUE(log->wait_for_line("The device has been disconnected"));
     EXPECT_FALSE(device->is_open());
-    EXPECT_EQ(error_of([&] { device->output_CW({0x60}); }), "The device is not open.");
+    EXPECT_EQ(thrown_by([&] { device->output_CW({0x60}); }),
+              "runtime_error: The device is not open.");
     device->close();  // nothing left to do, must not hang or throw
 }
 
 TEST_F(DeviceCore, ThrowingListenerIsLoggedAndReadingGoesOn) {
-    auto unit = open_unit(firmware(23));
+    auto unit = open_device(23);
     // Shared: the reader outlives this function's frame until TearDown.
     auto calls = std::make_shared<std::atomic<int>>(0);
     device->add_listener("read", [calls](QUENTRAXDeviceEvent) {
@@ -156,33 +106,34 @@ TEST_F(DeviceCore, ThrowingListenerIsLoggedAndReadingGoesOn) {
 }
 
 TEST_F(DeviceCore, CommandFromAListenerFailsInsteadOfHanging) {
-    auto unit = open_unit(firmware(23));
+    auto unit = open_device(23);
     auto outcome = std::make_shared<std::promise<std::string>>();
     auto done = std::make_shared<std::atomic<bool>>(false);
     device->add_listener("read", [this, outcome, done](QUENTRAXDeviceEvent) {
         if (done->exchange(true)) {
             return;
         }
-        outcome->set_value(error_of([&] { device->get_keyer_params(); }));
+        outcome->set_value(thrown_by([&] { device->get_keyer_params(); }));
     });
     auto text = outcome->get_future();
     ASSERT_EQ(text.wait_for(std::chrono::seconds(10)), std::future_status::ready);
-    EXPECT_EQ(text.get(),
-              "A device command cannot be issued from a listener of the device's events.");
+    EXPECT_EQ(
+        text.get(),
+        "exception: A device command cannot be issued from a listener of the device's events.");
     // The reader is not held up: commands from other threads still work.
     EXPECT_EQ(device->get_keyer_params().keySpeed, 30);
 }
 
 TEST_F(DeviceCore, WriteFailuresAreMappedToRetryRules) {
-    auto unit = open_unit(firmware(23));
-    packets->clear();
+    auto unit = open_device(23);
+    trace->clear();
     unit->fail_writes(platform_error_code(HidFailure::not_functioning), 1);
     device->set_keyer_speed(20).get();
-    EXPECT_EQ(packets->count("\x1b[0;36m▌Write Packet\x1b[0m \x1b[0;31m[ERROR]\x1b[0m "
-                             "24 14 00 00 00 00 00 00 \x1b[0m"),
+    EXPECT_EQ(trace->count("\x1b[0;36m▌Write Packet\x1b[0m \x1b[0;31m[ERROR]\x1b[0m "
+                           "24 14 00 00 00 00 00 00 \x1b[0m"),
               1u);
-    EXPECT_EQ(packets->count("\x1b[0;36m▌Write Packet\x1b[0m \x1b[0;33m[RETRY]\x1b[0m "
-                             "24 14 00 00 00 00 00 00 \x1b[0m"),
+    EXPECT_EQ(trace->count("\x1b[0;36m▌Write Packet\x1b[0m \x1b[0;33m[RETRY]\x1b[0m "
+                           "24 14 00 00 00 00 00 00 \x1b[0m"),
               1u);
 
     unit->fail_writes(platform_error_code(HidFailure::disconnected), 1);
@@ -207,7 +158,7 @@ TEST_F(DeviceCore, WriteFailuresAreMappedToRetryRules) {
 TEST_F(DeviceCore, MissingLoggersAreHarmless) {
     spdlog::drop("quentrax");
     spdlog::drop("qxpacket");
-    auto unit = open_unit(firmware(21));
+    auto unit = open_device(21);
     ASSERT_TRUE(device->is_open());
     device->clear_generator_buffer().get();
     device->close();

@@ -1,6 +1,5 @@
 // The packet trace: write retries and their lines, similar reports summarised, incomplete
 // reports and their warning.
-#include <cerrno>
 
 #include "DeviceBehaviour.h"
 
@@ -18,15 +17,6 @@ const std::string kEnd = "\x1b[0m";
 
 std::string write_line(const std::string& prefix, const Bytes& bytes) {
     return kWrite + prefix + " " + hex(bytes) + kEnd;
-}
-
-// An error no retry applies to: ERROR_ACCESS_DENIED on Windows, EACCES natively.
-int refusal_code() {
-#ifdef _WIN32
-    return 5;
-#else
-    return EACCES;
-#endif
 }
 
 class PacketTrace : public DeviceBehaviour {

@@ -1,6 +1,5 @@
 // The HID transport: enumeration, the reader thread's read time-outs, read failures,
 // disconnection, queued writes.
-#include <cerrno>
 #include <cmath>
 
 #include "DeviceBehaviour.h"
@@ -16,14 +15,6 @@ using omvar::sim::HidFailure;
 using omvar::sim::platform_error_code;
 using omvar::sim::QuentraxEmulator;
 using omvar::sim::UnitOptions;
-
-int refusal_code() {
-#ifdef _WIN32
-    return 5;
-#else
-    return EACCES;
-#endif
-}
 
 // A transport on one emulated unit, recording its events in order.
 class Transport : public DeviceBehaviour {
