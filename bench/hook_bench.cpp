@@ -12,12 +12,13 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "HamlogControl.h"
 #include "HookMessageRecord.h"
+#include "MessageWindowThread.h"
 #include "Snarel.h"
+#include "WaitFor.h"
 
 namespace {
 
@@ -38,20 +39,7 @@ const std::vector<unsigned int> kTrackerFilter = {0x0000, 0x0100, 0x0101, 0x0104
 // The receiving end on a thread of its own: answers every record with 0 at once.
 class Receiver {
 public:
-    Receiver() {
-        thread_ = std::thread([this] { run(); });
-        while (window_.load() == nullptr) {
-            std::this_thread::yield();
-        }
-    }
-    ~Receiver() {
-        PostMessageW(window_.load(), WM_CLOSE, 0, 0);
-        thread_.join();
-    }
-    Receiver(const Receiver&) = delete;
-    Receiver& operator=(const Receiver&) = delete;
-
-    HWND window() const { return window_.load(); }
+    HWND window() const { return thread_.window(); }
     long installed() const { return installed_.load(); }
     long messages() const { return messages_.load(); }
 
@@ -71,38 +59,13 @@ private:
             }
             return 0;
         }
-        if (message == WM_CLOSE) {
-            DestroyWindow(window);
-            return 0;
-        }
-        if (message == WM_DESTROY) {
-            PostQuitMessage(0);
-            return 0;
-        }
         return DefWindowProcW(window, message, wParam, lParam);
     }
 
-    void run() {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"HookBenchReceiver";
-        RegisterClassExW(&wc);
-        HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                      nullptr, wc.hInstance, nullptr);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        window_.store(window);
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            DispatchMessageW(&msg);
-        }
-    }
-
-    std::thread thread_;
-    std::atomic<HWND> window_{nullptr};
     std::atomic<long> installed_{0};
     std::atomic<long> messages_{0};
+    // Last, so the counters exist while the window gets messages.
+    testing_support::MessageWindowThread thread_{L"HookBenchReceiver", proc, this};
 };
 
 std::wstring awaitResult(HamlogControl& hamlog) {
@@ -203,12 +166,9 @@ int run() {
         const long installed = receiver.installed();
         Snarel::SetNotifyWindow(receiver.window());
         Snarel::StartHook();
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (receiver.installed() == installed) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                throw std::runtime_error("the hooks were not installed");
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!testing_support::wait_for([&] { return receiver.installed() != installed; },
+                                       std::chrono::seconds(20))) {
+            throw std::runtime_error("the hooks were not installed");
         }
         const long before = receiver.messages();
         appendKeyTimesMicroseconds(hamlog, hookedKeys);

@@ -22,4 +22,15 @@ inline constexpr ULONG_PTR kReplyTag = 0x484C5231;    // "HLR1"
 inline constexpr std::uint32_t kSyntheticKeyBit = 1u << 25;
 inline constexpr std::uint32_t kBenchKeyBit = 1u << 26;
 
+// The key and character messages the stand-in logs, under the names the `keys` answer gives
+// them; the stand-in writes and the client reads that answer with this one table.
+struct KeyMessageName {
+    UINT message;
+    const wchar_t* name;
+};
+inline constexpr KeyMessageName kKeyMessageNames[] = {
+    {WM_KEYDOWN, L"keydown"},   {WM_KEYUP, L"keyup"}, {WM_SYSKEYDOWN, L"syskeydown"},
+    {WM_SYSKEYUP, L"syskeyup"}, {WM_CHAR, L"char"},   {WM_SYSCHAR, L"syschar"},
+};
+
 }  // namespace omvar::sim::hamlog

@@ -88,18 +88,11 @@ private:
 };
 
 UINT messageOfKind(std::wstring_view kind) {
-    if (kind == L"keydown")
-        return WM_KEYDOWN;
-    if (kind == L"keyup")
-        return WM_KEYUP;
-    if (kind == L"syskeydown")
-        return WM_SYSKEYDOWN;
-    if (kind == L"syskeyup")
-        return WM_SYSKEYUP;
-    if (kind == L"char")
-        return WM_CHAR;
-    if (kind == L"syschar")
-        return WM_SYSCHAR;
+    for (const KeyMessageName& entry : kKeyMessageNames) {
+        if (kind == entry.name) {
+            return entry.message;
+        }
+    }
     return 0;
 }
 

@@ -2,43 +2,25 @@
 
 #include <cwchar>
 
+#include "ControlProtocol.h"
+
 namespace omvar::sim::hamlog {
 
 namespace {
 
-const wchar_t* kindName(UINT message) {
-    switch (message) {
-        case WM_KEYDOWN:
-            return L"keydown";
-        case WM_KEYUP:
-            return L"keyup";
-        case WM_SYSKEYDOWN:
-            return L"syskeydown";
-        case WM_SYSKEYUP:
-            return L"syskeyup";
-        case WM_CHAR:
-            return L"char";
-        case WM_SYSCHAR:
-            return L"syschar";
-        default:
-            return L"other";
+const KeyMessageName* entryOf(UINT message) {
+    for (const KeyMessageName& entry : kKeyMessageNames) {
+        if (entry.message == message) {
+            return &entry;
+        }
     }
+    return nullptr;
 }
 
 }  // namespace
 
 bool KeyLog::isKeyMessage(UINT message) {
-    switch (message) {
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-        case WM_SYSKEYDOWN:
-        case WM_SYSKEYUP:
-        case WM_CHAR:
-        case WM_SYSCHAR:
-            return true;
-        default:
-            return false;
-    }
+    return entryOf(message) != nullptr;
 }
 
 void KeyLog::record(std::wstring window, UINT message, WPARAM wParam) {
@@ -52,7 +34,8 @@ std::wstring KeyLog::report() const {
         std::swprintf(value, 24, L" 0x%llX\n", static_cast<unsigned long long>(entry.wParam));
         text += entry.window;
         text += L' ';
-        text += kindName(entry.message);
+        const KeyMessageName* known = entryOf(entry.message);
+        text += known != nullptr ? known->name : L"other";
         text += value;
     }
     return text;

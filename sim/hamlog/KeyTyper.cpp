@@ -1,6 +1,7 @@
 #include "KeyTyper.h"
 
 #include "ControlProtocol.h"
+#include "KeyLog.h"
 
 namespace omvar::sim::hamlog {
 
@@ -25,18 +26,9 @@ bool isKeyDown(UINT message) {
 }  // namespace
 
 bool KeyTyper::isSynthetic(const MSG& msg) {
-    switch (msg.message) {
-        case WM_NULL:  // a swallowed key message keeps its parameters
-        case WM_KEYDOWN:
-        case WM_KEYUP:
-        case WM_SYSKEYDOWN:
-        case WM_SYSKEYUP:
-        case WM_CHAR:
-        case WM_SYSCHAR:
-            return (static_cast<std::uint32_t>(msg.lParam) & kSyntheticKeyBit) != 0;
-        default:
-            return false;
-    }
+    // A swallowed key message comes as WM_NULL and keeps its parameters.
+    return (msg.message == WM_NULL || KeyLog::isKeyMessage(msg.message)) &&
+           (static_cast<std::uint32_t>(msg.lParam) & kSyntheticKeyBit) != 0;
 }
 
 void KeyTyper::enqueue(HWND fallback, const std::vector<KeyStroke>& strokes) {

@@ -2,28 +2,23 @@
 
 #include <windows.h>
 
-#include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include "HookMessageRecord.h"
+#include "MessageWindowThread.h"
+#include "Snarel.h"
 
 namespace snarel_test {
 
-// The program's side of the record channel: a hidden top-level window on its own thread with a
-// message loop, keeping every record it gets and answering as the test tells it.
+// The program's side of the record channel: a window on its own thread with a message loop,
+// keeping every record it gets and answering as the test tells it.
 class HookReceiver {
 public:
     using Answer = std::function<LRESULT(const omvar::Snarel::HookMessageRecord&)>;
 
-    HookReceiver();
-    ~HookReceiver();
-    HookReceiver(const HookReceiver&) = delete;
-    HookReceiver& operator=(const HookReceiver&) = delete;
-
-    HWND window() const { return window_; }
+    HWND window() const { return thread_.window(); }
 
     // Runs on the receiver's thread for every record; the default answers 0.
     void answerWith(Answer answer);
@@ -37,17 +32,15 @@ public:
 
 private:
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void run();
     LRESULT onCopyData(const COPYDATASTRUCT& data);
 
-    unsigned int dataId_;
-    HWND window_ = nullptr;
-    std::thread thread_;
+    const unsigned int dataId_ = omvar::Snarel::GetMessageDataId();
     std::mutex mutex_;
-    std::condition_variable ready_;
     Answer answer_;
     std::vector<omvar::Snarel::HookMessageRecord> records_;
     int foreign_ = 0;
+    // Last, so everything above exists while the window gets records.
+    testing_support::MessageWindowThread thread_{L"SnarelTestReceiver", windowProc, this};
 };
 
 }  // namespace snarel_test

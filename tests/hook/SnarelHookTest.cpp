@@ -193,8 +193,10 @@ TEST_F(SnarelForwarding, RetrievalRecordCarriesTheQueuedMessage) {
     // High bits of lParam must survive the 32-bit transport unchanged.
     const LPARAM lParam = static_cast<LPARAM>(static_cast<std::uint32_t>(0xC0390001));
     hamlog->focus(L"A:call");
+    const DWORD before = GetTickCount();
     ASSERT_TRUE(PostMessageW(call(), WM_KEYUP, VK_SPACE, lParam));
     typeIntoCall(L"{END}");
+    const DWORD after = GetTickCount();
 
     std::vector<HookMessageRecord> ups;
     for (const auto& r : receiver->messages(WM_KEYUP)) {
@@ -207,6 +209,8 @@ TEST_F(SnarelForwarding, RetrievalRecordCarriesTheQueuedMessage) {
     EXPECT_EQ(r.hookParam, static_cast<std::uint32_t>(PM_REMOVE));
     EXPECT_EQ(r.hwnd, handleToWire(call()));
     EXPECT_EQ(r.lParam, 0xC0390001u);
+    // The message's own time stamp, taken between posting it and the record's arrival.
+    EXPECT_LE(r.time - before, after - before);
     EXPECT_EQ(r.post, 0);
     EXPECT_EQ(r.focusWindow, handleToWire(call()));
     EXPECT_EQ(r.reserved[0] | r.reserved[1] | r.reserved[2], 0);

@@ -10,9 +10,10 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include <future>
-#include <thread>
+#include "MessageWindowThread.h"
 #else
+#include <memory>
+
 #include "NotificationWindow.h"
 #endif
 
@@ -25,29 +26,9 @@ public:
     using Pair = std::pair<std::uint64_t, std::int64_t>;
     static constexpr unsigned int kMessage = 0x8000 + 0x51;  // WM_APP + 0x51
 
-    NotificationRecorder() {
-#ifdef _WIN32
-        std::promise<HWND> created;
-        auto window = created.get_future();
-        thread_ = std::thread([this, &created] { run(created); });
-        window_ = window.get();
-#else
-        window_ = std::make_unique<omvar::quentrax::NotificationWindow>(
-            [this](unsigned int message, omvar::quentrax::MessageWParam w,
-                   omvar::quentrax::MessageLParam l) { record(message, w, l); });
-#endif
-    }
-
-    ~NotificationRecorder() {
-#ifdef _WIN32
-        PostMessageW(window_, WM_CLOSE, 0, 0);
-        thread_.join();
-#endif
-    }
-
     omvar::quentrax::WindowHandle handle() const {
 #ifdef _WIN32
-        return window_;
+        return window_.window();
 #else
         return window_->handle();
 #endif
@@ -78,33 +59,17 @@ private:
             self->record(message, static_cast<std::uint64_t>(w), static_cast<std::int64_t>(l));
             return 0;
         }
-        if (message == WM_DESTROY) {
-            PostQuitMessage(0);
-            return 0;
-        }
         return DefWindowProcW(window, message, w, l);
     }
 
-    void run(std::promise<HWND>& created) {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &NotificationRecorder::procedure;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"VetrinTestNotificationRecorder";
-        RegisterClassW(&wc);  // fails harmlessly when already registered
-        HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                      nullptr, wc.hInstance, nullptr);
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-        created.set_value(window);
-        MSG msg;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            DispatchMessageW(&msg);
-        }
-    }
-
-    HWND window_ = nullptr;
-    std::thread thread_;
+    // Last, so the pairs exist while the window gets messages.
+    testing_support::MessageWindowThread window_{L"VetrinTestNotificationRecorder", procedure,
+                                                 this};
 #else
-    std::unique_ptr<omvar::quentrax::NotificationWindow> window_;
+    std::unique_ptr<omvar::quentrax::NotificationWindow> window_ =
+        std::make_unique<omvar::quentrax::NotificationWindow>(
+            [this](unsigned int message, omvar::quentrax::MessageWParam w,
+                   omvar::quentrax::MessageLParam l) { record(message, w, l); });
 #endif
 };
 

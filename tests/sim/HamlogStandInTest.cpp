@@ -7,12 +7,12 @@
 #include <atomic>
 #include <ostream>
 #include <sstream>
-#include <thread>
 #include <string>
 #include <vector>
 
 #include "HamlogControl.h"
 #include "HookMessageRecord.h"
+#include "MessageWindowThread.h"
 #include "Snarel.h"
 #include "WaitFor.h"
 
@@ -230,31 +230,7 @@ TEST(HamlogStandIn, TypedKeysGoThroughTheQueueIntoTheFocusedField) {
 // Takes the key-down of 'X' away from the stand-in, as the program takes function keys.
 class SwallowingReceiver {
 public:
-    SwallowingReceiver() {
-        thread_ = std::thread([this] {
-            WNDCLASSEXW wc{};
-            wc.cbSize = sizeof wc;
-            wc.lpfnWndProc = proc;
-            wc.hInstance = GetModuleHandleW(nullptr);
-            wc.lpszClassName = L"SwallowingReceiver";
-            RegisterClassExW(&wc);
-            HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                          nullptr, wc.hInstance, nullptr);
-            SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-            window_.store(window);
-            MSG msg;
-            while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-                DispatchMessageW(&msg);
-            }
-        });
-        testing_support::wait_for([this] { return window_.load() != nullptr; });
-    }
-    ~SwallowingReceiver() {
-        PostMessageW(window_.load(), WM_QUIT, 0, 0);
-        thread_.join();
-    }
-
-    HWND window() const { return window_.load(); }
+    HWND window() const { return thread_.window(); }
     bool installed() const { return installed_.load(); }
 
 private:
@@ -276,9 +252,9 @@ private:
                record->message == WM_KEYDOWN && record->wParam == 'X';
     }
 
-    std::thread thread_;
-    std::atomic<HWND> window_{nullptr};
     std::atomic<bool> installed_{false};
+    // Last, so the flag exists while the window gets messages.
+    testing_support::MessageWindowThread thread_{L"SwallowingReceiver", proc, this};
 };
 
 TEST(HamlogStandIn, ASwallowedKeyDownBringsNoCharacterAndTypingGoesOn) {
