@@ -48,21 +48,21 @@ KeyStroke strokeForCharacter(wchar_t c) {
     return stroke;
 }
 
-KeyStroke strokeForName(std::wstring_view spec) {
+KeyStroke strokeForName(std::wstring_view keyText) {
     KeyStroke modifiers;
     std::size_t i = 0;
-    for (; i + 1 < spec.size(); ++i) {
-        if (spec[i] == L'^') {
+    for (; i + 1 < keyText.size(); ++i) {
+        if (keyText[i] == L'^') {
             modifiers.ctrl = true;
-        } else if (spec[i] == L'+') {
+        } else if (keyText[i] == L'+') {
             modifiers.shift = true;
-        } else if (spec[i] == L'%') {
+        } else if (keyText[i] == L'%') {
             modifiers.alt = true;
         } else {
             break;
         }
     }
-    const std::wstring_view name = spec.substr(i);
+    const std::wstring_view name = keyText.substr(i);
     KeyStroke stroke;
     if (name.size() == 1) {
         stroke = strokeForCharacter(name[0]);

@@ -50,15 +50,15 @@ constexpr int kExtraChildPosition = 7;
 
 constexpr int kRowHeight = 26;
 
-RECT rowBounds(const ChildSpec& spec) {
-    if (spec.row < 0) {
+RECT rowBounds(const ChildSpec& entry) {
+    if (entry.row < 0) {
         return {0, 0, 0, 0};
     }
-    const int top = 8 + spec.row * kRowHeight;
-    if (spec.kind == Kind::label) {
+    const int top = 8 + entry.row * kRowHeight;
+    if (entry.kind == Kind::label) {
         return {8, top + 3, 96, top + 21};
     }
-    if (spec.kind == Kind::check) {
+    if (entry.kind == Kind::check) {
         return {104, top, 204, top + 22};
     }
     return {104, top, 344, top + 22};
@@ -169,28 +169,29 @@ void WindowTree::createLogWindow(int index, int children, bool plainCaption) {
             name(prefix + L":#" + std::to_wstring(position), extra);
             ++position;
         }
-        const ChildSpec& spec = kLogChildren[i];
+        const ChildSpec& entry = kLogChildren[i];
         HWND child = nullptr;
-        switch (spec.kind) {
+        switch (entry.kind) {
             case Kind::label:
-                child = createChild(form, L"STATIC", spec.text, SS_LEFT, position, rowBounds(spec));
+                child =
+                    createChild(form, L"STATIC", entry.text, SS_LEFT, position, rowBounds(entry));
                 break;
             case Kind::check:
-                child = createChild(form, L"BUTTON", spec.text, BS_AUTOCHECKBOX | WS_TABSTOP,
-                                    position, rowBounds(spec));
+                child = createChild(form, L"BUTTON", entry.text, BS_AUTOCHECKBOX | WS_TABSTOP,
+                                    position, rowBounds(entry));
                 break;
             case Kind::edit: {
-                const bool call = spec.name != nullptr && std::wstring_view(spec.name) == L"call";
+                const bool call = entry.name != nullptr && std::wstring_view(entry.name) == L"call";
                 child =
                     createChild(form, L"EDIT", L"",
                                 WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL | (call ? ES_UPPERCASE : 0),
-                                position, rowBounds(spec));
-                fields[spec.row] = child;
+                                position, rowBounds(entry));
+                fields[entry.row] = child;
                 break;
             }
         }
-        if (spec.name != nullptr) {
-            name(prefix + L":" + spec.name, child);
+        if (entry.name != nullptr) {
+            name(prefix + L":" + entry.name, child);
         }
         name(prefix + L":#" + std::to_wstring(position), child);
         ++position;
