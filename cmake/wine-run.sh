@@ -2,6 +2,12 @@
 # Runs one Windows test executable under Wine, in a prefix kept inside the build tree.
 # Usage: wine-run.sh PREFIX_DIR PROGRAM [ARGS...]
 set -e
+# The 64-bit loader directly: with 32-bit Wine installed, the plain "wine" launcher would start
+# every program through the 32-bit loader first.
+if [ -x /usr/lib/wine/wine64 ]; then
+    export WINELOADER=/usr/lib/wine/wine64
+    wine() { /usr/lib/wine/wine64 "$@"; }
+fi
 prefix="$1"
 shift
 export WINEPREFIX="$prefix"
@@ -13,8 +19,8 @@ mkdir -p "$(dirname "$prefix")"
 (
     flock 9
     if [ ! -f "$prefix/.vetrin-ready" ]; then
-        wineboot -i >/dev/null 2>&1 || true
-        winecfg -v win10 >/dev/null 2>&1
+        wine wineboot.exe -i >/dev/null 2>&1 || true
+        wine winecfg.exe -v win10 >/dev/null 2>&1
         wineserver -w
         touch "$prefix/.vetrin-ready"
     fi
@@ -24,4 +30,4 @@ mkdir -p "$(dirname "$prefix")"
 # seconds after every test program ends.
 wineserver -p30 </dev/null >/dev/null 2>&1 || true
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-exec wine "$@"
+exec "${WINELOADER:-wine}" "$@"

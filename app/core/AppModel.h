@@ -1,0 +1,112 @@
+#pragma once
+
+#include "AppSettings.h"
+#include "DeferredTaskQueue.h"
+#include "DummyWindow.h"
+#include "EventEmitter.h"
+#include "HAMLOGTracker.h"
+#include "InfoForMacroExpansion.h"
+#include "LiveSettings.h"
+#include "SendQueue.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace spdlog {
+class logger;
+}
+
+namespace omvar::Vetrin {
+
+// The program's model: the settings, the connection with one QUENTRAX through the interface
+// library's C functions, the send queue and the worker that feeds the interface, paddle input,
+// the beacon, and the HAMLOG tracker. Events:
+//   "changeDeviceState" (no argument), "updateWPM" (unsigned int),
+//   "updateSendBuffer" (std::wstring, the whole send-buffer text),
+//   "inputPaddleKeyboard" (std::wstring, the decoded paddle text).
+// Listeners run on the thread that emitted: the GUI thread, the worker, the model's deferred task
+// thread or the tracker's.
+class AppModel : public EventEmitter {
+public:
+    AppModel();
+    virtual ~AppModel();
+    AppModel(const AppModel&) = delete;
+    AppModel& operator=(const AppModel&) = delete;
+
+    // On the GUI thread, once: loads the settings, opens the first interface, applies the keyer
+    // settings, starts the tracker (forwarding HAMLOG's keys to mainWindow, may be null) and the
+    // worker.
+    void start(HWND mainWindow);
+    // On the GUI thread, once, at exit: wakes and joins the worker, waits until neither deferred
+    // task queue is inside a task, stops the hooks, destroys the tracker's hidden window, closes
+    // the interface and saves the settings. Safe to call without start and more than once.
+    void shutdown();
+
+    // Settings.
+    AppSettings settings() const;  // a copy of the live record
+    LiveSettings& liveSettings();
+    void applySettings(AppSettings settings);
+
+    // Connection.
+    int nId() const;
+    std::wstring versionText();
+    void reconnect();
+
+    // Speed: each returns the resulting WPM. setWpm stores, sends and emits "updateWPM"
+    // (the speed slider).
+    unsigned int speedUp();
+    unsigned int speedDown();
+    void setWpm(unsigned int wpm);
+
+    // Send buffer.
+    void addToSendBuffer(std::wstring_view text, bool expand);
+    void sendFnMessage(int bank, int index);
+    void clearSendBuffer();
+    void resetSendBuffer();
+    // Takes back up to n pending elements from the end and emits "updateSendBuffer".
+    void takeBackPending(std::size_t n);
+    std::wstring sendBufferText() const;
+    bool isCwMode();
+    InfoForMacroExpansion makeInfoForMacroExpansion();
+
+    // Beacon.
+    bool beaconOn() const;
+    // If off: logs "ビーコン: ON", switches it on and schedules the first call at once.
+    void startBeacon();
+    // If on: waits until no scheduling is in progress, switches it off, logs "ビーコン: OFF".
+    // Returns whether it was on.
+    bool stopBeacon();
+
+    // Half-width kana input: paddle input is decoded with the Wabun table first while on.
+    bool kanaMode() const;
+    void setKanaMode(bool on);
+
+    HAMLOGTracker& tracker();
+    DeferredTaskQueue& taskQueue();
+    SendQueue& sendQueue();
+    HWND notificationWindow() const;
+
+    // Run by the worker, the hidden window and the deferred task thread; public for tests.
+    void workerStep();
+    void onInterfaceNotification(UINT message, WPARAM wParam, LPARAM lParam);
+    void onPaddleInput(unsigned int code);
+    void scheduleBeacon(int milliseconds);
+    void fireBeacon();
+
+    // Playing time of a sequence of native codes in dot units (word space 7, character gap 3,
+    // element gap 1, dots and dashes by the weights).
+    static double playingUnits(const std::vector<std::uint8_t>& codes, double weightDot,
+                               double weightDash);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace omvar::Vetrin

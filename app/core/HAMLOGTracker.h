@@ -1,0 +1,70 @@
+#pragma once
+
+#include "DeferredTaskQueue.h"
+#include "DummyWindow.h"
+#include "EventEmitter.h"
+#include "HamlogIds.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace spdlog {
+class logger;
+}
+
+namespace omvar::Vetrin {
+
+// The program's view of HAMLOG: receives the records the hook library forwards from HAMLOG's GUI
+// thread, maps HAMLOG's windows and the controls of its log windows, decides for each key typed
+// in a log window whether HAMLOG gets it, and turns what the operator does there into events:
+//   "changeForeground", "changeFocus", "activeLogWindow", "requestToFn02",
+//   "requestToToggleBank", "requestToUpWpm", "requestToDownWpm", "inputSemicolonToRemark2"
+//       (no argument)
+//   "changeWindowRect" (RECT), "changeCqCheck" (bool), "changeCqMachinePlayState" (bool),
+//   "editCallsign" (std::wstring), "editHisName" (std::wstring).
+// Events run on the tracker's task-queue thread, 10 ms after the message that caused them; only
+// the three events emitted when the hooks are installed run on the thread that owns the hidden
+// window.
+class HAMLOGTracker : public EventEmitter {
+public:
+    HAMLOGTracker();
+    virtual ~HAMLOGTracker();
+    HAMLOGTracker(const HAMLOGTracker&) = delete;
+    HAMLOGTracker& operator=(const HAMLOGTracker&) = delete;
+
+    // The window that receives the keys taken from HAMLOG (the program's main frame); null
+    // (the default) forwards nothing. Set before start.
+    void setMainWindow(HWND window);
+    // Tab in the call field sends F2; function keys are taken also in the CODE and QTH fields.
+    void setKeyOptions(bool callTabToF2, bool fkeysInCodeQth);
+
+    // Creates the hidden window on the calling thread (the GUI thread), hands the hook library
+    // its logger, filter and notify window, starts its watcher and the task queue.
+    void start();
+    // WM_COPYDATA handler of the hidden window; nonzero asks the hook library to swallow the
+    // message. Never throws.
+    int onCopyData(HWND sender, const COPYDATASTRUCT* data);
+
+    // Readers and writer of the active log window (the one activated last, log window A until
+    // one was).
+    std::wstring readControlText(HamlogControlId id);
+    bool readCqCheck();
+    void setCqCheck(bool checked);
+    bool readCqMachinePlaying();
+
+    // Handle of the active log window (log window A until one was activated); null when unknown.
+    HWND activeLogWindow() const;
+    // Taken and released by the shutdown so that no task is being scheduled or run.
+    DeferredTaskQueue& taskQueue();
+    // Destroys the hidden window; no record is received afterwards. On the GUI thread.
+    void destroyHiddenWindow();
+    HWND hiddenWindow() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace omvar::Vetrin
