@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "QuentraxUnit.h"
+#include "resource.h"
 
 // The virtual unit's panel: a small window on a thread of its own with the unit's controls,
 // the message button, the speed knob (up, down) and a paddle that keys one character per key
@@ -14,8 +15,6 @@
 // Down/Left the knob, any character with a Morse code the paddle. A status line shows the
 // keyer's speed, side tone, buffer and key.
 namespace omvar::sim::virtual_unit {
-
-inline constexpr wchar_t kPanelClass[] = L"VetrinVirtualQuentraxPanel";
 
 class ControlPanel {
 public:

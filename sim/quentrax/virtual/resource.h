@@ -1,6 +1,13 @@
 #pragma once
 
-// Control ids of the virtual unit's panel window.
+// The panel window's class and control ids: for the panel, and for tests and demos that find
+// and press its controls.
+#ifdef __cplusplus
+namespace omvar::sim::virtual_unit {
+inline constexpr wchar_t kPanelClass[] = L"VetrinVirtualQuentraxPanel";
+}
+#endif
+
 #define IDC_PANEL_MESSAGE 1001
 #define IDC_PANEL_SPEED_UP 1002
 #define IDC_PANEL_SPEED_DOWN 1003
