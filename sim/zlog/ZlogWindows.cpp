@@ -36,13 +36,24 @@ LRESULT CALLBACK trackBarProc(HWND window, UINT message, WPARAM wParam, LPARAM l
             GetScrollInfo(window, SB_HORZ, &info);
             int position = info.nPos;
             switch (LOWORD(wParam)) {
-                case SB_LINELEFT: --position; break;
-                case SB_LINERIGHT: ++position; break;
-                case SB_PAGELEFT: position -= 5; break;
-                case SB_PAGERIGHT: position += 5; break;
+                case SB_LINELEFT:
+                    --position;
+                    break;
+                case SB_LINERIGHT:
+                    ++position;
+                    break;
+                case SB_PAGELEFT:
+                    position -= 5;
+                    break;
+                case SB_PAGERIGHT:
+                    position += 5;
+                    break;
                 case SB_THUMBTRACK:
-                case SB_THUMBPOSITION: position = info.nTrackPos; break;
-                default: break;
+                case SB_THUMBPOSITION:
+                    position = info.nTrackPos;
+                    break;
+                default:
+                    break;
             }
             SetScrollPos(window, SB_HORZ, position, TRUE);
             InvalidateRect(window, nullptr, TRUE);
@@ -98,8 +109,8 @@ ZlogWindows::ZlogWindows() {
     // the third.
     HWND panels[3] = {};
     for (int i = 0; i < 3; ++i) {
-        panels[i] = create(kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 0,
-                           i * kPanelHeight, 340, kPanelHeight, mainForm_);
+        panels[i] = create(kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 0, i * kPanelHeight,
+                           340, kPanelHeight, mainForm_);
     }
     trackBar_ = create(kTrackBarClass, L"", WS_CHILD | WS_VISIBLE | WS_HSCROLL, 4, 4, 320,
                        kPanelHeight - 8, panels[2]);

@@ -1,7 +1,6 @@
 // The zLog for Windows stand-in: presents the one window path Vetrin sets at start, a track bar
 // under the main form's third panel, and nothing else of the program (README.md).
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <exception>
@@ -9,21 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "ParentWatch.h"
 #include "ZlogWindows.h"
 
 namespace {
-
-std::vector<std::wstring> arguments() {
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> result;
-    for (int i = 1; i < count; ++i) {
-        result.emplace_back(argv[i]);
-    }
-    LocalFree(argv);
-    return result;
-}
 
 // --parent=PID: quit when that process ends.
 DWORD parentProcess(const std::vector<std::wstring>& args) {
@@ -45,7 +34,7 @@ DWORD parentProcess(const std::vector<std::wstring>& args) {
 }
 
 int run() {
-    const DWORD parent = parentProcess(arguments());
+    const DWORD parent = parentProcess(omvar::sim::hamlog::commandLineArguments());
     omvar::sim::zlog::ZlogWindows windows;
     omvar::sim::hamlog::ParentWatch parentWatch(parent, windows.mainForm());
     MSG msg;

@@ -35,8 +35,9 @@ std::vector<Mark> marks_of(const std::vector<TimelineEdge>& edges) {
 }
 
 double mean(const std::vector<double>& values) {
-    return values.empty() ? 0 : std::accumulate(values.begin(), values.end(), 0.0) /
-                                    static_cast<double>(values.size());
+    return values.empty() ? 0
+                          : std::accumulate(values.begin(), values.end(), 0.0) /
+                                static_cast<double>(values.size());
 }
 
 // Two-means split of the mark lengths: the threshold between dots and dashes, or 0 when all

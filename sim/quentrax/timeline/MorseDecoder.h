@@ -11,8 +11,8 @@
 namespace omvar::sim {
 
 struct DecodeOptions {
-    bool wabun = false;    // the Wabun table first, as the program's kana mode reads paddle text
-    double unit_ms = 0;    // keyer unit when known (1200 / WPM); 0: measured from the timeline
+    bool wabun = false;  // the Wabun table first, as the program's kana mode reads paddle text
+    double unit_ms = 0;  // keyer unit when known (1200 / WPM); 0: measured from the timeline
 };
 
 struct DecodedCharacter {

@@ -52,8 +52,7 @@ void ControlPanel::run(HANDLE created) {
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         // Keys typed anywhere in the panel, a focused button included, are the panel's.
         const HWND panel = window_;
-        if (panel != nullptr && (msg.hwnd == panel || GetParent(msg.hwnd) == panel) &&
-            onKey(msg)) {
+        if (panel != nullptr && (msg.hwnd == panel || GetParent(msg.hwnd) == panel) && onKey(msg)) {
             continue;
         }
         TranslateMessage(&msg);
@@ -74,15 +73,14 @@ void ControlPanel::create() {
     }
     RECT work{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    HWND window = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kPanelClass,
-                                  L"Virtual QUENTRAX", WS_CAPTION | WS_SYSMENU,
-                                  work.right - kWidth - 16, work.top + 16, kWidth, kHeight,
-                                  nullptr, nullptr, module_, this);
+    HWND window = CreateWindowExW(
+        WS_EX_TOOLWINDOW | WS_EX_TOPMOST, kPanelClass, L"Virtual QUENTRAX", WS_CAPTION | WS_SYSMENU,
+        work.right - kWidth - 16, work.top + 16, kWidth, kHeight, nullptr, nullptr, module_, this);
     if (window == nullptr) {
         return;
     }
-    child(window, L"BUTTON", L"Message (Enter)", BS_PUSHBUTTON, 10, 10, 140, 28,
-          IDC_PANEL_MESSAGE, module_);
+    child(window, L"BUTTON", L"Message (Enter)", BS_PUSHBUTTON, 10, 10, 140, 28, IDC_PANEL_MESSAGE,
+          module_);
     child(window, L"BUTTON", L"Speed + (Up)", BS_PUSHBUTTON, 160, 10, 70, 28, IDC_PANEL_SPEED_UP,
           module_);
     child(window, L"BUTTON", L"Speed - (Down)", BS_PUSHBUTTON, 235, 10, 75, 28,

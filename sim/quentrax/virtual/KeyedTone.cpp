@@ -31,16 +31,18 @@ void KeyedTone::render(std::int64_t first, std::size_t count, std::int16_t* out)
     std::fill(out, out + count, std::int16_t{0});
     const double msPerSample = 1000.0 / rate_;
     const double startMs = static_cast<double>(first) * msPerSample;
-    const double endMs = static_cast<double>(first + static_cast<std::int64_t>(count)) * msPerSample;
+    const double endMs =
+        static_cast<double>(first + static_cast<std::int64_t>(count)) * msPerSample;
     for (const Span& span : spans_) {
         if (span.upMs <= startMs || span.downMs >= endMs || span.hz <= 0) {
             continue;
         }
         const double ramp = std::min(kRampMs, (span.upMs - span.downMs) / 2);
         const std::int64_t from = std::max(first, sampleAt(span.downMs));
-        const std::int64_t to = std::min<std::int64_t>(
-            first + static_cast<std::int64_t>(count),
-            std::isinf(span.upMs) ? std::numeric_limits<std::int64_t>::max() : sampleAt(span.upMs) + 1);
+        const std::int64_t to =
+            std::min<std::int64_t>(first + static_cast<std::int64_t>(count),
+                                   std::isinf(span.upMs) ? std::numeric_limits<std::int64_t>::max()
+                                                         : sampleAt(span.upMs) + 1);
         for (std::int64_t i = from; i < to; ++i) {
             const double t = static_cast<double>(i) * msPerSample;
             if (t < span.downMs || t > span.upMs) {

@@ -11,7 +11,6 @@
 #include "DeviceTable.h"
 #include "LibraryLoggers.h"
 #include "TextEncoding.h"
-#include "VirtualEntryPoints.h"
 #include "VirtualSession.h"
 
 extern "C" int QUENTRAX_CALL quentraxOpenEmulated(int param);
@@ -21,9 +20,16 @@ namespace omvar::sim::virtual_unit {
 
 namespace {
 
-// The session of this library; at most one, like the one emulated unit it holds.
+// The session of this library; at most one, like the one emulated unit it holds. At unload
+// with a session still open (the host never closed its interfaces, and the process is ending)
+// its threads may be gone already: it is left as it is rather than joined under the loader
+// lock.
+struct SessionHolder {
+    std::unique_ptr<VirtualSession> session;
+    ~SessionHolder() { static_cast<void>(session.release()); }
+};
 std::mutex sessionMutex;
-std::unique_ptr<VirtualSession> session;
+SessionHolder holder;
 // The session's reference to this library: an unload while a session is open leaves the code
 // of its threads in place.
 HMODULE sessionModule = nullptr;
@@ -39,7 +45,7 @@ bool anySlotOpen() {
 
 void startSession() {
     std::lock_guard<std::mutex> lock(sessionMutex);
-    if (session) {
+    if (holder.session) {
         return;
     }
     std::wstring problems;
@@ -51,25 +57,20 @@ void startSession() {
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
                        reinterpret_cast<LPCWSTR>(&anySlotOpen), &module);
     sessionModule = module;
-    session = std::make_unique<VirtualSession>(settings, module);
+    holder.session = std::make_unique<VirtualSession>(settings, module);
 }
 
 void endSessionWhenUnused() {
     std::lock_guard<std::mutex> lock(sessionMutex);
-    if (!session || anySlotOpen()) {
+    if (!holder.session || anySlotOpen()) {
         return;
     }
-    session.reset();
+    holder.session.reset();
     // The host still holds its own reference: it is calling into this library.
     FreeLibrary(std::exchange(sessionModule, nullptr));
 }
 
 }  // namespace
-
-void abandonSession() {
-    std::lock_guard<std::mutex> lock(sessionMutex);
-    static_cast<void>(session.release());
-}
 
 }  // namespace omvar::sim::virtual_unit
 

@@ -53,7 +53,8 @@ VirtualSession::VirtualSession(const VirtualSettings& settings, HMODULE module)
         timeline_.open(std::filesystem::path(settings.timelinePath), std::ios::trunc);
         if (timeline_) {
             timeline_ << kTimelineHeader << '\n' << std::flush;
-            logger->info("仮想QUENTRAX: キーのタイムライン: {}", wide_to_utf8(settings.timelinePath));
+            logger->info("仮想QUENTRAX: キーのタイムライン: {}",
+                         wide_to_utf8(settings.timelinePath));
         } else {
             logger->error("仮想QUENTRAX: タイムラインのファイルを作れません: {}",
                           wide_to_utf8(settings.timelinePath));

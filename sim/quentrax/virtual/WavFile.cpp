@@ -33,18 +33,18 @@ WavFile::WavFile(const std::wstring& path, int sampleRate)
 
 void WavFile::writeHeader() {
     const auto dataBytes = static_cast<std::uint32_t>(samples_ * 2);
-    unsigned char header[kHeaderBytes] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                          'f', 'm', 't', ' ', 0, 0, 0, 0, 0, 0, 0, 0,
-                                          0,   0,   0,   0,   0, 0, 0, 0, 0, 0, 0, 0,
-                                          'd', 'a', 't', 'a', 0, 0, 0, 0};
+    unsigned char header[kHeaderBytes] = {'R', 'I', 'F', 'F', 0,   0,   0,   0, 'W', 'A', 'V',
+                                          'E', 'f', 'm', 't', ' ', 0,   0,   0, 0,   0,   0,
+                                          0,   0,   0,   0,   0,   0,   0,   0, 0,   0,   0,
+                                          0,   0,   0,   'd', 'a', 't', 'a', 0, 0,   0,   0};
     put32(header + 4, kHeaderBytes - 8 + dataBytes);
-    put32(header + 16, 16);                                   // fmt chunk size
-    put16(header + 20, 1);                                    // PCM
-    put16(header + 22, 1);                                    // mono
-    put32(header + 24, static_cast<std::uint32_t>(rate_));    // samples per second
+    put32(header + 16, 16);                                     // fmt chunk size
+    put16(header + 20, 1);                                      // PCM
+    put16(header + 22, 1);                                      // mono
+    put32(header + 24, static_cast<std::uint32_t>(rate_));      // samples per second
     put32(header + 28, static_cast<std::uint32_t>(rate_ * 2));  // bytes per second
-    put16(header + 32, 2);                                    // bytes per sample frame
-    put16(header + 34, 16);                                   // bits per sample
+    put16(header + 32, 2);                                      // bytes per sample frame
+    put16(header + 34, 16);                                     // bits per sample
     put32(header + 40, dataBytes);
     std::fseek(file_.get(), 0, SEEK_SET);
     std::fwrite(header, 1, sizeof header, file_.get());
