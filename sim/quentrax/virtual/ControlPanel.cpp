@@ -14,7 +14,7 @@ namespace {
 
 constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusPeriodMs = 200;
-constexpr int kWidth = 330;
+constexpr int kWidth = 400;
 constexpr int kHeight = 170;
 
 HWND child(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
@@ -79,15 +79,15 @@ void ControlPanel::create() {
     if (window == nullptr) {
         return;
     }
-    child(window, L"BUTTON", L"Message (Enter)", BS_PUSHBUTTON, 10, 10, 140, 28, IDC_PANEL_MESSAGE,
+    child(window, L"BUTTON", L"Message (Enter)", BS_PUSHBUTTON, 10, 10, 125, 28, IDC_PANEL_MESSAGE,
           module_);
-    child(window, L"BUTTON", L"Speed + (Up)", BS_PUSHBUTTON, 160, 10, 70, 28, IDC_PANEL_SPEED_UP,
+    child(window, L"BUTTON", L"Speed + (Up)", BS_PUSHBUTTON, 140, 10, 115, 28, IDC_PANEL_SPEED_UP,
           module_);
-    child(window, L"BUTTON", L"Speed - (Down)", BS_PUSHBUTTON, 235, 10, 75, 28,
+    child(window, L"BUTTON", L"Speed - (Down)", BS_PUSHBUTTON, 260, 10, 125, 28,
           IDC_PANEL_SPEED_DOWN, module_);
-    child(window, L"STATIC", L"Paddle: type a character in this window", SS_LEFT, 10, 48, 300, 20,
+    child(window, L"STATIC", L"Paddle: type a character in this window", SS_LEFT, 10, 48, 375, 20,
           IDC_PANEL_PADDLE, module_);
-    status_ = child(window, L"STATIC", L"", SS_LEFT, 10, 72, 300, 60, IDC_PANEL_STATUS, module_);
+    status_ = child(window, L"STATIC", L"", SS_LEFT, 10, 72, 375, 60, IDC_PANEL_STATUS, module_);
     window_ = window;
     SetTimer(window, kStatusTimer, kStatusPeriodMs, nullptr);
     showStatus();
