@@ -175,7 +175,10 @@ QUENTRAX_API int QUENTRAX_CALL quentraxOpen(int param) {
         device->add_listener("change_buffer_size", [raw](QUENTRAXDeviceEvent) {
             interface_logger()->debug("バッファサイズ: {}", raw->get_buffer_size());
         });
-        device_table()[free_slot].device = std::move(device);
+        // A fresh slot: nothing of an interface closed before carries over (its keyer block).
+        DeviceSlot& slot = device_table()[free_slot];
+        slot = DeviceSlot{};
+        slot.device = std::move(device);
         interface_logger()->debug("quentraxOpen: param={}", param);
         log_device_list();
         return free_slot;

@@ -381,6 +381,22 @@ TEST_F(CApi, WeightsAndSideToneShareTheStoredKeyerBlock) {
     EXPECT_EQ(unit->keyer().side_tone, 3);
 }
 
+TEST_F(CApi, ReopenedSlotStartsWithTheInitialKeyerBlock) {
+    auto unit = open_one();
+    ASSERT_EQ(quentraxSetWPM(0, 25), 0);
+    ASSERT_EQ(quentraxSetSideTone(0, 12), 0);
+    ASSERT_EQ(quentraxSetWeight(0, 3, 9), 0);
+    EXPECT_EQ(quentraxGetWPM(0), 24);
+    quentraxClose(0);
+
+    ASSERT_EQ(quentraxOpen(0), 0);
+    unit->clear_packets();  // opening waited for its clear-buffer answer: all before is out
+    EXPECT_EQ(quentraxGetWPM(0), 30);
+    EXPECT_EQ(quentraxSetWeight(0, 2, 8), 0);
+    EXPECT_EQ(commands(unit, 1), (std::vector<Bytes>{{0x20, 30, 2, 8, 2, 7, 0, 0}}));
+    EXPECT_EQ(quentraxGetWPM(0), 30);
+}
+
 TEST_F(CApi, RawCommandPortsPttAndPaddle) {
     auto unit = open_one();
     const unsigned char cmd[9] = {0x00, 0x30, 0x12, 0x34, 0, 0, 0, 0, 0};
