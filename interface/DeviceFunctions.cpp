@@ -6,6 +6,7 @@
 #include "DeviceTable.h"
 #include "LibraryLoggers.h"
 #include "PacketText.h"
+#include "TextEncoding.h"
 
 #include <chrono>
 #include <cstdint>
@@ -71,13 +72,14 @@ bool valid_send_length(const char* function, int length) {
     return false;
 }
 
-// Runs a device operation; any exception becomes -1 and an error line.
+// Runs a device operation; any exception becomes -1 and an error line. The version error's text
+// is Shift_JIS: the line carries it as UTF-8, like every other.
 template <typename Body>
 int guarded(const char* function, Body&& body) {
     try {
         return body();
     } catch (const std::exception& e) {
-        interface_logger()->error("{}: {}", function, e.what());
+        interface_logger()->error("{}: {}", function, omvar::quentrax::log_text(e.what()));
     } catch (...) {
         interface_logger()->error("{}: 不明なエラー", function);
     }

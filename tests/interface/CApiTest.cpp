@@ -158,6 +158,16 @@ TEST_F(CApi, OpenTakesTheFirstListedInterfaceIntoTheLowestFreeSlot) {
     EXPECT_EQ(quentraxGetVersion(1), 23);
 }
 
+TEST_F(CApi, UnidentifiedFirmwareIsLoggedReadably) {
+    omvar::sim::UnitOptions options;
+    options.product = L"QUENTRAX USB";  // no version digits, and no maker starting with J
+    QuentraxEmulator::attach(options);
+    EXPECT_EQ(quentraxOpen(0), -1);
+    EXPECT_EQ(errors(),
+              (std::vector<std::string>{"quentraxOpen: QUENTRAXのバージョンを特定できません。"}));
+    EXPECT_EQ(quentraxGetVersion(0), -1);
+}
+
 TEST_F(CApi, SeventeenthOpenFindsNoFreeSlot) {
     attach();
     for (int i = 0; i < omvar::quentrax::kMaxDevices; ++i) {
