@@ -4,6 +4,7 @@
 #include "quentrax.h"
 
 #include "DeviceTable.h"
+#include "LibraryLifecycle.h"
 #include "LibraryLoggers.h"
 #include "PacketText.h"
 #include "TextEncoding.h"
@@ -181,6 +182,7 @@ QUENTRAX_API int QUENTRAX_CALL quentraxOpen(int param) {
         DeviceSlot& slot = device_table()[free_slot];
         slot = DeviceSlot{};
         slot.device = std::move(device);
+        omvar::quentrax::watch_for_process_exit();
         interface_logger()->debug("quentraxOpen: param={}", param);
         log_device_list();
         return free_slot;

@@ -5,6 +5,10 @@
 
 #include <hidapi.h>
 
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -26,6 +30,20 @@ bool older_than_windows_xp() {
     mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
     return !VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR,
                                mask);
+}
+#endif
+
+// Trivially destructible, so still readable at the very end of the exit.
+std::atomic<bool> process_ending_flag{false};
+
+#ifndef _WIN32
+std::once_flag exit_watch;
+
+void note_process_exit() {
+    process_ending_flag = true;
+    for (auto& slot : device_table()) {
+        slot.device.reset();
+    }
 }
 #endif
 
@@ -66,6 +84,17 @@ void library_thread_attach() {
 
 void library_thread_detach() {
     interface_logger()->trace("quentrax.dll: thread detach");
+}
+
+// Windows tells the end of the process to DllMain itself.
+void watch_for_process_exit() {
+#ifndef _WIN32
+    std::call_once(exit_watch, [] { std::atexit(note_process_exit); });
+#endif
+}
+
+bool process_ending() {
+    return process_ending_flag;
 }
 
 }  // namespace omvar::quentrax
