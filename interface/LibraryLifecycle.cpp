@@ -6,8 +6,6 @@
 #include <hidapi.h>
 
 #include <atomic>
-#include <cstdlib>
-#include <mutex>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -37,14 +35,16 @@ bool older_than_windows_xp() {
 std::atomic<bool> process_ending_flag{false};
 
 #ifndef _WIN32
-std::once_flag exit_watch;
-
-void note_process_exit() {
-    process_ending_flag = true;
-    for (auto& slot : device_table()) {
-        slot.device.reset();
+// Destroyed like any static object: at exit before the objects made before it, on dlclose with
+// the library's own after the unload code.
+struct ProcessExitWatch {
+    ~ProcessExitWatch() {
+        process_ending_flag = true;
+        for (auto& slot : device_table()) {
+            slot.device.reset();
+        }
     }
-}
+};
 #endif
 
 }  // namespace
@@ -89,7 +89,7 @@ void library_thread_detach() {
 // Windows tells the end of the process to DllMain itself.
 void watch_for_process_exit() {
 #ifndef _WIN32
-    std::call_once(exit_watch, [] { std::atexit(note_process_exit); });
+    static const ProcessExitWatch watch;
 #endif
 }
 
