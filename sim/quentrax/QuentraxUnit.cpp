@@ -81,6 +81,9 @@ void QuentraxUnit::fail_writes(int code, int attempts, std::chrono::milliseconds
 void QuentraxUnit::fail_reads(int code, int attempts) {
     model_->fail_reads(code, attempts);
 }
+void QuentraxUnit::fail_reads_for(int code, std::chrono::milliseconds span) {
+    model_->fail_reads_for(code, span);
+}
 void QuentraxUnit::withhold_reports(std::chrono::milliseconds span) {
     model_->withhold_reports(span);
 }

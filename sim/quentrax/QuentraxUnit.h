@@ -132,6 +132,9 @@ public:
                      std::chrono::milliseconds delay = std::chrono::milliseconds(0));
     // The next `attempts` reads fail with this platform error code.
     void fail_reads(int code, int attempts);
+    // Every read fails with this platform error code for `span` from now (a unit that keeps
+    // failing, then recovers).
+    void fail_reads_for(int code, std::chrono::milliseconds span);
     // No input reports for `span` (answers and status reports are lost): reads time out.
     void withhold_reports(std::chrono::milliseconds span);
     // The next `count` packets get no answer.
