@@ -9,6 +9,7 @@
 
 #include "ControlProtocol.h"
 #include "Instrument.h"
+#include "KeyInjector.h"
 #include "KeyLog.h"
 #include "KeySequence.h"
 #include "KeyTyper.h"
@@ -136,6 +137,61 @@ CommandProcessor::Reply CommandProcessor::dispatch(std::wstring_view command,
     }
     if (command == L"typing") {
         return {true, std::to_wstring(typer_.pending())};
+    }
+    if (command == L"input") {
+        const auto [name, keys] = splitWord(args);
+        const std::vector<KeyStroke> strokes = parseKeySequence(keys);
+        if (name != L"focus") {
+            // Real input goes to the thread in front, so the window comes to the front first.
+            HWND window = target(name);
+            SetForegroundWindow(GetAncestor(window, GA_ROOT));
+            SetFocus(window);
+        }
+        injector_.enqueue(strokes);
+        return {true, std::to_wstring(strokes.size())};
+    }
+    if (command == L"inputting") {
+        arguments(0);
+        return {true, std::to_wstring(injector_.pending())};
+    }
+    if (command == L"inputlost") {
+        arguments(0);
+        return {true, std::to_wstring(injector_.lost())};
+    }
+    if (command == L"open") {
+        const auto list = words(args);
+        if (list.size() == 1 && list[0] == L"app2") {
+            windows_.openSecondApplication();
+            return ok;
+        }
+        if (list.empty() || list.size() > 2 || list[0].size() != 1) {
+            throw CommandError("usage: open <A..F> [children], open app2");
+        }
+        const int children = list.size() == 2 ? static_cast<int>(number(list[1])) : 23;
+        windows_.openLogWindow(list[0][0] - L'A', children);
+        return ok;
+    }
+    if (command == L"raised") {
+        arguments(0);
+        std::wstring text;
+        for (const std::wstring& name : windows_.raised()) {
+            text += name + L"\n";
+        }
+        return {true, text};
+    }
+    if (command == L"clearraised") {
+        arguments(0);
+        windows_.clearRaised();
+        return ok;
+    }
+    if (command == L"slow") {
+        const auto list = arguments(2);
+        const auto milliseconds = number(list[1]);
+        if (milliseconds < 0 || milliseconds > 5000) {
+            throw CommandError("delay out of range");
+        }
+        windows_.setTextDelay(target(list[0]), static_cast<DWORD>(milliseconds));
+        return ok;
     }
     if (command == L"settext") {
         const auto [name, text] = splitWord(args);
