@@ -387,7 +387,8 @@ LRESULT CALLBACK WindowTree::controlProc(HWND window, UINT message, WPARAM wPara
             // request.
             if (self->fixedOrder_.contains(GetParent(window))) {
                 auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
-                if ((position->flags & SWP_NOZORDER) == 0 && position->hwndInsertAfter == HWND_TOP) {
+                if ((position->flags & SWP_NOZORDER) == 0 &&
+                    position->hwndInsertAfter == HWND_TOP) {
                     self->raised_.push_back(self->nameOf(window));
                 }
                 position->flags |= SWP_NOZORDER;
