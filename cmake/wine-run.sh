@@ -10,6 +10,11 @@ if [ -x /usr/lib/wine/wine64 ]; then
 fi
 prefix="$1"
 shift
+# Wine takes only an absolute prefix.
+case "$prefix" in
+    /*) ;;
+    *) prefix="$PWD/$prefix" ;;
+esac
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Gecko/Mono install prompts, and no debugger on a crash: a crashing test program must fail
