@@ -155,7 +155,9 @@ int HAMLOGTracker::State::onCopyData(const COPYDATASTRUCT* data) {
         default:
             return 0;
     }
-    HookedMessage m = HookedMessage::from(*record, sampleModifiers());
+    // Only the key rules read the modifiers; sampling them costs system calls.
+    const bool key = isKeyDown(record->message) || isKeyUp(record->message);
+    HookedMessage m = HookedMessage::from(*record, key ? sampleModifiers() : Modifiers{});
     const auto start = std::chrono::steady_clock::now();
     onHookedMessage(m);
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(

@@ -272,13 +272,4 @@ LRESULT AttachedTracker::send(ULONG_PTR tag, const void* payload, DWORD size) {
     return static_cast<LRESULT>(answer);
 }
 
-std::wstring fieldText(HWND field) {
-    const auto length = SendMessageW(field, WM_GETTEXTLENGTH, 0, 0);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    const auto copied =
-        SendMessageW(field, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(copied));
-    return text;
-}
-
 }  // namespace tracker_test

@@ -142,6 +142,4 @@ private:
     bool installed_ = false;
 };
 
-std::wstring fieldText(HWND field);
-
 }  // namespace tracker_test
