@@ -419,17 +419,30 @@ std::wstring HAMLOGTracker::State::readText(HWND field) const {
     if (field == nullptr) {
         return {};
     }
+    // A field holds a few characters: one request with a buffer that takes them keeps HAMLOG's
+    // thread waiting for one round trip instead of two (length, then text) while the call
+    // field is read inside a record's handling. A text that fills the buffer is read whole.
+    constexpr std::size_t kShortText = 64;
+    wchar_t shortText[kShortText] = {};
+    const auto copied =
+        askHamlog(field, WM_GETTEXT, kShortText, reinterpret_cast<LPARAM>(shortText));
+    if (!copied || *copied <= 0) {
+        return {};
+    }
+    if (static_cast<std::size_t>(*copied) < kShortText - 1) {
+        return std::wstring(shortText, static_cast<std::size_t>(*copied));
+    }
     const auto length = askHamlog(field, WM_GETTEXTLENGTH, 0, 0);
     if (!length || *length <= 0) {
         return {};
     }
     std::wstring text(static_cast<std::size_t>(*length) + 1, L'\0');
-    const auto copied =
+    const auto whole =
         askHamlog(field, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    if (!copied || *copied <= 0) {
+    if (!whole || *whole <= 0) {
         return {};
     }
-    text.resize(std::min(static_cast<std::size_t>(*copied), text.size() - 1));
+    text.resize(std::min(static_cast<std::size_t>(*whole), text.size() - 1));
     return text;
 }
 

@@ -82,14 +82,15 @@ TEST_P(TrackerLayouts, ReadersAndRulesFindTheFields) {
     hamlog.setText(L"A:rst", L"599");
     hamlog.setText(L"A:mode", L"CW");
     hamlog.setText(L"A:name", L"太郎");
-    hamlog.setText(L"A:remarks2", L"r2");
+    const std::wstring remarks = std::wstring(90, L'r') + L"2";  // longer than a short read
+    hamlog.setText(L"A:remarks2", remarks);
     hamlog.setCheck(L"A:cq", 1);
     auto& tracker = t.tracker();
     EXPECT_EQ(tracker.readControlText(HamlogControlId::callField), L"JA1XYZ");
     EXPECT_EQ(tracker.readControlText(HamlogControlId::hisRstField), L"599");
     EXPECT_EQ(tracker.readControlText(HamlogControlId::modeField), L"CW");
     EXPECT_EQ(tracker.readControlText(HamlogControlId::nameField), L"太郎");
-    EXPECT_EQ(tracker.readControlText(HamlogControlId::remarks2Field), L"r2");
+    EXPECT_EQ(tracker.readControlText(HamlogControlId::remarks2Field), remarks);
     EXPECT_TRUE(tracker.readCqCheck());
     EXPECT_EQ(tracker.activeLogWindow(), hamlog.window(L"A"));
 
