@@ -184,6 +184,9 @@ CommandProcessor::Reply CommandProcessor::dispatch(std::wstring_view command,
         windows_.clearRaised();
         return ok;
     }
+    if (command == L"textreads") {
+        return {true, std::to_wstring(windows_.textRequests(target(arguments(1)[0])))};
+    }
     if (command == L"slow") {
         const auto list = arguments(2);
         const auto milliseconds = number(list[1]);

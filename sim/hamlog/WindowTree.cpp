@@ -171,6 +171,11 @@ void WindowTree::setTextDelay(HWND control, DWORD milliseconds) {
     textDelays_[control] = milliseconds;
 }
 
+int WindowTree::textRequests(HWND control) const {
+    const auto found = textRequests_.find(control);
+    return found == textRequests_.end() ? 0 : found->second;
+}
+
 void WindowTree::createLogWindow(int index, int children) {
     // Captions carry the full-width letter between ASCII hyphen and brackets.
     std::wstring caption = L"ＬＯＧ-[";
@@ -396,6 +401,7 @@ LRESULT CALLBACK WindowTree::controlProc(HWND window, UINT message, WPARAM wPara
             break;
         case WM_GETTEXTLENGTH:
         case WM_GETTEXT:
+            ++self->textRequests_[window];
             if (const auto delay = self->textDelays_.find(window);
                 delay != self->textDelays_.end() && delay->second > 0) {
                 Sleep(delay->second);

@@ -50,6 +50,8 @@ public:
 
     // Makes the control wait this long before it answers WM_GETTEXTLENGTH and WM_GETTEXT.
     void setTextDelay(HWND control, DWORD milliseconds);
+    // How many WM_GETTEXTLENGTH and WM_GETTEXT requests the control has answered.
+    int textRequests(HWND control) const;
 
 private:
     static LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -78,6 +80,7 @@ private:
     std::set<HWND> fixedOrder_;                   // forms whose children are all created
     std::vector<std::wstring> raised_;
     std::map<HWND, DWORD> textDelays_;
+    std::map<HWND, int> textRequests_;
 };
 
 }  // namespace omvar::sim::hamlog
