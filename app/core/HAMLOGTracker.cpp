@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bitset>
 #include <chrono>
 #include <exception>
 #include <functional>
@@ -44,6 +45,12 @@ bool isKeyDown(UINT message) {
 
 bool isKeyUp(UINT message) {
     return message == WM_KEYUP || message == WM_SYSKEYUP;
+}
+
+// The keys the rules take only together with Ctrl, Shift or Alt.
+bool rulesReadModifiers(std::uint32_t key) {
+    return key == 'Z' || key == 'Y' || key == 'U' || key == 'K' || key == 'F' || key == VK_PRIOR ||
+           key == VK_NEXT;
 }
 
 // A message to one of HAMLOG's windows, bounded so that a hung HAMLOG cannot hold the caller;
@@ -84,7 +91,12 @@ struct HAMLOGTracker::State {
     void onHookedMessage(HookedMessage& m);
     void handleLogWindowMessage(HookedMessage& m);
     void applyKeyRules(HookedMessage& m);
-    void followFieldText(const HookedMessage& m, HWND field, std::wstring& last, const char* event,
+    // A field's text at a key-down in it, and the keys whose key-down HAMLOG did not get.
+    struct FieldWatch {
+        std::wstring last;
+        std::bitset<256> swallowed;
+    };
+    void followFieldText(const HookedMessage& m, HWND field, FieldWatch& watch, const char* event,
                          bool logIt);
     void forwardToMainWindow(const HookedMessage& m) const;
 
@@ -124,8 +136,8 @@ struct HAMLOGTracker::State {
     // Only on the thread that owns the hidden window.
     bool cqMachinePlaying = false;
     RECT logWindowRect{};
-    std::wstring lastCallText;  // the call field's text at the last key-down in it
-    std::wstring lastNameText;
+    FieldWatch callField;
+    FieldWatch nameField;
 
     DummyWindow::Holder hidden;
     // Last: destroyed first, so no task is left running on what the members above hold.
@@ -155,9 +167,11 @@ int HAMLOGTracker::State::onCopyData(const COPYDATASTRUCT* data) {
         default:
             return 0;
     }
-    // Only the key rules read the modifiers; sampling them costs system calls.
-    const bool key = isKeyDown(record->message) || isKeyUp(record->message);
-    HookedMessage m = HookedMessage::from(*record, key ? sampleModifiers() : Modifiers{});
+    // Sampling the modifiers costs system calls while HAMLOG waits; only some key rules read
+    // them.
+    const bool modifiers = (isKeyDown(record->message) || isKeyUp(record->message)) &&
+                           rulesReadModifiers(record->wParam);
+    HookedMessage m = HookedMessage::from(*record, modifiers ? sampleModifiers() : Modifiers{});
     const auto start = std::chrono::steady_clock::now();
     onHookedMessage(m);
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -326,20 +340,29 @@ void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
         }
     }
     if (in(HamlogControlId::callField)) {
-        followFieldText(m, controls[HamlogControlId::callField], lastCallText, "editCallsign",
-                        true);
+        followFieldText(m, controls[HamlogControlId::callField], callField, "editCallsign", true);
     }
     if (in(HamlogControlId::nameField)) {
-        followFieldText(m, controls[HamlogControlId::nameField], lastNameText, "editHisName",
-                        false);
+        followFieldText(m, controls[HamlogControlId::nameField], nameField, "editHisName", false);
     }
 }
 
-// The field's text at a key-down, compared at the key-up: what the key press changed.
-void HAMLOGTracker::State::followFieldText(const HookedMessage& m, HWND field, std::wstring& last,
+// The field's text at a key-down, compared at the key-up: what the key press changed. A key
+// taken from HAMLOG changes nothing there, so its key-down and key-up skip the two reads (each a
+// round trip to HAMLOG's thread while it waits), which a function key in the call field would
+// otherwise double HAMLOG's wait with.
+void HAMLOGTracker::State::followFieldText(const HookedMessage& m, HWND field, FieldWatch& watch,
                                            const char* event, bool logIt) {
+    const std::size_t key = m.wParam & 0xFF;
     if (isKeyDown(m.message)) {
-        last = readText(field);
+        watch.swallowed.set(key, m.cancel);
+        if (!m.cancel) {
+            watch.last = readText(field);
+        }
+        return;
+    }
+    if (watch.swallowed.test(key)) {
+        watch.swallowed.reset(key);
         return;
     }
     if (logIt) {
@@ -347,11 +370,11 @@ void HAMLOGTracker::State::followFieldText(const HookedMessage& m, HWND field, s
     }
     std::wstring now = readText(field);
     if (logIt) {
-        logger->debug("{} {}", quentrax::wide_to_utf8(last), quentrax::wide_to_utf8(now));
+        logger->debug("{} {}", quentrax::wide_to_utf8(watch.last), quentrax::wide_to_utf8(now));
     }
-    if (now != last) {
-        last = std::move(now);
-        queueEvent(event, last);
+    if (now != watch.last) {
+        watch.last = std::move(now);
+        queueEvent(event, watch.last);
     }
 }
 

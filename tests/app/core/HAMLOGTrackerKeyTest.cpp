@@ -216,7 +216,7 @@ TEST_F(TrackerKeys, RepeatedTabDownsAreTakenWhileTheKeyUpIsAwaited) {
 TEST_F(TrackerKeys, TypingInTheCallAndNameFieldsReportsTheNewText) {
     AttachedTracker t;
     ASSERT_TRUE(t.installed());
-    input(L"A:call", L"ja1");
+    input(L"A:call", L"ja{F5}1");
     ASSERT_TRUE(t.events().waitFor("editCallsign", 3));
     EXPECT_THAT(t.events().values("editCallsign"), ElementsAre(L"J", L"JA", L"JA1"));
     EXPECT_TRUE(trackerLog().contains("CALL欄でキーが入力されました"));
@@ -233,6 +233,17 @@ TEST_F(TrackerKeys, TypingInTheCallAndNameFieldsReportsTheNewText) {
     t.drain();
     EXPECT_THAT(t.events().values("editHisName"), ElementsAre(L"A", L"Ab"));
     EXPECT_EQ(t.events().count("editCallsign"), 4u);
+}
+
+TEST_F(TrackerKeys, AKeyTakenFromTheCallFieldDoesNotHaveItsTextReadBack) {
+    AttachedTracker t;
+    ASSERT_TRUE(t.installed());
+    const auto reads = [] { return std::stoi(hamlog->command(L"textreads A:call")); };
+    const int before = reads();
+    input(L"A:call", L"{F5}{ESC}");
+    EXPECT_EQ(reads(), before);  // HAMLOG never got them, so they changed nothing
+    input(L"A:call", L"x");
+    EXPECT_EQ(reads(), before + 2);  // one short read at the key-down, one at the key-up
 }
 
 TEST_F(TrackerKeys, SemicolonInRemarks2IsReportedAndStillTyped) {

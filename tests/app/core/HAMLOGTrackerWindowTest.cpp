@@ -40,14 +40,19 @@ HamlogControl::Options shape(int children, int logWindows = 1, bool plainCaption
     return options;
 }
 
-bool f5Taken(HamlogControl& hamlog, AttachedTracker& t, const wchar_t* field) {
+testing::AssertionResult f5Taken(HamlogControl& hamlog, AttachedTracker& t, const wchar_t* field) {
     t.main().clear();
     hamlog.clearReceivedKeys();
     if (!hamlog.input(field, L"{F5}")) {
-        return false;
+        return testing::AssertionFailure() << "F5 did not go through the stand-in";
     }
     const auto posted = t.main().received();
-    return posted.size() == 1 && posted[0].wParam == VK_F5 && hamlog.receivedKeys().empty();
+    const auto reached = hamlog.receivedKeys();
+    if (posted.size() != 1 || posted[0].wParam != VK_F5 || !reached.empty()) {
+        return testing::AssertionFailure()
+               << posted.size() << " forwarded, " << reached.size() << " reached the stand-in";
+    }
+    return testing::AssertionSuccess();
 }
 
 TEST(HamlogWindowTable, ClassesAndCaptions) {
