@@ -134,6 +134,10 @@ struct HAMLOGTracker::State {
     std::atomic<bool> fkeysInCodeQth{false};
 
     // Only on the thread that owns the hidden window.
+    struct {
+        HWND window = nullptr;
+        HWND owner = nullptr;
+    } ownerOf;  // the foreground window last seen and its owner
     bool cqMachinePlaying = false;
     RECT logWindowRect{};
     FieldWatch callField;
@@ -199,6 +203,7 @@ void HAMLOGTracker::State::onHooksInstalled() {
 void HAMLOGTracker::State::onHooksRemoved() {
     logger->debug("HAMLOGフックのアンインストール");
     map.clear();
+    ownerOf = {};
     foregroundId = 0;
     focusFormId = 0;
     activeLog = 0;
@@ -210,7 +215,12 @@ void HAMLOGTracker::State::onHooksRemoved() {
 
 void HAMLOGTracker::State::onHookedMessage(HookedMessage& m) {
     const HWND foreground = GetForegroundWindow();
-    if (GetWindow(foreground, GW_OWNER) != map.window(HamlogWindowId::applicationWindow)) {
+    // A window keeps its owner; asking for it again for every record of the same window in
+    // front would cost HAMLOG's waiting thread one more system call each time.
+    if (foreground != ownerOf.window) {
+        ownerOf = {foreground, GetWindow(foreground, GW_OWNER)};
+    }
+    if (ownerOf.owner != map.window(HamlogWindowId::applicationWindow)) {
         return;  // HAMLOG is not in front
     }
     if (!map.seen(foreground)) {
