@@ -279,15 +279,22 @@ CommandProcessor::Reply CommandProcessor::dispatch(std::wstring_view command,
             return ok;
         }
         const auto list = words(rest);
-        if ((kind != L"keys" && kind != L"flood") || list.size() != 2) {
+        const bool keys = kind == L"keys";
+        if ((!keys && kind != L"flood") || list.size() < 2 || list.size() > (keys ? 3u : 2u)) {
             throw CommandError(
-                "usage: bench keys|flood <window> <count>, bench result, bench passhook on|off");
+                "usage: bench keys <window> <count> [vk], bench flood <window> <count>, "
+                "bench result, bench passhook on|off");
         }
         const auto count = number(list[1]);
         if (count < 1 || count > 10000000) {
             throw CommandError("count out of range");
         }
-        if (!instrument_.request(kind == L"keys", target(list[0]), static_cast<int>(count))) {
+        const auto key = list.size() == 3 ? number(list[2]) : VK_F5;
+        if (key < 1 || key > 0xFE) {
+            throw CommandError("no such virtual key");
+        }
+        if (!instrument_.request(keys, target(list[0]), static_cast<int>(count),
+                                 static_cast<UINT>(key))) {
             throw CommandError("a run is in progress");
         }
         return ok;
