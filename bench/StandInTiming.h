@@ -31,12 +31,13 @@ inline std::wstring awaitResult(omvar::sim::hamlog::HamlogControl& hamlog) {
     }
 }
 
-// Runs `count` key messages (F5 down, up, ...) posted to the named window one at a time and
-// appends the time GetMessage took for each, in microseconds.
+// Runs `count` key messages (down, up, ... of F5 or the key given) posted to the named window
+// one at a time and appends the time GetMessage took for each, in microseconds.
 inline void appendKeyTimesMicroseconds(omvar::sim::hamlog::HamlogControl& hamlog,
                                        const std::wstring& window, int count,
-                                       std::vector<double>& times) {
-    hamlog.command(L"bench keys " + window + L" " + std::to_wstring(count));
+                                       std::vector<double>& times, UINT key = VK_F5) {
+    hamlog.command(L"bench keys " + window + L" " + std::to_wstring(count) + L" " +
+                   std::to_wstring(key));
     std::wistringstream words(awaitResult(hamlog));
     std::wstring kind;
     words >> kind;

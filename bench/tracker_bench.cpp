@@ -2,8 +2,8 @@
 // message through the whole path (stand-in -> Snarel -> tracker -> answer), beside the same
 // stand-in without hooks and with the hooks answered at once by a plain receiver; and the time
 // of the tracker's own handling of one record (onCopyData). The keys are F5 down and up, which
-// the tracker takes from HAMLOG and forwards; in the call field it also reads the field's text
-// back from HAMLOG at each key.
+// the tracker takes from HAMLOG and forwards, and End in the call field, which HAMLOG gets and
+// the tracker reads the field back for.
 // Run: xvfb-run -a cmake/wine-run.sh build/win64/wineprefix build/win64/bin/tracker_bench.exe
 #include <windows.h>
 
@@ -40,7 +40,7 @@ using omvar::Vetrin::HAMLOGTracker;
 namespace Snarel = omvar::Snarel;
 
 constexpr int kRounds = 5;
-constexpr int kKeyMessagesPerRound = 200;  // 1000 per condition and field
+constexpr int kKeyMessagesPerRound = 200;  // 1000 per condition and case
 
 // The tracker's GUI thread, with two more receivers on it: one that hands every record to the
 // tracker and times its handling, and one that answers every record with 0 at once (the hook
@@ -191,11 +191,24 @@ int run() {
         throw std::runtime_error("the hooks were not installed");
     }
 
-    const std::wstring fields[] = {L"A:call", L"A:rst"};
-    std::vector<double> unhooked[2], plain[2], tracked[2], handling[2];
+    struct Case {
+        const char* label;
+        const wchar_t* window;
+        UINT key;
+    };
+    // F5 is taken from HAMLOG and forwarded; End in the call field reaches HAMLOG, and the
+    // tracker reads the field back at its key-down and key-up to see whether it changed.
+    const Case cases[] = {
+        {"F5 in the call field", L"A:call", VK_F5},
+        {"F5 in the report field", L"A:rst", VK_F5},
+        {"End in the call field (read back)", L"A:call", VK_END},
+    };
+    constexpr int kCases = 3;
+    std::vector<double> unhooked[kCases], plain[kCases], tracked[kCases], handling[kCases];
     for (int round = 0; round < kRounds; ++round) {
-        for (int f = 0; f < 2; ++f) {
-            bench::appendKeyTimesMicroseconds(hamlog, fields[f], kKeyMessagesPerRound, unhooked[f]);
+        for (int c = 0; c < kCases; ++c) {
+            bench::appendKeyTimesMicroseconds(hamlog, cases[c].window, kKeyMessagesPerRound,
+                                              unhooked[c], cases[c].key);
         }
         const long installs = receivers.installs();
         Snarel::SetNotifyWindow(receivers.timed());
@@ -204,27 +217,28 @@ int run() {
                                        std::chrono::seconds(20))) {
             throw std::runtime_error("the hooks were not installed");
         }
-        for (int f = 0; f < 2; ++f) {
+        for (int c = 0; c < kCases; ++c) {
             Snarel::SetNotifyWindow(receivers.timed());
             receivers.takeHandlingTimes();
-            bench::appendKeyTimesMicroseconds(hamlog, fields[f], kKeyMessagesPerRound, tracked[f]);
+            bench::appendKeyTimesMicroseconds(hamlog, cases[c].window, kKeyMessagesPerRound,
+                                              tracked[c], cases[c].key);
             const std::vector<double> times = receivers.takeHandlingTimes();
-            handling[f].insert(handling[f].end(), times.begin(), times.end());
+            handling[c].insert(handling[c].end(), times.begin(), times.end());
             Snarel::SetNotifyWindow(receivers.plain());
-            bench::appendKeyTimesMicroseconds(hamlog, fields[f], kKeyMessagesPerRound, plain[f]);
+            bench::appendKeyTimesMicroseconds(hamlog, cases[c].window, kKeyMessagesPerRound,
+                                              plain[c], cases[c].key);
         }
         if (!Snarel::StopHook()) {
             throw std::runtime_error("StopHook failed");
         }
     }
 
-    const char* names[] = {"call field (text read back)", "report field"};
-    for (int f = 0; f < 2; ++f) {
-        const Summary none = summarize(unhooked[f]);
-        const Summary hooks = summarize(plain[f]);
-        const Summary full = summarize(tracked[f]);
-        std::printf("F5 down/up in the %s, %zu key messages per condition, %d rounds:\n", names[f],
-                    unhooked[f].size(), kRounds);
+    for (int c = 0; c < kCases; ++c) {
+        const Summary none = summarize(unhooked[c]);
+        const Summary hooks = summarize(plain[c]);
+        const Summary full = summarize(tracked[c]);
+        std::printf("%s: key-down/key-up, %zu key messages per condition, %d rounds\n",
+                    cases[c].label, unhooked[c].size(), kRounds);
         std::printf(" HAMLOG's GUI thread per key message (GetMessage with its hooks):\n");
         bench::printSummary("without hooks", none);
         bench::printSummary("hooks, receiver answers at once", hooks);
@@ -232,11 +246,12 @@ int run() {
         std::printf("  tracker adds to the hook path: median %.1f us, p99 %.1f us\n",
                     full.median - hooks.median, full.p99 - hooks.p99);
         std::printf(" the tracker's handling of one record (onCopyData, %zu records):\n",
-                    handling[f].size());
-        bench::printSummary("onCopyData", summarize(handling[f]));
+                    handling[c].size());
+        bench::printSummary("onCopyData", summarize(handling[c]));
         std::printf("\n");
     }
-    const long expected = 2L * kRounds * kKeyMessagesPerRound / 2;  // key-downs, both fields
+    // The F5 key-downs of the two F5 cases.
+    const long expected = 2L * kRounds * kKeyMessagesPerRound / 2;
     testing_support::wait_for([&] { return forwarded.load() >= expected; });
     std::printf("Key-downs forwarded to the main window: %ld of %ld\n", forwarded.load(), expected);
     return forwarded.load() == expected ? 0 : 1;
