@@ -3,8 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <optional>
 #include <regex>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -147,6 +149,18 @@ TEST_F(TrackerKeys, CtrlShiftAndAltCombinationsWithRealModifiers) {
     EXPECT_FALSE(keysOf(VK_CONTROL).empty());
     EXPECT_FALSE(keysOf(VK_MENU).empty());
     EXPECT_EQ(hamlog->text(L"A:call"), L"");
+}
+
+TEST_F(TrackerKeys, AListenerThatThrowsIsLoggedAndLaterReactionsStillRun) {
+    AttachedTracker t;
+    ASSERT_TRUE(t.installed());
+    t.tracker().add_listener("requestToUpWpm", std::function<void()>([] {
+                                 throw std::runtime_error("listener failed");
+                             }));
+    input(L"A:call", L"{^PGUP}{^PGUP}{^PGDN}");
+    ASSERT_TRUE(t.events().waitFor("requestToDownWpm"));
+    EXPECT_EQ(t.events().count("requestToUpWpm"), 2u);  // the journal listens first
+    EXPECT_EQ(trackerLog().count("A tracker task failed: listener failed"), 2u);
 }
 
 TEST_F(TrackerKeys, EscapeIsTakenOnlyInTheCallField) {
