@@ -351,6 +351,16 @@ TEST_F(TrackerKeys, MovingTheLogWindowReportsItsRectangle) {
     hamlog->command(L"move A 0 120 360 300");
 }
 
+TEST_F(TrackerKeys, AFieldThatDoesNotAnswerWithinASecondReadsEmpty) {
+    AttachedTracker t;
+    ASSERT_TRUE(t.installed());
+    hamlog->setText(L"A:rst", L"599");
+    EXPECT_EQ(t.tracker().readControlText(HamlogControlId::hisRstField), L"599");
+    hamlog->command(L"slow A:rst 1500");
+    EXPECT_EQ(t.tracker().readControlText(HamlogControlId::hisRstField), L"");
+    hamlog->command(L"slow A:rst 0");  // answered once the held request is done
+}
+
 TEST_F(TrackerKeys, ASlowHandlingIsLoggedWithTheMessageName) {
     AttachedTracker t;
     ASSERT_TRUE(t.installed());

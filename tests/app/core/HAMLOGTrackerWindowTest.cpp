@@ -203,7 +203,7 @@ TEST(TrackerWindows, ASecondApplicationWindowIsWarnedAboutAndNotTaken) {
 TEST(TrackerLifecycle, StartHandsTheHookLibraryItsLoggerAndARestartIsFollowed) {
     snarelLog().clear();
     HamlogControl hamlog;
-    AttachedTracker t;
+    AttachedTracker t({.callTabToF2 = true});
     ASSERT_TRUE(t.installed());
     EXPECT_TRUE(snarelLog().contains("SetLogger()"));
     EXPECT_TRUE(snarelLog().contains("StartHook()"));
@@ -212,13 +212,41 @@ TEST(TrackerLifecycle, StartHandsTheHookLibraryItsLoggerAndARestartIsFollowed) {
                                                            "changeCqMachinePlayState"}));
 
     hamlog.setCheck(L"A:cq", 1);
-    hamlog.restart();  // the new instance starts unchecked
+    // HAMLOG goes away between a Tab's key-down in the call field and its key-up.
+    hamlog.command(L"post A:call 0x100 9 0x000F0001");
+    ASSERT_TRUE(hamlog.input(L"focus", L"{END}"));  // comes out after the posted Tab
+    hamlog.restart();                               // the new instance starts unchecked
     ASSERT_TRUE(t.events().waitFor("changeCqMachinePlayState", 2));
     EXPECT_TRUE(trackerLog().contains("HAMLOGフックのアンインストール"));
     EXPECT_EQ(t.events().count("changeWindowRect"), 2u);
     EXPECT_EQ(t.events().values("changeCqCheck").back(), L"0");
     EXPECT_TRUE(f5Taken(hamlog, t, L"A:call"));
     EXPECT_EQ(t.tracker().activeLogWindow(), hamlog.window(L"A"));
+    // The old HAMLOG's Tab is not awaited any more: a Tab elsewhere is the new HAMLOG's.
+    hamlog.clearReceivedKeys();
+    ASSERT_TRUE(hamlog.input(L"A:rst", L"{TAB}"));
+    EXPECT_THAT(hamlog.receivedKeys(), testing::Contains(Key{L"A:rst", WM_KEYDOWN, VK_TAB}));
+}
+
+TEST(TrackerLifecycle, NoEnterIsAwaitedWhenTheActiveLogWindowHasNoCallField) {
+    HamlogControl hamlog;
+    AttachedTracker t({.callTabToF2 = true});
+    ASSERT_TRUE(t.installed());
+    hamlog.command(L"open B 25");  // its controls cannot be mapped
+    // Tab goes down in A's call field; the operator brings B to the front before its key-up.
+    hamlog.command(L"post A:call 0x100 9 0x000F0001");
+    ASSERT_TRUE(hamlog.input(L"focus", L"{END}"));
+    hamlog.focus(L"B:call");
+    ASSERT_TRUE(t.events().waitFor("activeLogWindow"));
+    hamlog.command(L"post B:call 0x101 9 0xC00F0001");
+    t.drain();
+    t.drain();  // the Enter injection queued by the key-up has run
+    // Nothing was injected, so the operator's next Enter is HAMLOG's and asks for no F2.
+    hamlog.clearReceivedKeys();
+    ASSERT_TRUE(hamlog.input(L"B:call", L"{ENTER}"));
+    t.drain();
+    EXPECT_THAT(hamlog.receivedKeys(), testing::Contains(Key{L"B:call", WM_KEYDOWN, VK_RETURN}));
+    EXPECT_EQ(t.events().count("requestToFn02"), 0u);
 }
 
 TEST(TrackerLifecycle, AWindowSearchThatFailsIsLoggedAndAnsweredZero) {
