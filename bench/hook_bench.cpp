@@ -18,10 +18,13 @@
 #include "HookMessageRecord.h"
 #include "MessageWindowThread.h"
 #include "Snarel.h"
+#include "StandInTiming.h"
 #include "WaitFor.h"
 
 namespace {
 
+using bench::summarize;
+using bench::Summary;
 using omvar::sim::hamlog::HamlogControl;
 namespace Snarel = omvar::Snarel;
 
@@ -68,37 +71,13 @@ private:
     testing_support::MessageWindowThread thread_{L"HookBenchReceiver", proc, this};
 };
 
-std::wstring awaitResult(HamlogControl& hamlog) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(5);
-    for (;;) {
-        std::wstring result = hamlog.command(L"bench result");
-        if (result != L"running") {
-            return result;
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            throw std::runtime_error("the stand-in's timing run did not finish");
-        }
-        HamlogControl::pumpSentMessages(std::chrono::milliseconds(10));
-    }
-}
-
 void appendKeyTimesMicroseconds(HamlogControl& hamlog, std::vector<double>& times) {
-    hamlog.command(L"bench keys A:call " + std::to_wstring(kKeyMessagesPerRound));
-    std::wistringstream words(awaitResult(hamlog));
-    std::wstring kind;
-    words >> kind;
-    std::size_t count = 0;
-    for (long long ns; words >> ns; ++count) {
-        times.push_back(static_cast<double>(ns) / 1000.0);
-    }
-    if (kind != L"keys" || count != static_cast<std::size_t>(kKeyMessagesPerRound)) {
-        throw std::runtime_error("unexpected key timing result");
-    }
+    bench::appendKeyTimesMicroseconds(hamlog, L"A:call", kKeyMessagesPerRound, times);
 }
 
 double floodMessagesPerSecond(HamlogControl& hamlog) {
     hamlog.command(L"bench flood A " + std::to_wstring(kFloodMessagesPerRound));
-    std::wistringstream words(awaitResult(hamlog));
+    std::wistringstream words(bench::awaitResult(hamlog));
     std::wstring kind;
     long long count = 0;
     long long ns = 0;
@@ -109,40 +88,9 @@ double floodMessagesPerSecond(HamlogControl& hamlog) {
     return static_cast<double>(count) * 1e9 / static_cast<double>(ns);
 }
 
-struct Summary {
-    double median;
-    double p99;
-    double min;
-    double max;
-};
-
-Summary summarize(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    const auto rank = [&](double q) {
-        const auto index =
-            static_cast<std::size_t>(q * static_cast<double>(times.size()) + 0.999999) - 1;
-        return times[std::min(index, times.size() - 1)];
-    };
-    return {rank(0.5), rank(0.99), times.front(), times.back()};
-}
-
-void printKeys(const char* label, const Summary& s) {
-    std::printf("  %-28s median %8.1f us   p99 %8.1f us   min %8.1f us   max %8.1f us\n", label,
-                s.median, s.p99, s.min, s.max);
-}
-
-std::string platform() {
-    using WineVersion = const char*(CDECL*)();
-    const auto version = reinterpret_cast<WineVersion>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")));
-    return version != nullptr
-               ? std::string("Wine ") + version() + " (not Windows: figures are Wine's)"
-               : std::string("Windows");
-}
-
 int run() {
     std::printf("Hook benchmark: Snarel hooks on the HAMLOG stand-in's GUI thread\n");
-    std::printf("Measured under: %s\n", platform().c_str());
+    std::printf("Measured under: %s\n", bench::platform().c_str());
     std::printf("Receiver answers every record with 0 at once, on a thread of its own.\n\n");
 
     Receiver receiver;
@@ -185,8 +133,8 @@ int run() {
         "Time the GUI thread spends getting one queued key message (%zu per condition, "
         "F5 down/up, %d rounds):\n",
         plainKeys.size(), kRounds);
-    printKeys("without hooks", plain);
-    printKeys("hooked, forwarded", hooked);
+    bench::printSummary("without hooks", plain);
+    bench::printSummary("hooked, forwarded", hooked);
     std::printf(
         "  blocked per forwarded key message: median %.1f us (%.1f us above unhooked), "
         "p99 %.1f us\n",

@@ -21,6 +21,11 @@ fi
 [ "$loader" = wine ] || export WINELOADER="$loader"
 prefix=$(realpath -m "$1")  # Wine takes only an absolute prefix
 shift
+# Wine takes only an absolute prefix.
+case "$prefix" in
+    /*) ;;
+    *) prefix="$PWD/$prefix" ;;
+esac
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Gecko/Mono install prompts, and no debugger on a crash: a crashing test program must fail

@@ -1,5 +1,8 @@
 #include "DummyWindow.h"
 
+#include <spdlog/spdlog.h>
+
+#include <exception>
 #include <stdexcept>
 
 namespace omvar::Vetrin {
@@ -20,7 +23,40 @@ void registerClassOnce() {
         throw std::runtime_error("DummyWindow: RegisterClassExW failed");
     }
 }
+
+void logFailure(const char* what) {
+    if (auto logger = spdlog::get("Vetrin")) {
+        logger->error("A hidden window handler failed: {}", what);
+    }
+}
+
+// Runs a handler; an exception must not unwind through the system's message dispatch.
+template <typename Result, typename Call>
+Result guarded(Result fallback, Call&& call) {
+    try {
+        return call();
+    } catch (const std::exception& error) {
+        logFailure(error.what());
+    } catch (...) {
+        logFailure("unknown exception");
+    }
+    return fallback;
+}
 }  // namespace
+
+void DummyWindow::setCopyDataHandler(CopyDataHandler handler) {
+    if (!handler) {
+        handler = [](HWND, const COPYDATASTRUCT*) { return 0; };
+    }
+    copyDataHandler_ = std::move(handler);
+}
+
+void DummyWindow::setMessageHook(MessageHook hook) {
+    if (!hook) {
+        hook = [](UINT, WPARAM, LPARAM) {};
+    }
+    messageHook_ = std::move(hook);
+}
 
 DummyWindow::Holder DummyWindow::create() {
     registerClassOnce();
@@ -53,10 +89,21 @@ LRESULT CALLBACK DummyWindow::procedure(HWND window, UINT message, WPARAM wParam
         return DefWindowProcW(window, message, wParam, lParam);
     }
     if (message == WM_COPYDATA) {
-        return self->copyDataHandler_(reinterpret_cast<HWND>(wParam),
-                                      reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        return guarded(0, [&] {
+            return self->copyDataHandler_(reinterpret_cast<HWND>(wParam),
+                                          reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+        });
     }
-    self->messageHook_(message, wParam, lParam);
+    guarded(0, [&] {
+        self->messageHook_(message, wParam, lParam);
+        return 0;
+    });
+    if (message == WM_NCDESTROY) {
+        // Destroyed by someone else: the deleter must not destroy whatever window gets the
+        // handle next.
+        self->window_ = nullptr;
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    }
     return DefWindowProcW(window, message, wParam, lParam);
 }
 

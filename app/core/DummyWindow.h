@@ -28,9 +28,11 @@ public:
     DummyWindow& operator=(const DummyWindow&) = delete;
 
     HWND handle() const { return window_; }
-    // Replace the handlers; set them on the window's own thread (they run there).
-    void setCopyDataHandler(CopyDataHandler handler) { copyDataHandler_ = std::move(handler); }
-    void setMessageHook(MessageHook hook) { messageHook_ = std::move(hook); }
+    // Replace the handlers; set them on the window's own thread (they run there). An empty
+    // function puts the default back. What a handler throws is logged and goes no further
+    // (a WM_COPYDATA is then answered 0): it must not cross the system's dispatch.
+    void setCopyDataHandler(CopyDataHandler handler);
+    void setMessageHook(MessageHook hook);
 
 private:
     DummyWindow() = default;

@@ -1,31 +1,600 @@
-// Placeholder so the model and the windows can build against the interface; the tracker itself
-// replaces this file.
 #include "HAMLOGTracker.h"
+
+#include "HamlogWindowMap.h"
+#include "HookMessageRecord.h"
+#include "HookedMessage.h"
+#include "MessageNames.h"
+#include "Snarel.h"
+#include "TextEncoding.h"
+
+#include <spdlog/spdlog.h>
+
+#include <algorithm>
+#include <atomic>
+#include <bitset>
+#include <chrono>
+#include <exception>
+#include <functional>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace omvar::Vetrin {
 
-struct HAMLOGTracker::State {
-    HWND mainWindow = nullptr;
-    DeferredTaskQueue tasks;
-    DummyWindow::Holder hidden;
+namespace {
+
+// Every reaction runs this long after the message that caused it, after HAMLOG has its answer.
+constexpr std::int64_t kTaskDelay = 10 * DeferredTaskQueue::kTicksPerMillisecond;
+// A handling longer than this is logged with the message's name.
+constexpr float kSlowHandlingMs = 10.0f;
+// Bound for a request to HAMLOG's thread, the same as the hook library's for a record.
+constexpr UINT kHamlogAnswerTimeoutMs = 1000;
+
+constexpr UINT kMessage004D = 0x004D;
+constexpr wchar_t kCqStopCaption[] = L"再生中断(&A)";
+
+const std::vector<unsigned int> kMessageFilter = {
+    WM_NULL,      WM_KEYDOWN,  WM_KEYUP,    WM_SYSKEYDOWN,       WM_SYSKEYUP,
+    WM_CHAR,      WM_SIZE,     WM_MOVE,     WM_ACTIVATE,         WM_SETFOCUS,
+    WM_KILLFOCUS, BM_SETCHECK, BM_SETSTATE, WM_WINDOWPOSCHANGED, kMessage004D,
 };
 
-HAMLOGTracker::HAMLOGTracker() : state_(std::make_unique<State>()) {}
+bool isKeyDown(UINT message) {
+    return message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+}
+
+bool isKeyUp(UINT message) {
+    return message == WM_KEYUP || message == WM_SYSKEYUP;
+}
+
+// The keys the rules take only together with Ctrl, Shift or Alt.
+bool rulesReadModifiers(std::uint32_t key) {
+    return key == 'Z' || key == 'Y' || key == 'U' || key == 'K' || key == 'F' || key == VK_PRIOR ||
+           key == VK_NEXT;
+}
+
+// A message to one of HAMLOG's windows, bounded so that a hung HAMLOG cannot hold the caller;
+// nothing when it did not answer. HAMLOG's thread answers even while it waits for a record's
+// answer from this program, since a thread waiting in SendMessage takes sent messages.
+std::optional<LRESULT> askHamlog(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG,
+                            kHamlogAnswerTimeoutMs, &result) == 0) {
+        return std::nullopt;
+    }
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring caption(HWND window) {
+    wchar_t text[64] = {};
+    const int length = GetWindowTextW(window, text, 64);
+    return std::wstring(text, static_cast<std::size_t>(length > 0 ? length : 0));
+}
+
+std::shared_ptr<spdlog::logger> trackerLogger() {
+    if (auto logger = spdlog::get("HLTracker")) {
+        return logger;
+    }
+    // Only a program that did not set up logging gets here; it stays silent.
+    return std::make_shared<spdlog::logger>("HLTracker");
+}
+
+}  // namespace
+
+struct HAMLOGTracker::State {
+    State(HAMLOGTracker& tracker, std::shared_ptr<spdlog::logger> log)
+        : owner(tracker), logger(std::move(log)), map(logger) {}
+
+    int onCopyData(const COPYDATASTRUCT* data);
+    void onHooksInstalled();
+    void onHooksRemoved();
+    void onHookedMessage(HookedMessage& m);
+    void handleLogWindowMessage(HookedMessage& m);
+    void applyKeyRules(HookedMessage& m);
+    // A field's text at a key-down in it, and the keys whose key-down HAMLOG did not get.
+    struct FieldWatch {
+        std::wstring last;
+        std::bitset<256> swallowed;
+    };
+    void followFieldText(const HookedMessage& m, HWND field, FieldWatch& watch, const char* event,
+                         bool logIt);
+    void forwardToMainWindow(const HookedMessage& m) const;
+
+    void activate();
+    void injectEnter();
+    void requestF2();
+
+    int activeLogId() const;
+    std::wstring readText(HWND field) const;
+    std::wstring readControlText(HamlogControlId id) const;
+    bool readCqCheck() const;
+    void setCqCheck(bool checked) const;
+    bool readCqMachinePlaying() const;
+    RECT activeLogRect() const;
+
+    // Runs the body on the task queue after the delay; nothing it throws leaves it.
+    void queue(std::function<void()> body);
+    template <typename... Args>
+    void queueEvent(const char* name, Args... args) {
+        queue([this, name, args...] { owner.emit(name, args...); });
+    }
+
+    HAMLOGTracker& owner;
+    std::shared_ptr<spdlog::logger> logger;
+    HamlogWindowMap map;
+
+    // Read by the task thread too.
+    std::atomic<HWND> mainWindow{nullptr};
+    std::atomic<int> foregroundId{0};
+    std::atomic<int> focusFormId{0};
+    std::atomic<int> activeLog{0};
+    std::atomic<bool> enterPending{false};  // set by the task thread, cleared by the GUI thread
+    std::atomic<bool> tabPending{false};
+    std::atomic<bool> callTabToF2{false};
+    std::atomic<bool> fkeysInCodeQth{false};
+
+    // Only on the thread that owns the hidden window.
+    struct {
+        HWND window = nullptr;
+        HWND owner = nullptr;
+    } ownerOf;  // the foreground window last seen and its owner
+    bool cqMachinePlaying = false;
+    RECT logWindowRect{};
+    FieldWatch callField;
+    FieldWatch nameField;
+
+    DummyWindow::Holder hidden;
+    // Last: destroyed first, so no task is left running on what the members above hold.
+    DeferredTaskQueue tasks;
+};
+
+// ---- receiving ----
+
+int HAMLOGTracker::State::onCopyData(const COPYDATASTRUCT* data) {
+    if (data == nullptr || data->dwData != Snarel::GetMessageDataId()) {
+        return 0;
+    }
+    // Exactly one record; anything else may not even hold the bytes it claims.
+    const auto record = Snarel::readHookRecord(*data);
+    if (!record) {
+        return 0;
+    }
+    switch (record->kind) {
+        case Snarel::HookRecordKind::hooksInstalled:
+            onHooksInstalled();
+            return 0;
+        case Snarel::HookRecordKind::hooksRemoved:
+            onHooksRemoved();
+            return 0;
+        case Snarel::HookRecordKind::message:
+            break;
+        default:
+            return 0;
+    }
+    // Sampling the modifiers costs system calls while HAMLOG waits; only some key rules read
+    // them.
+    const bool modifiers = (isKeyDown(record->message) || isKeyUp(record->message)) &&
+                           rulesReadModifiers(record->wParam);
+    HookedMessage m = HookedMessage::from(*record, modifiers ? sampleModifiers() : Modifiers{});
+    const auto start = std::chrono::steady_clock::now();
+    onHookedMessage(m);
+    const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
+    const float elapsed = static_cast<float>(nanoseconds) / 1000000.0f;
+    if (elapsed > kSlowHandlingMs) {
+        logger->warn("[{:.1f}ms] {} msg: {}({}), wParam: {}, lParam: {}, hwnd: {}", elapsed,
+                     m.post ? "(POST)" : "(PRE) ", messageDisplayName(m.message), m.message,
+                     m.wParam, m.lParam, record->hwnd);
+    }
+    return m.cancel ? 1 : 0;
+}
+
+void HAMLOGTracker::State::onHooksInstalled() {
+    logger->debug("HAMLOGフックのインストール");
+    map.findWindows();
+    map.findControls();
+    cqMachinePlaying = readCqMachinePlaying();
+    owner.emit("changeWindowRect", activeLogRect());
+    owner.emit("changeCqCheck", readCqCheck());
+    owner.emit("changeCqMachinePlayState", readCqMachinePlaying());
+}
+
+void HAMLOGTracker::State::onHooksRemoved() {
+    logger->debug("HAMLOGフックのアンインストール");
+    map.clear();
+    ownerOf = {};
+    foregroundId = 0;
+    focusFormId = 0;
+    activeLog = 0;
+    // The old HAMLOG will not send back an Enter or a Tab key-up; waiting for them would take
+    // the next ones from the new HAMLOG.
+    enterPending = false;
+    tabPending = false;
+}
+
+void HAMLOGTracker::State::onHookedMessage(HookedMessage& m) {
+    const HWND foreground = GetForegroundWindow();
+    // A window keeps its owner; asking for it again for every record of the same window in
+    // front would cost HAMLOG's waiting thread one more system call each time.
+    if (foreground != ownerOf.window) {
+        ownerOf = {foreground, GetWindow(foreground, GW_OWNER)};
+    }
+    if (ownerOf.owner != map.window(HamlogWindowId::applicationWindow)) {
+        return;  // HAMLOG is not in front
+    }
+    if (!map.seen(foreground)) {
+        map.findWindows();
+    }
+    const int newForeground = map.windowIdOf(foreground);
+    if (foregroundId.exchange(newForeground) != newForeground) {
+        queueEvent("changeForeground");
+    }
+    const int newFocus = map.logWindowIdOfControl(m.focusWindow);
+    if (focusFormId.exchange(newFocus) != newFocus) {
+        queueEvent("changeFocus");
+    }
+    handleLogWindowMessage(m);
+}
+
+void HAMLOGTracker::State::handleLogWindowMessage(HookedMessage& m) {
+    const int foreground = foregroundId;
+    if (isLogWindow(foreground)) {
+        if (m.message == WM_ACTIVATE && m.wParam != 0 && foreground != activeLog) {
+            logger->debug("ログウィンドウがアクティブになりました");
+            activeLog = foreground;
+            queue([this] { activate(); });
+        }
+        if ((m.message == WM_ACTIVATE || m.message == WM_MOVE || m.message == WM_SIZE) && m.post) {
+            const RECT rect = activeLogRect();
+            if (!EqualRect(&rect, &logWindowRect)) {
+                logWindowRect = rect;
+                queueEvent("changeWindowRect", rect);
+            }
+        }
+        if (isKeyDown(m.message) || isKeyUp(m.message)) {
+            applyKeyRules(m);
+        }
+        if (m.message == kMessage004D) {
+            m.cancel = true;
+        }
+        const LogControls controls = map.controls(activeLogId());
+        const HWND cqCheck = controls[HamlogControlId::cqCheck];
+        if (m.message == BM_SETCHECK && cqCheck != nullptr && m.hwnd == cqCheck) {
+            queueEvent("changeCqCheck", m.wParam == BST_CHECKED);
+        }
+        const HWND remarks2 = controls[HamlogControlId::remarks2Field];
+        if (m.message == WM_CHAR && remarks2 != nullptr && m.hwnd == remarks2 && m.wParam == ';') {
+            logger->trace("Remark2にセミコロンが入力されました\n");
+            queueEvent("inputSemicolonToRemark2");
+        }
+    }
+    if (m.message == WM_WINDOWPOSCHANGED && caption(m.hwnd) == kCqStopCaption) {
+        const bool playing = readCqMachinePlaying();
+        if (playing != cqMachinePlaying) {
+            cqMachinePlaying = playing;
+            queueEvent("changeCqMachinePlayState", playing);
+        }
+    }
+}
+
+void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
+    const LogControls controls = map.controls(activeLogId());
+    // An unmapped control matches no message (a thread message has no window either).
+    const auto in = [&m, &controls](HamlogControlId id) {
+        return controls[id] != nullptr && m.hwnd == controls[id];
+    };
+    const bool down = isKeyDown(m.message);
+    const std::uint32_t key = m.wParam;
+    const auto forwardKeyDown = [&] {
+        if (down) {
+            forwardToMainWindow(m);
+        }
+    };
+
+    if (key >= VK_F1 && key <= VK_F12 &&
+        (!(in(HamlogControlId::codeField) || in(HamlogControlId::qthField)) || fkeysInCodeQth)) {
+        m.cancel = true;
+        logger->debug("F{}キーをキャンセル", key - 0x6F);
+        forwardKeyDown();
+    }
+    if (key == VK_ESCAPE && in(HamlogControlId::callField)) {
+        m.cancel = true;
+        forwardKeyDown();
+    }
+    if (m.ctrl && key == 'Z') {
+        m.cancel = true;
+        forwardKeyDown();
+    }
+    if (m.ctrl && ((key == 'Y' && m.shift) || key == VK_PRIOR)) {
+        m.cancel = true;
+        if (down) {
+            queueEvent("requestToUpWpm");
+        }
+    }
+    if (m.ctrl && ((key == 'U' && m.shift) || key == VK_NEXT)) {
+        m.cancel = true;
+        if (down) {
+            queueEvent("requestToDownWpm");
+        }
+    }
+    if (m.alt && key == 'K') {
+        m.cancel = true;
+    }
+    if (m.ctrl && m.shift && key == 'F') {
+        m.cancel = true;
+        if (down) {
+            queueEvent("requestToToggleBank");
+        }
+    }
+    if (key == VK_TAB) {
+        if (down) {
+            if (in(HamlogControlId::callField) && callTabToF2) {
+                tabPending = true;
+            }
+            if (tabPending) {
+                m.cancel = true;  // also the key repeat while the key-up is awaited
+            }
+        } else if (tabPending.exchange(false)) {
+            m.cancel = true;
+            queue([this] { injectEnter(); });
+        }
+    }
+    if (key == VK_RETURN && enterPending) {
+        m.cancel = true;
+        if (!down) {
+            enterPending = false;
+            logger->debug("[ENTER] <");
+            logger->debug("[F2]");
+            queue([this] { requestF2(); });
+        }
+    }
+    if (in(HamlogControlId::callField)) {
+        followFieldText(m, controls[HamlogControlId::callField], callField, "editCallsign", true);
+    }
+    if (in(HamlogControlId::nameField)) {
+        followFieldText(m, controls[HamlogControlId::nameField], nameField, "editHisName", false);
+    }
+}
+
+// The field's text at a key-down, compared at the key-up: what the key press changed. A key
+// taken from HAMLOG changes nothing there, so its key-down and key-up skip the two reads (each a
+// round trip to HAMLOG's thread while it waits), which a function key in the call field would
+// otherwise double HAMLOG's wait with.
+void HAMLOGTracker::State::followFieldText(const HookedMessage& m, HWND field, FieldWatch& watch,
+                                           const char* event, bool logIt) {
+    const std::size_t key = m.wParam & 0xFF;
+    if (isKeyDown(m.message)) {
+        watch.swallowed.set(key, m.cancel);
+        if (!m.cancel) {
+            watch.last = readText(field);
+        }
+        return;
+    }
+    if (watch.swallowed.test(key)) {
+        watch.swallowed.reset(key);
+        return;
+    }
+    if (logIt) {
+        logger->trace("CALL欄でキーが入力されました");
+    }
+    std::wstring now = readText(field);
+    if (logIt) {
+        logger->debug("{} {}", quentrax::wide_to_utf8(watch.last), quentrax::wide_to_utf8(now));
+    }
+    if (now != watch.last) {
+        watch.last = std::move(now);
+        queueEvent(event, watch.last);
+    }
+}
+
+void HAMLOGTracker::State::forwardToMainWindow(const HookedMessage& m) const {
+    if (const HWND target = mainWindow; target != nullptr) {
+        PostMessageW(target, m.message, m.wParam, static_cast<LPARAM>(m.lParam));
+    }
+}
+
+// ---- queued tasks ----
+
+void HAMLOGTracker::State::queue(std::function<void()> body) {
+    tasks.schedule(
+        [this, body = std::move(body)] {
+            try {
+                body();
+            } catch (const std::exception& error) {
+                logger->error("A tracker task failed: {}", error.what());
+            } catch (...) {
+                logger->error("A tracker task failed");
+            }
+        },
+        kTaskDelay);
+}
+
+void HAMLOGTracker::State::activate() {
+    map.findControls();
+    owner.emit("activeLogWindow");
+    owner.emit("changeWindowRect", activeLogRect());
+    owner.emit("changeCqCheck", readCqCheck());
+}
+
+void HAMLOGTracker::State::injectEnter() {
+    const HWND call = map.controls(activeLogId())[HamlogControlId::callField];
+    // Posting to no window would post to this thread; an Enter that never comes back would
+    // leave the next real Enter swallowed.
+    if (call == nullptr) {
+        return;
+    }
+    enterPending = true;
+    if (!PostMessageW(call, WM_KEYDOWN, VK_RETURN, 0) ||
+        !PostMessageW(call, WM_KEYUP, VK_RETURN, 0)) {
+        enterPending = false;
+        logger->warn("[ENTER] could not be posted to HAMLOG");
+        return;
+    }
+    logger->debug("[ENTER] >");
+}
+
+void HAMLOGTracker::State::requestF2() {
+    owner.emit("requestToFn02");
+    if (const HWND report = map.controls(activeLogId())[HamlogControlId::hisRstField]) {
+        SwitchToThisWindow(report, TRUE);
+    }
+}
+
+// ---- readers ----
+
+int HAMLOGTracker::State::activeLogId() const {
+    const int id = activeLog;
+    return id != 0 ? id : static_cast<int>(HamlogWindowId::logWindowA);
+}
+
+std::wstring HAMLOGTracker::State::readText(HWND field) const {
+    if (field == nullptr) {
+        return {};
+    }
+    // A field holds a few characters: one request with a buffer that takes them keeps HAMLOG's
+    // thread waiting for one round trip instead of two (length, then text) while the call
+    // field is read inside a record's handling. A text that fills the buffer is read whole.
+    constexpr std::size_t kShortText = 64;
+    wchar_t shortText[kShortText] = {};
+    const auto copied =
+        askHamlog(field, WM_GETTEXT, kShortText, reinterpret_cast<LPARAM>(shortText));
+    if (!copied || *copied <= 0) {
+        return {};
+    }
+    if (static_cast<std::size_t>(*copied) < kShortText - 1) {
+        return std::wstring(shortText, static_cast<std::size_t>(*copied));
+    }
+    const auto length = askHamlog(field, WM_GETTEXTLENGTH, 0, 0);
+    if (!length || *length <= 0) {
+        return {};
+    }
+    std::wstring text(static_cast<std::size_t>(*length) + 1, L'\0');
+    const auto whole =
+        askHamlog(field, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    if (!whole || *whole <= 0) {
+        return {};
+    }
+    text.resize(std::min(static_cast<std::size_t>(*whole), text.size() - 1));
+    return text;
+}
+
+std::wstring HAMLOGTracker::State::readControlText(HamlogControlId id) const {
+    return readText(map.controls(activeLogId())[id]);
+}
+
+bool HAMLOGTracker::State::readCqCheck() const {
+    const HWND check = map.controls(activeLogId())[HamlogControlId::cqCheck];
+    if (check == nullptr) {
+        return false;
+    }
+    // The button as the log window knows it by its control id.
+    const HWND button = GetDlgItem(map.window(activeLogId()), GetDlgCtrlID(check));
+    return button != nullptr && askHamlog(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void HAMLOGTracker::State::setCqCheck(bool checked) const {
+    const HWND check = map.controls(activeLogId())[HamlogControlId::cqCheck];
+    if (check == nullptr || checked == readCqCheck()) {
+        return;
+    }
+    if (const HWND button = GetDlgItem(map.window(activeLogId()), GetDlgCtrlID(check))) {
+        askHamlog(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    }
+}
+
+bool HAMLOGTracker::State::readCqMachinePlaying() const {
+    const HWND machine = map.window(HamlogWindowId::cqMachineWindow);
+    if (machine == nullptr) {
+        return false;
+    }
+    const HWND stop = FindWindowExW(machine, nullptr, L"TBitBtn", kCqStopCaption);
+    return stop != nullptr && (GetWindowLongPtrW(stop, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+RECT HAMLOGTracker::State::activeLogRect() const {
+    RECT rect{};
+    const HWND window = map.window(activeLogId());
+    if (window == nullptr || !GetWindowRect(window, &rect)) {
+        return RECT{};
+    }
+    return rect;
+}
+
+// ---- the tracker ----
+
+HAMLOGTracker::HAMLOGTracker() : state_(std::make_unique<State>(*this, trackerLogger())) {}
+
 HAMLOGTracker::~HAMLOGTracker() = default;
-void HAMLOGTracker::setMainWindow(HWND window) { state_->mainWindow = window; }
-void HAMLOGTracker::setKeyOptions(bool, bool) {}
+
+void HAMLOGTracker::setMainWindow(HWND window) {
+    state_->mainWindow = window;
+}
+
+void HAMLOGTracker::setKeyOptions(bool callTabToF2, bool fkeysInCodeQth) {
+    state_->callTabToF2 = callTabToF2;
+    state_->fkeysInCodeQth = fkeysInCodeQth;
+}
+
 void HAMLOGTracker::start() {
+    if (state_->hidden) {
+        return;
+    }
     state_->hidden = DummyWindow::create();
+    state_->hidden->setCopyDataHandler(
+        [this](HWND sender, const COPYDATASTRUCT* data) { return onCopyData(sender, data); });
+    if (auto snarelLogger = spdlog::get("Snarel")) {
+        Snarel::SetLogger(std::move(snarelLogger));
+    } else {
+        state_->logger->warn("No logger \"Snarel\": the hook library keeps its own, silent one");
+    }
+    Snarel::SetMessageFilter(kMessageFilter);
+    Snarel::SetNotifyWindow(state_->hidden->handle());
+    Snarel::StartHook();
     state_->tasks.start();
 }
-int HAMLOGTracker::onCopyData(HWND, const COPYDATASTRUCT*) { return 0; }
-std::wstring HAMLOGTracker::readControlText(HamlogControlId) { return {}; }
-bool HAMLOGTracker::readCqCheck() { return false; }
-void HAMLOGTracker::setCqCheck(bool) {}
-bool HAMLOGTracker::readCqMachinePlaying() { return false; }
-HWND HAMLOGTracker::activeLogWindow() const { return nullptr; }
-DeferredTaskQueue& HAMLOGTracker::taskQueue() { return state_->tasks; }
-void HAMLOGTracker::destroyHiddenWindow() { state_->hidden.reset(); }
+
+int HAMLOGTracker::onCopyData(HWND, const COPYDATASTRUCT* data) {
+    // HAMLOG's thread waits for this answer; a failure is logged and answered 0 (HAMLOG keeps
+    // the message).
+    try {
+        return state_->onCopyData(data);
+    } catch (const std::exception& error) {
+        state_->logger->warn("A HAMLOG record could not be handled: {}", error.what());
+    } catch (...) {
+        state_->logger->warn("A HAMLOG record could not be handled");
+    }
+    return 0;
+}
+
+std::wstring HAMLOGTracker::readControlText(HamlogControlId id) {
+    return state_->readControlText(id);
+}
+
+bool HAMLOGTracker::readCqCheck() {
+    return state_->readCqCheck();
+}
+
+void HAMLOGTracker::setCqCheck(bool checked) {
+    state_->setCqCheck(checked);
+}
+
+bool HAMLOGTracker::readCqMachinePlaying() {
+    return state_->readCqMachinePlaying();
+}
+
+HWND HAMLOGTracker::activeLogWindow() const {
+    return state_->map.window(state_->activeLogId());
+}
+
+DeferredTaskQueue& HAMLOGTracker::taskQueue() {
+    return state_->tasks;
+}
+
+void HAMLOGTracker::destroyHiddenWindow() {
+    state_->hidden.reset();
+}
+
 HWND HAMLOGTracker::hiddenWindow() const {
     return state_->hidden ? state_->hidden->handle() : nullptr;
 }

@@ -38,17 +38,20 @@ public:
     // (the default) forwards nothing. Set before start.
     void setMainWindow(HWND window);
     // Tab in the call field sends F2; function keys are taken also in the CODE and QTH fields.
+    // Any thread, any time; the next key follows them.
     void setKeyOptions(bool callTabToF2, bool fkeysInCodeQth);
 
     // Creates the hidden window on the calling thread (the GUI thread), hands the hook library
     // its logger, filter and notify window, starts its watcher and the task queue.
     void start();
     // WM_COPYDATA handler of the hidden window; nonzero asks the hook library to swallow the
-    // message. Never throws.
+    // message. Never throws: a failure is logged and answered 0. A payload that is not exactly
+    // one record is answered 0.
     int onCopyData(HWND sender, const COPYDATASTRUCT* data);
 
     // Readers and writer of the active log window (the one activated last, log window A until
-    // one was).
+    // one was); the key rules use its controls too. Any thread; they ask HAMLOG's thread and
+    // give up after one second when it does not answer (empty text, false).
     std::wstring readControlText(HamlogControlId id);
     bool readCqCheck();
     void setCqCheck(bool checked);

@@ -9,6 +9,7 @@
 
 #include "ControlProtocol.h"
 #include "Instrument.h"
+#include "KeyInjector.h"
 #include "KeyLog.h"
 #include "KeySequence.h"
 #include "KeyTyper.h"
@@ -137,6 +138,64 @@ CommandProcessor::Reply CommandProcessor::dispatch(std::wstring_view command,
     if (command == L"typing") {
         return {true, std::to_wstring(typer_.pending())};
     }
+    if (command == L"input") {
+        const auto [name, keys] = splitWord(args);
+        const std::vector<KeyStroke> strokes = parseKeySequence(keys);
+        if (name != L"focus") {
+            // Real input goes to the thread in front, so the window comes to the front first.
+            HWND window = target(name);
+            SetForegroundWindow(GetAncestor(window, GA_ROOT));
+            SetFocus(window);
+        }
+        injector_.enqueue(strokes);
+        return {true, std::to_wstring(strokes.size())};
+    }
+    if (command == L"inputting") {
+        arguments(0);
+        return {true, std::to_wstring(injector_.pending())};
+    }
+    if (command == L"inputlost") {
+        arguments(0);
+        return {true, std::to_wstring(injector_.lost())};
+    }
+    if (command == L"open") {
+        const auto list = words(args);
+        if (list.size() == 1 && list[0] == L"app2") {
+            windows_.openSecondApplication();
+            return ok;
+        }
+        if (list.empty() || list.size() > 2 || list[0].size() != 1) {
+            throw CommandError("usage: open <A..F> [children], open app2");
+        }
+        const int children = list.size() == 2 ? static_cast<int>(number(list[1])) : 23;
+        windows_.openLogWindow(list[0][0] - L'A', children);
+        return ok;
+    }
+    if (command == L"raised") {
+        arguments(0);
+        std::wstring text;
+        for (const std::wstring& name : windows_.raised()) {
+            text += name + L"\n";
+        }
+        return {true, text};
+    }
+    if (command == L"clearraised") {
+        arguments(0);
+        windows_.clearRaised();
+        return ok;
+    }
+    if (command == L"textreads") {
+        return {true, std::to_wstring(windows_.textRequests(target(arguments(1)[0])))};
+    }
+    if (command == L"slow") {
+        const auto list = arguments(2);
+        const auto milliseconds = number(list[1]);
+        if (milliseconds < 0 || milliseconds > 5000) {
+            throw CommandError("delay out of range");
+        }
+        windows_.setTextDelay(target(list[0]), static_cast<DWORD>(milliseconds));
+        return ok;
+    }
     if (command == L"settext") {
         const auto [name, text] = splitWord(args);
         const std::wstring value(text);
@@ -220,15 +279,22 @@ CommandProcessor::Reply CommandProcessor::dispatch(std::wstring_view command,
             return ok;
         }
         const auto list = words(rest);
-        if ((kind != L"keys" && kind != L"flood") || list.size() != 2) {
+        const bool keys = kind == L"keys";
+        if ((!keys && kind != L"flood") || list.size() < 2 || list.size() > (keys ? 3u : 2u)) {
             throw CommandError(
-                "usage: bench keys|flood <window> <count>, bench result, bench passhook on|off");
+                "usage: bench keys <window> <count> [vk], bench flood <window> <count>, "
+                "bench result, bench passhook on|off");
         }
         const auto count = number(list[1]);
         if (count < 1 || count > 10000000) {
             throw CommandError("count out of range");
         }
-        if (!instrument_.request(kind == L"keys", target(list[0]), static_cast<int>(count))) {
+        const auto key = list.size() == 3 ? number(list[2]) : VK_F5;
+        if (key < 1 || key > 0xFE) {
+            throw CommandError("no such virtual key");
+        }
+        if (!instrument_.request(keys, target(list[0]), static_cast<int>(count),
+                                 static_cast<UINT>(key))) {
             throw CommandError("a run is in progress");
         }
         return ok;

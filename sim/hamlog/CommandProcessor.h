@@ -8,6 +8,7 @@ namespace omvar::sim::hamlog {
 class WindowTree;
 class KeyLog;
 class KeyTyper;
+class KeyInjector;
 class Instrument;
 
 // Runs the control channel's text commands on the stand-in's GUI thread (list in README.md).
@@ -18,8 +19,13 @@ public:
         std::wstring text;  // the answer, or the error
     };
 
-    CommandProcessor(WindowTree& windows, KeyLog& keyLog, KeyTyper& typer, Instrument& instrument)
-        : windows_(windows), keyLog_(keyLog), typer_(typer), instrument_(instrument) {}
+    CommandProcessor(WindowTree& windows, KeyLog& keyLog, KeyTyper& typer, KeyInjector& injector,
+                     Instrument& instrument)
+        : windows_(windows),
+          keyLog_(keyLog),
+          typer_(typer),
+          injector_(injector),
+          instrument_(instrument) {}
 
     Reply run(std::wstring_view line);
 
@@ -29,6 +35,7 @@ private:
     WindowTree& windows_;
     KeyLog& keyLog_;
     KeyTyper& typer_;
+    KeyInjector& injector_;
     Instrument& instrument_;
 };
 

@@ -251,6 +251,20 @@ bool HamlogControl::waitTyped(std::chrono::milliseconds bound) {
     }
 }
 
+bool HamlogControl::input(std::wstring_view name, std::wstring_view keys,
+                          std::chrono::milliseconds bound) {
+    const std::wstring lostBefore = command(L"inputlost");
+    command(L"input " + std::wstring(name) + L" " + std::wstring(keys));
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (command(L"inputting") != L"0") {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        pumpSentMessages(std::chrono::milliseconds(2));
+    }
+    return command(L"inputlost") == lostBefore;
+}
+
 void HamlogControl::setText(std::wstring_view name, std::wstring_view text) {
     command(L"settext " + std::wstring(name) + L" " + std::wstring(text));
 }

@@ -67,6 +67,12 @@ public:
     void type(std::wstring_view name, std::wstring_view keys);
     // Waits until every queued key has gone through the stand-in's message queue.
     bool waitTyped(std::chrono::milliseconds bound = std::chrono::seconds(10));
+    // Types keys (same syntax) as real keyboard input, which changes the system's key state as
+    // a keyboard does; the control's window comes to the front and the control gets the focus
+    // first ("focus": whatever has it). Waits until every key went through the stand-in's
+    // queue; false when one did not arrive (the stand-in was not in front) or the bound passed.
+    bool input(std::wstring_view name, std::wstring_view keys,
+               std::chrono::milliseconds bound = std::chrono::seconds(10));
     void setText(std::wstring_view name, std::wstring_view text);
     std::wstring text(std::wstring_view name);
     void setCheck(std::wstring_view name, int state);

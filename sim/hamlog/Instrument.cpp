@@ -33,13 +33,14 @@ void Instrument::setPassThroughHook(bool on) {
     }
 }
 
-bool Instrument::request(bool keys, HWND target, int count) {
+bool Instrument::request(bool keys, HWND target, int count, UINT key) {
     if (state_ == State::requested || state_ == State::running) {
         return false;
     }
     keys_ = keys;
     target_ = target;
     count_ = count;
+    key_ = key;
     state_ = State::requested;
     return true;
 }
@@ -60,7 +61,7 @@ void Instrument::runRequested() {
 }
 
 void Instrument::runKeys() {
-    const UINT scan = MapVirtualKeyW(VK_F5, MAPVK_VK_TO_VSC) & 0xFF;
+    const UINT scan = MapVirtualKeyW(key_, MAPVK_VK_TO_VSC) & 0xFF;
     samples_.reserve(static_cast<std::size_t>(count_));
     for (int i = 0; i < count_; ++i) {
         const bool up = (i % 2) != 0;
@@ -68,7 +69,7 @@ void Instrument::runKeys() {
         if (up) {
             lParam |= (1u << 30) | (1u << 31);
         }
-        if (!PostMessageW(target_, up ? WM_KEYUP : WM_KEYDOWN, VK_F5,
+        if (!PostMessageW(target_, up ? WM_KEYUP : WM_KEYDOWN, key_,
                           static_cast<LPARAM>(static_cast<std::int32_t>(lParam)))) {
             return;
         }

@@ -12,7 +12,8 @@
 namespace omvar::sim::hamlog {
 
 // Timing runs for the hook benchmark, made on the GUI thread with its own message loop:
-//   keys:  posts key-down/key-up messages one at a time to a window and takes, for each, the
+//   keys:  posts key-down/key-up messages of one key (F5 unless another is asked for) one at a
+//          time to a window and takes, for each, the
 //          time GetMessage needs to return it (the message is already queued, so this is the
 //          time the thread's retrieval hooks keep it);
 //   flood: posts messages of an identifier no hook filter selects, in batches, and takes the
@@ -25,8 +26,8 @@ public:
 
     explicit Instrument(std::function<void(MSG&)> dispatch) : dispatch_(std::move(dispatch)) {}
 
-    // False while a run is requested or running.
-    bool request(bool keys, HWND target, int count);
+    // False while a run is requested or running. A keys run posts this key (F5 unless given).
+    bool request(bool keys, HWND target, int count, UINT key = VK_F5);
     bool requested() const { return state_ == State::requested; }
     void runRequested();
 
@@ -55,6 +56,7 @@ private:
     bool keys_ = true;
     HWND target_ = nullptr;
     int count_ = 0;
+    UINT key_ = VK_F5;
     std::vector<std::int64_t> samples_;
     std::int64_t floodNanoseconds_ = 0;
 };

@@ -35,7 +35,7 @@ StandInOptions StandInOptions::parse(const std::vector<std::wstring>& args) {
         if (name == L"--logs") {
             options.logWindows = static_cast<int>(parseNumber(view, value, 1, 6));
         } else if (name == L"--children") {
-            options.children = static_cast<int>(parseNumber(view, value, 23, 24));
+            options.children = static_cast<int>(parseNumber(view, value, 23, 40));
         } else if (view == L"--plain-captions") {
             options.plainCaptions = true;
         } else if (name == L"--parent") {

@@ -9,7 +9,7 @@ namespace omvar::sim::hamlog {
 
 // What the stand-in presents, from its command line:
 //   --logs=N      log windows A.. (1 to 6, default 1)
-//   --children=N  direct children of each log window (23 or 24, default 23)
+//   --children=N  direct children of each log window (23 or 24 as HAMLOG has; up to 40)
 //   --parent=PID  quit when that process ends (the driving test or demo)
 //   --plain-captions  log windows captioned "Form_A", "Form_A_1", ... instead of "ＬＯＧ-[Ａ]", ...
 struct StandInOptions {

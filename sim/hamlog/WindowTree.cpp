@@ -45,8 +45,10 @@ constexpr ChildSpec kLogChildren[23] = {
     {Kind::label, nullptr, L"Field 17", 2}, {Kind::edit, L"call", L"", 0},
     {Kind::label, nullptr, L"Call", 0},
 };
-// The 24-child layout has one more hidden child right after the check box.
+// The 24-child layout has one more hidden child right after the check box (larger counts, which
+// HAMLOG never shows, have more of them there).
 constexpr int kExtraChildPosition = 7;
+constexpr int kMaxLogChildren = 40;
 
 constexpr int kRowHeight = 26;
 
@@ -67,13 +69,13 @@ RECT rowBounds(const ChildSpec& entry) {
 }  // namespace
 
 WindowTree::WindowTree(const StandInOptions& options, KeyLog& keyLog)
-    : keyLog_(keyLog), instance_(GetModuleHandleW(nullptr)) {
+    : keyLog_(keyLog), instance_(GetModuleHandleW(nullptr)), plainCaptions_(options.plainCaptions) {
     registerClasses();
     application_ = createForm(kApplicationClass, L"Turbo HAMLOG/Win", 0, 0, 0, 0, false);
     name(L"app", application_);
     name(L"main", createForm(kMainClass, L"HAMLOG stand-in", 0, 0, 420, 90, true));
     for (int i = 0; i < options.logWindows; ++i) {
-        createLogWindow(i, options.children, options.plainCaptions);
+        createLogWindow(i, options.children);
     }
     createDataWindow();
     createCqMachine();
@@ -148,12 +150,38 @@ HWND WindowTree::createChild(HWND parent, const wchar_t* className, const wchar_
     return child;
 }
 
-void WindowTree::createLogWindow(int index, int children, bool plainCaption) {
+void WindowTree::openLogWindow(int index, int children) {
+    if (index < 0 || index > 5 || find(std::wstring(1, static_cast<wchar_t>(L'A' + index)))) {
+        throw std::invalid_argument("no such log window or open already");
+    }
+    if (children < 23 || children > kMaxLogChildren) {
+        throw std::invalid_argument("log windows have 23 to 40 children");
+    }
+    createLogWindow(index, children);
+}
+
+void WindowTree::openSecondApplication() {
+    if (find(L"app2") != nullptr) {
+        throw std::invalid_argument("app2 is open already");
+    }
+    name(L"app2", createForm(kApplicationClass, L"Turbo HAMLOG/Win", 0, 0, 0, 0, false));
+}
+
+void WindowTree::setTextDelay(HWND control, DWORD milliseconds) {
+    textDelays_[control] = milliseconds;
+}
+
+int WindowTree::textRequests(HWND control) const {
+    const auto found = textRequests_.find(control);
+    return found == textRequests_.end() ? 0 : found->second;
+}
+
+void WindowTree::createLogWindow(int index, int children) {
     // Captions carry the full-width letter between ASCII hyphen and brackets.
     std::wstring caption = L"ＬＯＧ-[";
     caption += static_cast<wchar_t>(0xFF21 + index);
     caption += L"]";
-    if (plainCaption) {
+    if (plainCaptions_) {
         caption = index == 0 ? L"Form_A" : L"Form_A_" + std::to_wstring(index);
     }
     const std::wstring prefix(1, static_cast<wchar_t>(L'A' + index));
@@ -164,9 +192,9 @@ void WindowTree::createLogWindow(int index, int children, bool plainCaption) {
     std::vector<HWND> fields(23, nullptr);
     int position = 0;
     for (int i = 0; i < 23; ++i) {
-        if (children == 24 && i == kExtraChildPosition) {
-            HWND extra = createChild(form, L"STATIC", L"", 0, position, {0, 0, 0, 0});
-            name(prefix + L":#" + std::to_wstring(position), extra);
+        for (int extra = 23; i == kExtraChildPosition && extra < children; ++extra) {
+            HWND label = createChild(form, L"STATIC", L"", 0, position, {0, 0, 0, 0});
+            name(prefix + L":#" + std::to_wstring(position), label);
             ++position;
         }
         const ChildSpec& entry = kLogChildren[i];
@@ -360,9 +388,23 @@ LRESULT CALLBACK WindowTree::controlProc(HWND window, UINT message, WPARAM wPara
             break;
         case WM_WINDOWPOSCHANGING:
             // The child order is what the tracker maps controls by; keep it whatever brings a
-            // control to the top (Wine's SwitchToThisWindow on a control does).
+            // control to the top (Wine's SwitchToThisWindow on a control does), and note the
+            // request.
             if (self->fixedOrder_.contains(GetParent(window))) {
-                reinterpret_cast<WINDOWPOS*>(lParam)->flags |= SWP_NOZORDER;
+                auto* position = reinterpret_cast<WINDOWPOS*>(lParam);
+                if ((position->flags & SWP_NOZORDER) == 0 &&
+                    position->hwndInsertAfter == HWND_TOP) {
+                    self->raised_.push_back(self->nameOf(window));
+                }
+                position->flags |= SWP_NOZORDER;
+            }
+            break;
+        case WM_GETTEXTLENGTH:
+        case WM_GETTEXT:
+            ++self->textRequests_[window];
+            if (const auto delay = self->textDelays_.find(window);
+                delay != self->textDelays_.end() && delay->second > 0) {
+                Sleep(delay->second);
             }
             break;
         case WM_CHAR:

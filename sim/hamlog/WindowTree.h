@@ -19,7 +19,7 @@ namespace omvar::sim::hamlog {
 // the data window and the CQ machine. Windows and controls are addressed by name:
 //   app, main, A..F (log windows), data, cq (CQ machine), cq:play, cq:stop (its buttons),
 //   A:call, A:rst, A:mode, A:code, A:name, A:qth, A:remarks2, A:cq (check box),
-//   A:#N (the log window's N-th direct child, 0-based), data:#N.
+//   A:#N (the log window's N-th direct child, 0-based), data:#N, and app2 once opened.
 // Every window records the key messages that reach it in the key log.
 class WindowTree {
 public:
@@ -36,6 +36,23 @@ public:
     void setCqPlaying(bool playing);
     bool cqPlaying() const;
 
+    // Opens log window A..F (index 0..5) now, with 23 or more direct children (more than 24:
+    // the extra ones are hidden labels after the check box). Throws when it is open already.
+    void openLogWindow(int index, int children);
+    // A second application window (class and caption of the first, owning nothing), as a
+    // second HAMLOG would show; named app2.
+    void openSecondApplication();
+
+    // Names of the controls that were asked to come to the top of their siblings (what
+    // SwitchToThisWindow and BringWindowToTop do to a control), oldest first.
+    const std::vector<std::wstring>& raised() const { return raised_; }
+    void clearRaised() { raised_.clear(); }
+
+    // Makes the control wait this long before it answers WM_GETTEXTLENGTH and WM_GETTEXT.
+    void setTextDelay(HWND control, DWORD milliseconds);
+    // How many WM_GETTEXTLENGTH and WM_GETTEXT requests the control has answered.
+    int textRequests(HWND control) const;
+
 private:
     static LRESULT CALLBACK formProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK controlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
@@ -46,7 +63,7 @@ private:
                     int height, bool visible);
     HWND createChild(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
                      int position, RECT bounds);
-    void createLogWindow(int index, int children, bool plainCaption);
+    void createLogWindow(int index, int children);
     void createDataWindow();
     void createCqMachine();
     void name(std::wstring name, HWND window);
@@ -55,11 +72,15 @@ private:
 
     KeyLog& keyLog_;
     HINSTANCE instance_;
+    bool plainCaptions_;
     HWND application_ = nullptr;
     std::vector<std::pair<std::wstring, HWND>> names_;
     std::map<HWND, std::vector<HWND>> tabOrder_;  // per form, the fields Tab walks through
     std::map<HWND, HWND> lastFocus_;              // per form, restored on activation
     std::set<HWND> fixedOrder_;                   // forms whose children are all created
+    std::vector<std::wstring> raised_;
+    std::map<HWND, DWORD> textDelays_;
+    std::map<HWND, int> textRequests_;
 };
 
 }  // namespace omvar::sim::hamlog

@@ -11,6 +11,7 @@
 #include "CommandProcessor.h"
 #include "ControlWindow.h"
 #include "Instrument.h"
+#include "KeyInjector.h"
 #include "KeyLog.h"
 #include "KeyTyper.h"
 #include "ParentWatch.h"
@@ -25,10 +26,12 @@ int run() {
     const StandInOptions options = StandInOptions::parse(commandLineArguments());
     KeyLog keyLog;
     KeyTyper typer;
+    KeyInjector injector;
     WindowTree windows(options, keyLog);
     // Like any GUI program the stand-in translates key-downs into characters; its own typed
     // keys bring their characters along (KeyTyper), so they are not translated twice.
-    auto dispatch = [&typer](MSG& msg) {
+    auto dispatch = [&typer, &injector](MSG& msg) {
+        const LPARAM extraInfo = GetMessageExtraInfo();  // of the message just retrieved
         const bool synthetic = KeyTyper::isSynthetic(msg);
         if (!synthetic) {
             TranslateMessage(&msg);
@@ -36,10 +39,12 @@ int run() {
         DispatchMessageW(&msg);
         if (synthetic) {
             typer.retrieved(msg);
+        } else {
+            injector.retrieved(msg, extraInfo);
         }
     };
     Instrument instrument(dispatch);
-    CommandProcessor processor(windows, keyLog, typer, instrument);
+    CommandProcessor processor(windows, keyLog, typer, injector, instrument);
     ControlWindow control(processor, instrument);
     ParentWatch parentWatch(options.parentProcess, windows.application());
     MSG msg;

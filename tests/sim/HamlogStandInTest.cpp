@@ -362,6 +362,48 @@ TEST(HamlogStandIn, PlacementVisibilityCqButtonsAndTimingRuns) {
     EXPECT_FALSE(hamlog.tryCommand(L"bench flood A 0").ok);
 }
 
+TEST(HamlogStandIn, RealInputLaterWindowsRaiseRequestsAndSlowFields) {
+    HamlogControl hamlog;
+    // Real input: Shift goes down as a key of its own and the system translates the keys.
+    ASSERT_TRUE(hamlog.input(L"A:name", L"Ab;{^u}"));
+    EXPECT_EQ(hamlog.text(L"A:name"), L"Ab;");
+    EXPECT_EQ(hamlog.command(L"foreground"), L"A");
+    const auto keys = hamlog.receivedKeys();
+    ASSERT_GE(keys.size(), 5u);
+    EXPECT_THAT(std::vector<Key>(keys.begin(), keys.begin() + 5),
+                ElementsAre(Key{L"A:name", WM_KEYDOWN, VK_SHIFT}, Key{L"A:name", WM_KEYDOWN, 'A'},
+                            Key{L"A:name", WM_CHAR, 'A'}, Key{L"A:name", WM_KEYUP, 'A'},
+                            Key{L"A:name", WM_KEYUP, VK_SHIFT}));
+    EXPECT_THAT(keys, testing::Contains(Key{L"A:name", WM_CHAR, 0x15}));  // Ctrl+U
+    EXPECT_EQ(hamlog.command(L"inputlost"), L"0");
+
+    // Windows opened later: a log window with a child count of its own, a second application.
+    hamlog.command(L"open C 25");
+    const std::vector<HWND> children = directChildren(hamlog.window(L"C"));
+    ASSERT_EQ(children.size(), 25u);
+    EXPECT_EQ(children[23], hamlog.window(L"C:call"));
+    EXPECT_EQ(GetWindow(hamlog.window(L"C"), GW_OWNER), hamlog.window(L"app"));
+    EXPECT_FALSE(hamlog.tryCommand(L"open C").ok);
+    EXPECT_FALSE(hamlog.tryCommand(L"open D 22").ok);
+    hamlog.command(L"open app2");
+    EXPECT_NE(hamlog.window(L"app2"), hamlog.window(L"app"));
+    EXPECT_EQ(className(hamlog.window(L"app2")), L"TApplication");
+    EXPECT_EQ(caption(hamlog.window(L"app2")), L"Turbo HAMLOG/Win");
+
+    // A control asked to come to the top is noted and keeps its place.
+    BringWindowToTop(hamlog.window(L"A:rst"));
+    EXPECT_EQ(hamlog.command(L"raised"), L"A:rst\n");
+    EXPECT_EQ(directChildren(hamlog.window(L"A"))[18], hamlog.window(L"A:rst"));
+    hamlog.command(L"clearraised");
+    EXPECT_EQ(hamlog.command(L"raised"), L"");
+
+    // A slow field still answers (the tracker's tests see the delay in its timing warning).
+    hamlog.setText(L"A:rst", L"599");
+    hamlog.command(L"slow A:rst 20");
+    EXPECT_EQ(fieldText(hamlog.window(L"A:rst")), L"599");
+    EXPECT_FALSE(hamlog.tryCommand(L"slow A:rst 9000").ok);
+}
+
 TEST(HamlogStandIn, RestartBringsANewThreadAndCloseEndsTheProcess) {
     HamlogControl hamlog;
     const DWORD firstThread = hamlog.guiThreadId();

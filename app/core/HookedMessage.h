@@ -1,0 +1,45 @@
+#pragma once
+
+#include "HookMessageRecord.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace omvar::Vetrin {
+
+// Ctrl, Shift and Alt as the operator holds them.
+struct Modifiers {
+    bool shift = false;
+    bool ctrl = false;
+    bool alt = false;
+};
+
+// Samples the modifiers on the receiving thread while HAMLOG's thread waits for the answer to
+// the key's record. The key state of this thread (GetKeyState) follows keys typed into another
+// program under Wine, which syncs it with the desktop's, but Windows documents it as changing
+// only as the thread reads its own key messages; the asynchronous state follows the keyboard on
+// Windows, while Wine caches a released key for up to 50 ms in a process that gets no key
+// input. A modifier is taken as held when either says so.
+Modifiers sampleModifiers();
+
+// One forwarded message as the tracker's rules see it.
+struct HookedMessage {
+    HWND hwnd = nullptr;
+    UINT message = 0;
+    std::uint32_t wParam = 0;
+    std::uint32_t lParam = 0;
+    std::uint32_t time = 0;
+    std::int32_t ptX = 0;
+    std::int32_t ptY = 0;
+    HWND focusWindow = nullptr;
+    bool shift = false;
+    bool ctrl = false;
+    bool alt = false;
+    bool cancel = false;  // set by the rules: take the message away from HAMLOG
+    bool post = false;    // false: taken from the queue; true: after the window procedure
+
+    static HookedMessage from(const Snarel::HookMessageRecord& record, Modifiers modifiers);
+};
+
+}  // namespace omvar::Vetrin
