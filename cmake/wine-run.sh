@@ -32,7 +32,7 @@ mkdir -p "$(dirname "$prefix")"
     if [ ! -f "$prefix/.vetrin-fonts" ]; then
         fonts="$prefix/drive_c/windows/Fonts"
         mkdir -p "$fonts"
-        for f in /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf \
+        for f in /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf /usr/share/wine/fonts/marlett.ttf \
                  /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf; do
             [ -f "$f" ] && cp -f "$f" "$fonts/"
         done

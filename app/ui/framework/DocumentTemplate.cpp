@@ -63,6 +63,8 @@ Document* SingleDocTemplate::OpenDocumentFile(const std::wstring& path) {
         done = document_->OnOpenDocument(path);
         if (done) {
             document_->setPathName(path);
+        } else {
+            promptBox(IDP_FAILED_TO_OPEN_DOC, {path}, MB_OK | MB_ICONEXCLAMATION);
         }
     }
     if (!done && created) {

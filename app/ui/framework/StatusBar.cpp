@@ -13,7 +13,9 @@ bool StatusBar::Create(FrameWindow& frame, UINT barId, std::span<const UINT> pan
     setBar(frame, barId);
     panes_ = panes;
     CreateParams params;
-    params.style = WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP;
+    // The frame places the bar; left to itself it would follow its parent's size at moments
+    // of its own choosing.
+    params.style = WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_NOPARENTALIGN | CCS_NORESIZE;
     params.x = params.y = params.cx = params.cy = 0;
     params.parent = frame.hwnd();
     params.menuOrId = reinterpret_cast<HMENU>(static_cast<INT_PTR>(barId));
@@ -59,9 +61,17 @@ void StatusBar::applyParts() {
 }
 
 int StatusBar::layoutHeight(int) {
-    // The control works out its own height (from its font) when it is told of a size change.
-    SendMessageW(hwnd(), WM_SIZE, 0, 0);
-    return windowRect().bottom - windowRect().top;
+    // The text's height with the bar's borders above and below it.
+    HDC dc = GetDC(hwnd());
+    HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
+    HGDIOBJ old = SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd(), dc);
+    int borders[3] = {};
+    SendMessageW(hwnd(), SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
+    return metrics.tmHeight + 2 * borders[1] + 4;
 }
 
 LRESULT StatusBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -33,7 +33,11 @@ public:
     void setText(const std::wstring& text) const;
     RECT clientRect() const;
     RECT windowRect() const;
-    bool isVisible() const { return hwnd_ != nullptr && IsWindowVisible(hwnd_) != FALSE; }
+    // Whether the window itself is shown (its WS_VISIBLE style), whatever its parent is: a bar
+    // of a hidden frame is still a shown bar.
+    bool isVisible() const {
+        return hwnd_ != nullptr && (GetWindowLongPtrW(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0;
+    }
 
 protected:
     struct CreateParams {
