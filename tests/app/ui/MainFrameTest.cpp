@@ -255,6 +255,24 @@ TEST_F(MainFrameTest, BeaconKeyEscapeAndTypingWhileTheBeaconIsOn) {
     EXPECT_TRUE(pumpFor([&] { return !model_->beaconOn(); }));
 }
 
+TEST_F(MainFrameTest, KeysHamlogForwardsPassThroughTheTable) {
+    // The tracker posts HAMLOG's keys to the frame as key-down messages.
+    model_->startBeacon();
+    PostMessageW(frame_->hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(pumpFor([&] { return !model_->beaconOn(); }));
+    std::vector<std::pair<int, int>> edits;
+    frame_->setDialogHooks({[&](int bank, int index) { edits.emplace_back(bank, index); }, {}});
+    // Shift as the operator holds it in HAMLOG: down before the forwarded key arrives.
+    testing_support::typeKeys({{VK_SHIFT, true}});
+    pumpFor([] { return GetKeyState(VK_SHIFT) < 0; });
+    PostMessageW(frame_->hwnd(), WM_KEYDOWN, VK_F7, 0);
+    const bool edited = pumpFor([&] { return edits.size() == 1; });
+    testing_support::typeKeys({{VK_SHIFT, false}});
+    pump();
+    EXPECT_TRUE(edited);
+    EXPECT_EQ(edits, (std::vector<std::pair<int, int>>{{1, 6}}));
+}
+
 TEST_F(MainFrameTest, CwBarSendClearAndCtrlW) {
     frame_->ShowControlBar(frame_->cwBar(), true);
     HWND field = frame_->cwBar().item(IDC_CW_TEXT);
