@@ -262,8 +262,12 @@ bool CMainFrame::OnNotify(NMHDR& header, LRESULT& result) {
 }
 
 void CMainFrame::Invoke(std::function<void()> function) {
-    if (hwnd() == nullptr ||
-        GetWindowThreadProcessId(hwnd(), nullptr) == GetCurrentThreadId()) {
+    if (hwnd() == nullptr) {
+        // Gone (or not yet made): there is no GUI work to do, and no one would run it.
+        logger_->debug("CMainFrame::Invoke without a window: call dropped");
+        return;
+    }
+    if (GetWindowThreadProcessId(hwnd(), nullptr) == GetCurrentThreadId()) {
         function();
         return;
     }
