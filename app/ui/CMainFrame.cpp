@@ -3,6 +3,7 @@
 #include "AppModel.h"
 #include "Application.h"
 #include "Loggers.h"
+#include "ScreenScale.h"
 #include "Strings.h"
 #include "VetrinView.h"
 #include "resource.h"
@@ -11,6 +12,7 @@
 #include <imm.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -38,6 +40,8 @@ UINT invokeMessage() {
 }
 
 bool keyDown(int key) { return GetKeyState(key) < 0; }
+
+int scaled(int pixels) { return scaledForScreen(pixels); }
 
 bool isWindowsVersionOrLater(DWORD major, DWORD minor) {
     OSVERSIONINFOEXW info{};
@@ -185,11 +189,11 @@ int CMainFrame::OnCreate(CREATESTRUCTW& create) {
     RECT r = windowRect();
     int width = r.right - r.left;
     int height = r.bottom - r.top;
-    if (width < 300 || width > 1500) {
-        width = 729;
+    if (width < scaled(300) || width > scaled(1500)) {
+        width = scaled(729);
     }
-    if (height < kMinimumHeight || height > 500) {
-        height = 210;
+    if (height < scaled(kMinimumHeight) || height > scaled(500)) {
+        height = scaled(210);
     }
     SetWindowPos(hwnd(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (ui::Application::current() != nullptr) {
@@ -225,11 +229,12 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_SIZING: {
             auto& r = *reinterpret_cast<RECT*>(lParam);
-            if (r.bottom - r.top < kMinimumHeight) {
+            const int minimum = scaled(kMinimumHeight);
+            if (r.bottom - r.top < minimum) {
                 if (wParam == WMSZ_TOP || wParam == WMSZ_TOPLEFT || wParam == WMSZ_TOPRIGHT) {
-                    r.top = r.bottom - kMinimumHeight;
+                    r.top = r.bottom - minimum;
                 } else {
-                    r.bottom = r.top + kMinimumHeight;
+                    r.bottom = r.top + minimum;
                 }
             }
             return TRUE;
@@ -344,6 +349,7 @@ void CMainFrame::relayout(int clientWidth) {
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SetWindowPos(cwBar_.hwnd(), nullptr, 0, 0, a, barHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    fitCwBar(a);
     const double w = settings.fn12 ? (a - 64) / 12.0 : (a - 43) / 8.0;
     double x = 5.0;
     for (int i = 0; i < kFnKeyCount; ++i) {
@@ -366,6 +372,33 @@ void CMainFrame::relayout(int clientWidth) {
             ShowWindow(button, settings.fn12 ? SW_SHOWNA : SW_HIDE);
         }
     }
+}
+
+void CMainFrame::fitCwBar(int width) {
+    // The three buttons keep to the right end and the text field takes the room between them
+    // and the speed, whatever the frame's width and the screen's DPI.
+    const int buttons[] = {IDC_SEND, IDC_CLEAR, IDC_OPTION_BUTTON};
+    RECT gapRect{0, 0, 3, 0};
+    MapDialogRect(cwBar_.hwnd(), &gapRect);
+    const int gap = gapRect.right;
+    auto placeOf = [&](int id) {
+        RECT r{};
+        GetWindowRect(cwBar_.item(id), &r);
+        MapWindowPoints(nullptr, cwBar_.hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    int right = width - gap;
+    for (int i = 2; i >= 0; --i) {
+        const RECT r = placeOf(buttons[i]);
+        right -= r.right - r.left;
+        SetWindowPos(cwBar_.item(buttons[i]), nullptr, right, r.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        right -= gap;
+    }
+    const RECT field = placeOf(IDC_CW_TEXT);
+    const int fieldWidth = std::max<int>(right - field.left, 4 * gap);
+    SetWindowPos(cwBar_.item(IDC_CW_TEXT), nullptr, 0, 0, fieldWidth, field.bottom - field.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CMainFrame::onFnKey(int index, bool shift) {

@@ -78,6 +78,7 @@ private:
     // The keyboard table; true consumes the message.
     bool translateKey(const MSG& message);
     void relayout(int clientWidth = -1);
+    void fitCwBar(int width);
     void onFnKey(int index, bool shift);
     void sendCwText();
     void clearCwText();

@@ -2,6 +2,7 @@
 
 #include "Document.h"
 #include "Loggers.h"
+#include "ScreenScale.h"
 #include "Strings.h"
 #include "resource.h"
 
@@ -17,7 +18,7 @@ void VetrinView::PreCreateWindow(DWORD& style, DWORD& exStyle) {
 }
 
 bool VetrinView::OnCreateView() {
-    font_.reset(CreateFontW(15, 0, 0, 0, 0, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0,
+    font_.reset(CreateFontW(scaledForScreen(15), 0, 0, 0, 0, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0,
                             L"ＭＳ ゴシック"));
     if (!font_) {
         const char* text = "Could Not create font for editor\n";

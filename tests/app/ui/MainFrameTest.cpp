@@ -189,6 +189,21 @@ TEST_F(MainFrameTest, RelayoutPlacesTheMessageButtons) {
     for (int i = 8; i < 12; ++i) {
         EXPECT_TRUE(IsWindowVisible(button(i))) << "F" << i + 1;
     }
+
+    // The CW bar keeps its buttons inside its width; the text field takes the room left.
+    frame_->ShowControlBar(frame_->cwBar(), true);
+    SendMessageW(frame_->hwnd(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, client.bottom));
+    HWND cw = frame_->cwBar().hwnd();
+    RECT option{}, field{}, send{};
+    GetWindowRect(frame_->cwBar().item(IDC_OPTION_BUTTON), &option);
+    GetWindowRect(frame_->cwBar().item(IDC_CW_TEXT), &field);
+    GetWindowRect(frame_->cwBar().item(IDC_SEND), &send);
+    MapWindowPoints(nullptr, cw, reinterpret_cast<POINT*>(&option), 2);
+    MapWindowPoints(nullptr, cw, reinterpret_cast<POINT*>(&field), 2);
+    MapWindowPoints(nullptr, cw, reinterpret_cast<POINT*>(&send), 2);
+    EXPECT_LE(option.right, 500);
+    EXPECT_GT(option.right, 490);
+    EXPECT_LT(field.right, send.left);
 }
 
 TEST_F(MainFrameTest, BankButtonAndShiftFSwitchTheBank) {
