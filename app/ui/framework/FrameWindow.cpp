@@ -11,6 +11,8 @@
 
 #include <commctrl.h>
 
+#include <iterator>
+
 namespace omvar::ui {
 
 FrameWindow::FrameWindow() {
@@ -291,11 +293,11 @@ bool FrameWindow::OnControlNotification(UINT, UINT, HWND) { return false; }
 
 bool FrameWindow::OnNotify(NMHDR& header, LRESULT& result) {
     if (header.code == TTN_GETDISPINFOW) {
-        // Tool tips of the tool bar: part 1 of the command's string.
-        static std::wstring tip;
+        // Tool tips of the tool bar: part 1 of the command's string, in the record's own buffer.
         auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
-        tip = stringPart(loadString(static_cast<UINT>(header.idFrom)), 1);
-        info.lpszText = tip.data();
+        const std::wstring tip = stringPart(loadString(static_cast<UINT>(header.idFrom)), 1);
+        lstrcpynW(info.szText, tip.c_str(), static_cast<int>(std::size(info.szText)));
+        info.lpszText = info.szText;
         result = 0;
         return true;
     }

@@ -288,6 +288,64 @@ TEST_F(MainFrameTest, KeysHamlogForwardsPassThroughTheTable) {
     EXPECT_EQ(edits, (std::vector<std::pair<int, int>>{{1, 6}}));
 }
 
+// The keys that act through the model's send buffer and speed. They need the model itself; while
+// the tree holds its placeholder (which computes no playing time) they are skipped.
+bool realModel() { return AppModel::playingUnits({0x60}, 1.0, 3.0) > 0; }
+
+TEST_F(MainFrameTest, FunctionKeysBackspaceAndEscapeWorkTheSendBuffer) {
+    if (!realModel()) {
+        GTEST_SKIP() << "the application model is not in the tree yet";
+    }
+    // No HAMLOG here: send whatever its mode field would say.
+    model_->liveSettings().update([](AppSettings& s) { s.cwAlways = true; });
+    focusEditor();
+    pressKey(VK_F3);  // bank 1 ("呼出"), F3
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText() == L"73 TU E E"; }));
+    EXPECT_EQ(view_->getText(), L"73 TU E E");
+    pressKey(VK_BACK);  // takes back one pending element
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText() == L"73 TU E "; }));
+    EXPECT_EQ(view_->getText(), L"73 TU E ");
+    pressKey(VK_ESCAPE);  // clears what is pending
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText().empty(); }));
+    EXPECT_EQ(view_->getText(), L"");
+    pressKey('A');  // types "a", upper-cased on its way to the buffer
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText() == L"A"; }));
+    pressWith(VK_CONTROL, 'W');  // outside the CW bar's field: clear and reset
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText().empty(); }));
+}
+
+TEST_F(MainFrameTest, SpeedKeysAndTheSpinChangeTheSpeed) {
+    if (!realModel()) {
+        GTEST_SKIP() << "the application model is not in the tree yet";
+    }
+    auto wpm = [&] { return model_->settings().wpm; };
+    ASSERT_EQ(wpm(), 20);
+    focusEditor();
+    pressKey(VK_PRIOR);
+    EXPECT_TRUE(pumpFor([&] { return wpm() == 21; }));
+    pressWith(VK_CONTROL, VK_NEXT);  // Ctrl does not matter
+    EXPECT_TRUE(pumpFor([&] { return wpm() == 20; }));
+    pressWith(VK_SHIFT, 'Y');
+    EXPECT_TRUE(pumpFor([&] { return wpm() == 21; }));
+    pressWith(VK_SHIFT, 'U');
+    EXPECT_TRUE(pumpFor([&] { return wpm() == 20; }));
+    EXPECT_EQ(model_->sendBufferText(), L"");
+    NMUPDOWN change{};
+    change.hdr.hwndFrom = frame_->cwBar().item(IDC_WPM_SPIN);
+    change.hdr.idFrom = IDC_WPM_SPIN;
+    change.hdr.code = UDN_DELTAPOS;
+    change.iDelta = -1;  // the upper arrow
+    SendMessageW(frame_->hwnd(), WM_NOTIFY, IDC_WPM_SPIN, reinterpret_cast<LPARAM>(&change));
+    EXPECT_EQ(wpm(), 21);
+    change.iDelta = 1;
+    SendMessageW(frame_->hwnd(), WM_NOTIFY, IDC_WPM_SPIN, reinterpret_cast<LPARAM>(&change));
+    EXPECT_EQ(wpm(), 20);
+    pump();
+    EXPECT_EQ(frame_->statusBarWindow().paneText(
+                  frame_->statusBarWindow().paneIndex(ID_INDICATOR_WPM)),
+              L"WPM: 20");
+}
+
 TEST_F(MainFrameTest, CwBarSendClearAndCtrlW) {
     frame_->ShowControlBar(frame_->cwBar(), true);
     HWND field = frame_->cwBar().item(IDC_CW_TEXT);
