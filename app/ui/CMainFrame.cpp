@@ -22,15 +22,11 @@ namespace omvar::Vetrin {
 
 namespace {
 
-constexpr UINT kToolBarButtons[] = {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE,  0,
-                                    ID_EDIT_CUT, ID_EDIT_COPY, ID_EDIT_PASTE, 0,
+constexpr UINT kToolBarButtons[] = {ID_FILE_NEW,   ID_FILE_OPEN, ID_FILE_SAVE,  0,
+                                    ID_EDIT_CUT,   ID_EDIT_COPY, ID_EDIT_PASTE, 0,
                                     ID_FILE_PRINT, ID_APP_ABOUT};
-constexpr UINT kStatusPanes[] = {0,
-                                 ID_INDICATOR_WPM,
-                                 ID_INDICATOR_KANA,
-                                 ID_INDICATOR_CAPS,
-                                 ID_INDICATOR_NUM,
-                                 ID_INDICATOR_SCRL};
+constexpr UINT kStatusPanes[] = {
+    0, ID_INDICATOR_WPM, ID_INDICATOR_KANA, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
 constexpr int kHalfWidthKatakanaScope = 45;  // IS_KATAKANA_HALFWIDTH
 constexpr int kMinimumHeight = 120;
 
@@ -39,9 +35,13 @@ UINT invokeMessage() {
     return message;
 }
 
-bool keyDown(int key) { return GetKeyState(key) < 0; }
+bool keyDown(int key) {
+    return GetKeyState(key) < 0;
+}
 
-int scaled(int pixels) { return scaledForScreen(pixels); }
+int scaled(int pixels) {
+    return scaledForScreen(pixels);
+}
 
 bool isWindowsVersionOrLater(DWORD major, DWORD minor) {
     OSVERSIONINFOEXW info{};
@@ -68,9 +68,13 @@ CMainFrame::CMainFrame() : logger_(namedLogger("Vetrin")) {
     registerCommands();
 }
 
-CMainFrame::~CMainFrame() { destroy(); }
+CMainFrame::~CMainFrame() {
+    destroy();
+}
 
-VetrinView* CMainFrame::editorView() const { return dynamic_cast<VetrinView*>(view()); }
+VetrinView* CMainFrame::editorView() const {
+    return dynamic_cast<VetrinView*>(view());
+}
 
 void CMainFrame::setModel(std::shared_ptr<AppModel> model) {
     model_ = std::move(model);
@@ -116,9 +120,8 @@ void CMainFrame::registerCommands() {
     commands().onUpdate(ID_VIEW_CW_BAR,
                         [this](ui::CommandUpdate& update) { update.check(cwBar_.isVisible()); });
     commands().on(ID_HALF_WIDTH_KANA, [this] { setHalfWidthKanaMode(!halfWidthKanaMode()); });
-    commands().onUpdate(ID_HALF_WIDTH_KANA, [this](ui::CommandUpdate& update) {
-        update.check(halfWidthKanaMode());
-    });
+    commands().onUpdate(ID_HALF_WIDTH_KANA,
+                        [this](ui::CommandUpdate& update) { update.check(halfWidthKanaMode()); });
     commands().on(ID_VIEW_FN8, [this] { setFn12(false); });
     commands().onUpdate(ID_VIEW_FN8, [this](ui::CommandUpdate& update) {
         update.check(settings_ != nullptr && !settings_->snapshot().fn12);
@@ -140,8 +143,7 @@ int CMainFrame::fail(const char* text) {
     // The program cannot run without its window: say so before it ends.
     logger_->error("{}", text);
     const std::wstring wide(text, text + std::char_traits<char>::length(text));
-    MessageBoxW(nullptr, wide.c_str(), ui::loadString(IDS_APP_TITLE).c_str(),
-                MB_OK | MB_ICONERROR);
+    MessageBoxW(nullptr, wide.c_str(), ui::loadString(IDS_APP_TITLE).c_str(), MB_OK | MB_ICONERROR);
     return -1;
 }
 
@@ -315,14 +317,16 @@ std::wstring CMainFrame::GetMessageString(UINT id) {
     return FrameWindow::GetMessageString(id);
 }
 
-void CMainFrame::showInterfaceState() { setMessageText(interfaceStateText()); }
+void CMainFrame::showInterfaceState() {
+    setMessageText(interfaceStateText());
+}
 
 void CMainFrame::applyFrameSettings() {
     if (settings_ == nullptr || hwnd() == nullptr) {
         return;
     }
-    SetWindowPos(hwnd(), settings_->snapshot().viewTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0,
-                 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(hwnd(), settings_->snapshot().viewTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     relayout();
     setMessageText(GetMessageString(IDS_IDLE_MESSAGE));
     OnIdleUpdate();
@@ -550,9 +554,8 @@ bool CMainFrame::translateKey(const MSG& message) {
     const auto key = static_cast<UINT>(message.wParam);
 
     // F10 arrives as a system key (it opens the menu); without Alt it is a function key here.
-    const bool keyDownMessage =
-        message.message == WM_KEYDOWN ||
-        (message.message == WM_SYSKEYDOWN && key == VK_F10 && !alt);
+    const bool keyDownMessage = message.message == WM_KEYDOWN ||
+                                (message.message == WM_SYSKEYDOWN && key == VK_F10 && !alt);
     if (keyDownMessage) {
         if (key >= VK_F1 && key <= VK_F12) {
             if (!ctrl && !alt) {

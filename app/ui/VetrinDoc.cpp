@@ -32,7 +32,9 @@ std::string systemError(const char* operation, DWORD code) {
 
 }  // namespace
 
-VetrinView* VetrinDoc::editor() const { return dynamic_cast<VetrinView*>(view()); }
+VetrinView* VetrinDoc::editor() const {
+    return dynamic_cast<VetrinView*>(view());
+}
 
 void VetrinDoc::DeleteContents() {
     if (VetrinView* view = editor(); view != nullptr && view->hwnd() != nullptr) {
@@ -104,9 +106,9 @@ bool VetrinDoc::OnSaveDocument(const std::wstring& path) {
     const std::wstring text = editor() != nullptr ? editor()->getText() : std::wstring();
     std::string bytes;
     if (!text.empty()) {
-        const int length = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(),
-                                               static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                               nullptr);
+        const int length =
+            WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(),
+                                static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
         if (length <= 0) {
             logger->error("{}", systemError("WideCharToMultiByte", GetLastError()));
             return false;
@@ -128,9 +130,10 @@ bool VetrinDoc::OnSaveDocument(const std::wstring& path) {
     {
         FileHandle file = openFile(temporary, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
         DWORD done = 0;
-        written = file && WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                    &done, nullptr) &&
-                  done == bytes.size() && FlushFileBuffers(file.get());
+        written =
+            file &&
+            WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+            done == bytes.size() && FlushFileBuffers(file.get());
     }
     if (!written ||
         !MoveFileExW(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {

@@ -63,20 +63,25 @@ inline bool captureWindowPng(HWND window, const std::wstring& path) {
         SUCCEEDED(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE)) &&
         SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
         SUCCEEDED(encoder->Initialize(stream, WICBitmapEncoderNoCache)) &&
-        SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr))) {
+        SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) &&
+        SUCCEEDED(frame->Initialize(nullptr))) {
         WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-        written = SUCCEEDED(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height))) &&
-                  SUCCEEDED(frame->SetPixelFormat(&format)) &&
-                  IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) &&
-                  SUCCEEDED(frame->WritePixels(static_cast<UINT>(height),
-                                               static_cast<UINT>(width) * 4,
-                                               static_cast<UINT>(pixels.size()), pixels.data())) &&
-                  SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
+        written =
+            SUCCEEDED(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height))) &&
+            SUCCEEDED(frame->SetPixelFormat(&format)) &&
+            IsEqualGUID(format, GUID_WICPixelFormat32bppBGRA) &&
+            SUCCEEDED(frame->WritePixels(static_cast<UINT>(height), static_cast<UINT>(width) * 4,
+                                         static_cast<UINT>(pixels.size()), pixels.data())) &&
+            SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
     }
-    if (frame != nullptr) frame->Release();
-    if (encoder != nullptr) encoder->Release();
-    if (stream != nullptr) stream->Release();
-    if (factory != nullptr) factory->Release();
+    if (frame != nullptr)
+        frame->Release();
+    if (encoder != nullptr)
+        encoder->Release();
+    if (stream != nullptr)
+        stream->Release();
+    if (factory != nullptr)
+        factory->Release();
     if (SUCCEEDED(init)) {
         CoUninitialize();
     }

@@ -26,8 +26,7 @@ std::wstring defaultProfilePath() {
             std::wstring path(buffer.data(), length);
             const auto dot = path.find_last_of(L'.');
             const auto separator = path.find_last_of(L"\\/");
-            if (dot != std::wstring::npos &&
-                (separator == std::wstring::npos || dot > separator)) {
+            if (dot != std::wstring::npos && (separator == std::wstring::npos || dot > separator)) {
                 path.erase(dot);
             }
             return path + L".ini";
@@ -73,7 +72,9 @@ Application::~Application() {
     }
 }
 
-Application* Application::current() { return currentApplication; }
+Application* Application::current() {
+    return currentApplication;
+}
 
 int Application::Run() {
     if (!InitInstance()) {

@@ -10,7 +10,9 @@ void CommandMap::onRange(UINT first, UINT last, Handler handler) {
     handlers_[first] = Range{last, std::move(handler), {}};
 }
 
-void CommandMap::onUpdate(UINT id, Updater updater) { onUpdateRange(id, id, std::move(updater)); }
+void CommandMap::onUpdate(UINT id, Updater updater) {
+    onUpdateRange(id, id, std::move(updater));
+}
 
 void CommandMap::onUpdateRange(UINT first, UINT last, Updater updater) {
     updaters_[first] = Range{last, {}, std::move(updater)};
@@ -34,7 +36,9 @@ bool CommandMap::execute(UINT id) const {
     return true;
 }
 
-bool CommandMap::hasHandler(UINT id) const { return find(handlers_, id) != nullptr; }
+bool CommandMap::hasHandler(UINT id) const {
+    return find(handlers_, id) != nullptr;
+}
 
 bool CommandMap::update(CommandUpdate& update) const {
     const Range* range = find(updaters_, update.id());

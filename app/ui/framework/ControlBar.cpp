@@ -30,7 +30,9 @@ bool isCheckable(HWND control) {
 
 }  // namespace
 
-int ControlBar::layoutHeight(int) { return windowRect().bottom - windowRect().top; }
+int ControlBar::layoutHeight(int) {
+    return windowRect().bottom - windowRect().top;
+}
 
 void ControlBar::setBar(FrameWindow& frame, UINT barId) {
     frame_ = &frame;
@@ -55,7 +57,9 @@ bool DialogBar::Create(FrameWindow& frame, UINT templateId, UINT barId) {
     return true;
 }
 
-int DialogBar::layoutHeight(int) { return height_; }
+int DialogBar::layoutHeight(int) {
+    return height_;
+}
 
 LRESULT DialogBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -88,15 +92,14 @@ void DialogBar::updateCommands() {
             EnableWindow(control, *update.enabled());
         }
         if (update.checked() && isCheckable(control)) {
-            SendMessageW(control, BM_SETCHECK, *update.checked() ? BST_CHECKED : BST_UNCHECKED,
-                         0);
+            SendMessageW(control, BM_SETCHECK, *update.checked() ? BST_CHECKED : BST_UNCHECKED, 0);
         }
         if (update.text()) {
             // Only a change is written: a rewrite would reset the caret and flicker.
             const int length = GetWindowTextLengthW(control);
             std::wstring current(static_cast<std::size_t>(length) + 1, L'\0');
-            current.resize(static_cast<std::size_t>(
-                GetWindowTextW(control, current.data(), length + 1)));
+            current.resize(
+                static_cast<std::size_t>(GetWindowTextW(control, current.data(), length + 1)));
             if (current != *update.text()) {
                 SetWindowTextW(control, update.text()->c_str());
             }

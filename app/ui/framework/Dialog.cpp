@@ -29,14 +29,19 @@ bool DialogBase::OnInitDialog() {
     return true;
 }
 
-bool DialogBase::OnCommand(UINT, UINT, HWND) { return false; }
+bool DialogBase::OnCommand(UINT, UINT, HWND) {
+    return false;
+}
 
-bool DialogBase::OnNotify(NMHDR&, LRESULT&) { return false; }
+bool DialogBase::OnNotify(NMHDR&, LRESULT&) {
+    return false;
+}
 
-bool DialogBase::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) { return false; }
+bool DialogBase::OnMessage(UINT, WPARAM, LPARAM, LRESULT&) {
+    return false;
+}
 
-INT_PTR CALLBACK DialogBase::DialogProc(HWND dialog, UINT message, WPARAM wParam,
-                                        LPARAM lParam) {
+INT_PTR CALLBACK DialogBase::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<DialogBase*>(GetWindowLongPtrW(dialog, DWLP_USER));
     if (message == WM_INITDIALOG) {
         self = reinterpret_cast<DialogBase*>(lParam);
@@ -88,7 +93,9 @@ INT_PTR Dialog::DoModal(HWND parent) {
                            &DialogBase::DialogProc, reinterpret_cast<LPARAM>(this));
 }
 
-void Dialog::EndDialog(INT_PTR result) { ::EndDialog(hwnd(), result); }
+void Dialog::EndDialog(INT_PTR result) {
+    ::EndDialog(hwnd(), result);
+}
 
 void Dialog::OnOK() {
     if (UpdateData(true)) {
@@ -96,7 +103,9 @@ void Dialog::OnOK() {
     }
 }
 
-void Dialog::OnCancel() { EndDialog(IDCANCEL); }
+void Dialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 bool Dialog::OnCommand(UINT id, UINT code, HWND) {
     if (code != BN_CLICKED) {

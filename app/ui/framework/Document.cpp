@@ -36,11 +36,17 @@ bool Document::OnNewDocument() {
     return true;
 }
 
-bool Document::OnOpenDocument(const std::wstring&) { return false; }
+bool Document::OnOpenDocument(const std::wstring&) {
+    return false;
+}
 
-bool Document::OnSaveDocument(const std::wstring&) { return false; }
+bool Document::OnSaveDocument(const std::wstring&) {
+    return false;
+}
 
-bool Document::CanCloseFrame(FrameWindow&) { return SaveModified(); }
+bool Document::CanCloseFrame(FrameWindow&) {
+    return SaveModified();
+}
 
 bool Document::SaveModified() {
     if (!modified_) {

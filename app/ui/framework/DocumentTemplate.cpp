@@ -9,8 +9,8 @@
 
 namespace omvar::ui {
 
-SingleDocTemplate::SingleDocTemplate(UINT resourceId, DocumentFactory document,
-                                     FrameFactory frame, ViewFactory view)
+SingleDocTemplate::SingleDocTemplate(UINT resourceId, DocumentFactory document, FrameFactory frame,
+                                     ViewFactory view)
     : resourceId_(resourceId),
       makeDocument_(std::move(document)),
       makeFrame_(std::move(frame)),
@@ -80,8 +80,8 @@ Document* SingleDocTemplate::OpenDocumentFile(const std::wstring& path) {
     }
     frame_->updateTitle();
     if (created) {
-        const int show = Application::current() != nullptr ? Application::current()->showCommand()
-                                                            : SW_SHOW;
+        const int show =
+            Application::current() != nullptr ? Application::current()->showCommand() : SW_SHOW;
         frame_->InitialUpdateFrame(show);
     }
     return done ? document_.get() : nullptr;

@@ -45,7 +45,9 @@ std::optional<std::wstring> run(HWND owner, const std::wstring& proposed, bool s
 
 }  // namespace
 
-std::optional<std::wstring> askOpenFileName(HWND owner) { return run(owner, {}, false); }
+std::optional<std::wstring> askOpenFileName(HWND owner) {
+    return run(owner, {}, false);
+}
 
 std::optional<std::wstring> askSaveFileName(HWND owner, const std::wstring& proposedName) {
     return run(owner, proposedName, true);

@@ -91,9 +91,13 @@ void FrameWindow::updateTitle() {
     }
 }
 
-void FrameWindow::addControlBar(ControlBar& bar) { bars_.push_back(&bar); }
+void FrameWindow::addControlBar(ControlBar& bar) {
+    bars_.push_back(&bar);
+}
 
-void FrameWindow::setStatusBar(StatusBar& bar) { statusBar_ = &bar; }
+void FrameWindow::setStatusBar(StatusBar& bar) {
+    statusBar_ = &bar;
+}
 
 ControlBar* FrameWindow::controlBar(UINT barId) const {
     for (ControlBar* bar : bars_) {
@@ -164,8 +168,8 @@ void FrameWindow::LoadBarState(const std::wstring& name) {
         const int id = profile.getInt(section, L"BarID", 0);
         ControlBar* bar = id > 0 ? controlBar(static_cast<UINT>(id)) : nullptr;
         if (bar != nullptr) {
-            ShowWindow(bar->hwnd(), profile.getInt(section, L"Visible", 1) != 0 ? SW_SHOWNA
-                                                                                 : SW_HIDE);
+            ShowWindow(bar->hwnd(),
+                       profile.getInt(section, L"Visible", 1) != 0 ? SW_SHOWNA : SW_HIDE);
         }
     }
     RecalcLayout();
@@ -247,7 +251,9 @@ void FrameWindow::setMessageText(const std::wstring& text) {
     }
 }
 
-std::wstring FrameWindow::GetMessageString(UINT id) { return stringPart(loadString(id), 0); }
+std::wstring FrameWindow::GetMessageString(UINT id) {
+    return stringPart(loadString(id), 0);
+}
 
 bool FrameWindow::PreTranslateMessage(MSG& message) {
     if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
@@ -264,7 +270,9 @@ bool FrameWindow::PreTranslateMessage(MSG& message) {
     return false;
 }
 
-void FrameWindow::OnSize(UINT, int, int) { RecalcLayout(); }
+void FrameWindow::OnSize(UINT, int, int) {
+    RecalcLayout();
+}
 
 void FrameWindow::OnClose() {
     if (document_ != nullptr && !document_->CanCloseFrame(*this)) {
@@ -289,7 +297,9 @@ bool FrameWindow::OnCommand(UINT id, UINT code, HWND control) {
     return OnControlNotification(id, code, control);
 }
 
-bool FrameWindow::OnControlNotification(UINT, UINT, HWND) { return false; }
+bool FrameWindow::OnControlNotification(UINT, UINT, HWND) {
+    return false;
+}
 
 bool FrameWindow::OnNotify(NMHDR& header, LRESULT& result) {
     if (header.code == TTN_GETDISPINFOW) {
@@ -305,7 +315,7 @@ bool FrameWindow::OnNotify(NMHDR& header, LRESULT& result) {
         // The fly-by text: the hot button's prompt while the mouse is over it.
         const auto& hot = reinterpret_cast<NMTBHOTITEM&>(header);
         setMessageText((hot.dwFlags & HICF_LEAVING) != 0 ? GetMessageString(IDS_IDLE_MESSAGE)
-                                                          : GetMessageString(hot.idNew));
+                                                         : GetMessageString(hot.idNew));
         result = 0;
         return true;
     }

@@ -10,7 +10,9 @@ namespace omvar::ui {
 namespace {
 const std::wstring kSection = L"Recent File List";
 
-std::wstring keyOf(std::size_t index) { return L"File" + std::to_wstring(index + 1); }
+std::wstring keyOf(std::size_t index) {
+    return L"File" + std::to_wstring(index + 1);
+}
 
 // The place of the entries: the position of the first MRU item, or -1.
 int firstEntryPosition(HMENU popup) {

@@ -43,13 +43,17 @@ std::wstring classFor(HICON icon, HCURSOR cursor, HBRUSH background, WNDPROC pro
 
 }  // namespace
 
-Window::~Window() { destroy(); }
+Window::~Window() {
+    destroy();
+}
 
 Window* Window::fromHandle(HWND window) {
     return window == nullptr ? nullptr : static_cast<Window*>(GetPropW(window, kObjectProperty));
 }
 
-bool Window::PreTranslateMessage(MSG&) { return false; }
+bool Window::PreTranslateMessage(MSG&) {
+    return false;
+}
 
 void Window::destroy() {
     if (hwnd_ != nullptr) {
@@ -65,7 +69,9 @@ std::wstring Window::text() const {
     return result;
 }
 
-void Window::setText(const std::wstring& text) const { SetWindowTextW(hwnd_, text.c_str()); }
+void Window::setText(const std::wstring& text) const {
+    SetWindowTextW(hwnd_, text.c_str());
+}
 
 RECT Window::clientRect() const {
     RECT r{};
@@ -85,9 +91,9 @@ bool Window::create(CreateParams p) {
         return false;
     }
     // WM_NCCREATE binds the object, so OnCreate and the messages before it reach it.
-    HWND window = CreateWindowExW(p.exStyle, className.c_str(), p.title.c_str(), p.style, p.x, p.y,
-                                  p.cx, p.cy, p.parent, p.menuOrId, GetModuleHandleW(nullptr),
-                                  this);
+    HWND window =
+        CreateWindowExW(p.exStyle, className.c_str(), p.title.c_str(), p.style, p.x, p.y, p.cx,
+                        p.cy, p.parent, p.menuOrId, GetModuleHandleW(nullptr), this);
     return window != nullptr;
 }
 
@@ -205,14 +211,20 @@ int Window::OnCreate(CREATESTRUCTW& create) {
     return static_cast<int>(DefaultProc(WM_CREATE, 0, reinterpret_cast<LPARAM>(&create)));
 }
 
-void Window::OnClose() { DefaultProc(WM_CLOSE, 0, 0); }
+void Window::OnClose() {
+    DefaultProc(WM_CLOSE, 0, 0);
+}
 
 void Window::OnSize(UINT type, int cx, int cy) {
     DefaultProc(WM_SIZE, type, MAKELPARAM(cx, cy));
 }
 
-bool Window::OnCommand(UINT, UINT, HWND) { return false; }
+bool Window::OnCommand(UINT, UINT, HWND) {
+    return false;
+}
 
-bool Window::OnNotify(NMHDR&, LRESULT&) { return false; }
+bool Window::OnNotify(NMHDR&, LRESULT&) {
+    return false;
+}
 
 }  // namespace omvar::ui

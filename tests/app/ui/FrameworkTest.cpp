@@ -32,8 +32,8 @@ TEST(Profile, BinaryValuesAreTwoLettersPerByteLowNibbleFirst) {
     EXPECT_EQ(Profile::encodeBinary(bytes), L"AAMCPPKF");
     EXPECT_EQ(Profile::decodeBinary(L"AAMCPPKF"), bytes);
     EXPECT_EQ(Profile::decodeBinary(L""), std::vector<std::uint8_t>{});
-    EXPECT_FALSE(Profile::decodeBinary(L"AAM").has_value());   // odd length
-    EXPECT_FALSE(Profile::decodeBinary(L"AQ").has_value());    // 'Q' is no nibble
+    EXPECT_FALSE(Profile::decodeBinary(L"AAM").has_value());  // odd length
+    EXPECT_FALSE(Profile::decodeBinary(L"AQ").has_value());   // 'Q' is no nibble
     EXPECT_FALSE(Profile::decodeBinary(L"aa").has_value());
 
     Profile profile(tempIni(L"vetrin-profile-test.ini"));
@@ -51,12 +51,12 @@ TEST(Profile, BinaryValuesAreTwoLettersPerByteLowNibbleFirst) {
 TEST(RecentFileList, NewestFirstAtMostItsSizeKeptInTheProfile) {
     Profile profile(tempIni(L"vetrin-recent-test.ini"));
     RecentFileList list(profile, 4);
-    for (const wchar_t* path : {L"C:\\a.txt", L"C:\\b.txt", L"C:\\c.txt", L"C:\\d.txt",
-                                L"C:\\e.txt", L"c:\\B.TXT"}) {
+    for (const wchar_t* path :
+         {L"C:\\a.txt", L"C:\\b.txt", L"C:\\c.txt", L"C:\\d.txt", L"C:\\e.txt", L"c:\\B.TXT"}) {
         list.add(path);
     }
-    EXPECT_EQ(list.files(), (std::vector<std::wstring>{L"c:\\B.TXT", L"C:\\e.txt", L"C:\\d.txt",
-                                                       L"C:\\c.txt"}));
+    EXPECT_EQ(list.files(),
+              (std::vector<std::wstring>{L"c:\\B.TXT", L"C:\\e.txt", L"C:\\d.txt", L"C:\\c.txt"}));
     list.save();
     RecentFileList again(profile, 4);
     again.load();
@@ -65,8 +65,7 @@ TEST(RecentFileList, NewestFirstAtMostItsSizeKeptInTheProfile) {
     again.save();
     RecentFileList third(profile, 4);
     third.load();
-    EXPECT_EQ(third.files(),
-              (std::vector<std::wstring>{L"c:\\B.TXT", L"C:\\d.txt", L"C:\\c.txt"}));
+    EXPECT_EQ(third.files(), (std::vector<std::wstring>{L"c:\\B.TXT", L"C:\\d.txt", L"C:\\c.txt"}));
 }
 
 TEST(Strings, PromptsTakeTheirArguments) {

@@ -40,8 +40,8 @@ ui::Application application;
 std::wstring tempFolder() {
     wchar_t buffer[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, buffer);
-    std::wstring folder = std::wstring(buffer) + L"vetrin-ui-test-" +
-                          std::to_wstring(GetCurrentProcessId());
+    std::wstring folder =
+        std::wstring(buffer) + L"vetrin-ui-test-" + std::to_wstring(GetCurrentProcessId());
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder;
 }
@@ -97,10 +97,10 @@ protected:
             model_ = std::make_shared<AppModel>();
             model_->liveSettings().load();
             frame_->setModel(model_);
-            model_->add_listener("updateSendBuffer",
-                                 std::function<void(std::wstring)>([this](std::wstring text) {
-                                     frame_->Invoke([this, text] { view_->updateSendBuffer(text); });
-                                 }));
+            model_->add_listener(
+                "updateSendBuffer", std::function<void(std::wstring)>([this](std::wstring text) {
+                    frame_->Invoke([this, text] { view_->updateSendBuffer(text); });
+                }));
             frame_->applyFrameSettings();
         }
         ShowWindow(frame_->hwnd(), SW_SHOW);
@@ -290,7 +290,9 @@ TEST_F(MainFrameTest, KeysHamlogForwardsPassThroughTheTable) {
 
 // The keys that act through the model's send buffer and speed. They need the model itself; while
 // the tree holds its placeholder (which computes no playing time) they are skipped.
-bool realModel() { return AppModel::playingUnits({0x60}, 1.0, 3.0) > 0; }
+bool realModel() {
+    return AppModel::playingUnits({0x60}, 1.0, 3.0) > 0;
+}
 
 TEST_F(MainFrameTest, FunctionKeysBackspaceAndEscapeWorkTheSendBuffer) {
     if (!realModel()) {
@@ -341,9 +343,9 @@ TEST_F(MainFrameTest, SpeedKeysAndTheSpinChangeTheSpeed) {
     SendMessageW(frame_->hwnd(), WM_NOTIFY, IDC_WPM_SPIN, reinterpret_cast<LPARAM>(&change));
     EXPECT_EQ(wpm(), 20);
     pump();
-    EXPECT_EQ(frame_->statusBarWindow().paneText(
-                  frame_->statusBarWindow().paneIndex(ID_INDICATOR_WPM)),
-              L"WPM: 20");
+    EXPECT_EQ(
+        frame_->statusBarWindow().paneText(frame_->statusBarWindow().paneIndex(ID_INDICATOR_WPM)),
+        L"WPM: 20");
 }
 
 TEST_F(MainFrameTest, CwBarSendClearAndCtrlW) {
@@ -509,9 +511,13 @@ TEST_F(MainFrameTest, DocumentSavesUtf8WithoutMarkAndOpensAsShown) {
     EXPECT_FALSE(doc_->isModified());
 
     const std::wstring marked = folder_ + L"\\marked.txt";
-    writeBytes(marked, "\xEF\xBB\xBF" "ABC");
+    writeBytes(marked,
+               "\xEF\xBB\xBF"
+               "ABC");
     EXPECT_TRUE(application.OpenDocumentFile(marked));
-    EXPECT_EQ(view_->getText(), L"\xFEFF" L"ABC");
+    EXPECT_EQ(view_->getText(),
+              L"\xFEFF"
+              L"ABC");
     EXPECT_EQ(doc_->pathName(), marked);
 
     const std::wstring zero = folder_ + L"\\zero.txt";

@@ -44,7 +44,8 @@ public:
                                      &plainProc, 0);
     }
     ~DialogUnderTest() {
-        if (dialog_ != nullptr) DestroyWindow(dialog_);
+        if (dialog_ != nullptr)
+            DestroyWindow(dialog_);
     }
     HWND get() const { return dialog_; }
     std::wstring text(int id) const { return textOf(GetDlgItem(dialog_, id)); }
@@ -78,8 +79,9 @@ TEST(Resources, AboutBoxHasItsIconTextAndButton) {
     EXPECT_EQ(textOf(about.get()), L"「Vetrin」のバージョン情報");
     EXPECT_NE(GetDlgItem(about.get(), IDC_ABOUT_TEXT), nullptr);
     EXPECT_EQ(about.text(IDOK), L"OK");
-    SetDlgItemTextW(about.get(), IDC_ABOUT_TEXT,
-                    L"Vetrin\r\n    Ver 2.0.1 (Jun  5 2022)\r\n\r\nHAMLOG と QUENTRAX の CW 送信支援");
+    SetDlgItemTextW(
+        about.get(), IDC_ABOUT_TEXT,
+        L"Vetrin\r\n    Ver 2.0.1 (Jun  5 2022)\r\n\r\nHAMLOG と QUENTRAX の CW 送信支援");
     ShowWindow(about.get(), SW_SHOW);
     EXPECT_TRUE(screenshot(about.get(), L"dialog-100-about.png"));
 }
@@ -118,8 +120,7 @@ TEST(Resources, SpeedSliderAndMessageEditor) {
     ASSERT_NE(slider.get(), nullptr);
     EXPECT_EQ(textOf(slider.get()), L"WPM速度");
     EXPECT_EQ(slider.text(IDC_WPM_TEXT), L"WPM");
-    EXPECT_NE(GetWindowLongPtrW(GetDlgItem(slider.get(), IDC_WPM_SLIDER), GWL_STYLE) & TBS_VERT,
-              0);
+    EXPECT_NE(GetWindowLongPtrW(GetDlgItem(slider.get(), IDC_WPM_SLIDER), GWL_STYLE) & TBS_VERT, 0);
     ShowWindow(slider.get(), SW_SHOW);
     EXPECT_TRUE(screenshot(slider.get(), L"dialog-131-wpm.png"));
 
@@ -220,7 +221,8 @@ TEST(Resources, OptionPagesInASheet) {
             RedrawWindow(window, nullptr, nullptr,
                          RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
             Sleep(300);  // the X server draws asynchronously
-            if (!testing_support::captureWindowPng(window, testing_support::screenshotPath(names[i]))) {
+            if (!testing_support::captureWindowPng(window,
+                                                   testing_support::screenshotPath(names[i]))) {
                 problems.push_back(std::wstring(L"no screenshot ") + names[i]);
             }
         }
@@ -237,17 +239,17 @@ TEST(Resources, MenuStringsAndVersion) {
     HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
     ASSERT_NE(menu, nullptr);
     wchar_t text[128] = {};
-    for (const auto& [id, label] : std::map<UINT, std::wstring>{
-             {ID_TOGGLE_BANK, L"Fnバンク切替(&B)"},
-             {ID_OPTIONS, L"オプション(&O)..."},
-             {ID_VIEW_MESSAGE_BAR, L"Fnメッセージ バー(&M)"},
-             {ID_VIEW_CW_BAR, L"CWメニュー バー(&C)"},
-             {ID_HALF_WIDTH_KANA, L"半角カナ(&K)"},
-             {ID_VIEW_FN8, L"Fnメッセージx&8"},
-             {ID_VIEW_FN12, L"Fnメッセージx1&2"},
-             {ID_VIEW_TOP_MOST, L"常に最前面に表示(&M)"},
-             {ID_HELP_MANUAL, L"説明書を表示(&D)"},
-             {ID_APP_ABOUT, L"バージョン情報(&A)..."}}) {
+    for (const auto& [id, label] :
+         std::map<UINT, std::wstring>{{ID_TOGGLE_BANK, L"Fnバンク切替(&B)"},
+                                      {ID_OPTIONS, L"オプション(&O)..."},
+                                      {ID_VIEW_MESSAGE_BAR, L"Fnメッセージ バー(&M)"},
+                                      {ID_VIEW_CW_BAR, L"CWメニュー バー(&C)"},
+                                      {ID_HALF_WIDTH_KANA, L"半角カナ(&K)"},
+                                      {ID_VIEW_FN8, L"Fnメッセージx&8"},
+                                      {ID_VIEW_FN12, L"Fnメッセージx1&2"},
+                                      {ID_VIEW_TOP_MOST, L"常に最前面に表示(&M)"},
+                                      {ID_HELP_MANUAL, L"説明書を表示(&D)"},
+                                      {ID_APP_ABOUT, L"バージョン情報(&A)..."}}) {
         ASSERT_GT(GetMenuStringW(menu, id, text, 128, MF_BYCOMMAND), 0) << id;
         EXPECT_EQ(std::wstring(text), label);
     }

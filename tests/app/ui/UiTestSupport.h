@@ -34,7 +34,8 @@ inline std::wstring screenshotPath(const std::wstring& name) {
     const std::string narrow = VETRIN_SCREENSHOT_DIR;
     std::wstring folder(narrow.begin(), narrow.end());
     for (auto& c : folder) {
-        if (c == L'/') c = L'\\';
+        if (c == L'/')
+            c = L'\\';
     }
     CreateDirectoryW(folder.c_str(), nullptr);
     return folder + L"\\" + name;
@@ -72,7 +73,9 @@ inline void typeKeys(std::initializer_list<Key> keys) {
     }
     SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
-inline void pressKey(WORD key) { typeKeys({{key, true}, {key, false}}); }
+inline void pressKey(WORD key) {
+    typeKeys({{key, true}, {key, false}});
+}
 inline void pressWith(WORD modifier, WORD key) {
     typeKeys({{modifier, true}, {key, true}, {key, false}, {modifier, false}});
 }
