@@ -21,11 +21,8 @@ fi
 [ "$loader" = wine ] || export WINELOADER="$loader"
 prefix=$(realpath -m "$1")  # Wine takes only an absolute prefix
 shift
-# Wine takes only an absolute prefix.
-case "$prefix" in
-    /*) ;;
-    *) prefix="$PWD/$prefix" ;;
-esac
+# A Unix path as the prefix's programs see it (drive Z: is the Unix root).
+winepath_of() { printf 'Z:%s' "$(realpath "$1" | tr / '\\')"; }
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Gecko/Mono install prompts, and no debugger on a crash: a crashing test program must fail
@@ -39,6 +36,28 @@ mkdir -p "$(dirname "$prefix")"
         "$loader" winecfg.exe -v win10 >/dev/null 2>&1
         wineserver -w
         touch "$prefix/.vetrin-ready"
+    fi
+    # Japanese texts: the IPA Gothic fonts in the prefix's font folder, the Windows Japanese
+    # font names mapped to them, and the system fonts (message boxes, menus) falling back to
+    # them for characters they lack. Once per prefix, also for prefixes made before this step.
+    if [ ! -f "$prefix/.vetrin-fonts" ]; then
+        fonts="$prefix/drive_c/windows/Fonts"
+        mkdir -p "$fonts"
+        for f in /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf /usr/share/wine/fonts/marlett.ttf \
+                 /usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf; do
+            [ -f "$f" ] && cp -f "$f" "$fonts/"
+        done
+        reg="$prefix/vetrin-prefix.reg"
+        { printf '\377\376'; iconv -f UTF-8 -t UTF-16LE "$(dirname "$0")/wine-prefix.reg"; } >"$reg"
+        "$loader" regedit.exe /S "$(winepath_of "$reg")" >/dev/null 2>&1 || true
+        for face in "Tahoma" "Microsoft Sans Serif" "MS Shell Dlg" "MS Shell Dlg 2" \
+                    "Segoe UI" "Lucida Sans Unicode"; do
+            "$loader" reg.exe add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+                /v "$face" /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic\0ipag.ttf,IPAGothic' /f \
+                >/dev/null 2>&1 || true
+        done
+        wineserver -w
+        touch "$prefix/.vetrin-fonts"
     fi
 ) 9>"$prefix.lock"
 # Keep one warm server with Wine's helper processes for the whole run. They are started with

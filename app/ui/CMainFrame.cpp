@@ -1,0 +1,691 @@
+#include "CMainFrame.h"
+
+#include "AppModel.h"
+#include "Application.h"
+#include "Loggers.h"
+#include "ScreenScale.h"
+#include "Strings.h"
+#include "VetrinView.h"
+#include "resource.h"
+
+#include <commctrl.h>
+#include <imm.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace omvar::Vetrin {
+
+namespace {
+
+constexpr UINT kToolBarButtons[] = {ID_FILE_NEW,   ID_FILE_OPEN, ID_FILE_SAVE,  0,
+                                    ID_EDIT_CUT,   ID_EDIT_COPY, ID_EDIT_PASTE, 0,
+                                    ID_FILE_PRINT, ID_APP_ABOUT};
+constexpr UINT kStatusPanes[] = {
+    0, ID_INDICATOR_WPM, ID_INDICATOR_KANA, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
+constexpr int kHalfWidthKatakanaScope = 45;  // IS_KATAKANA_HALFWIDTH
+constexpr int kMinimumHeight = 120;
+
+UINT invokeMessage() {
+    static const UINT message = RegisterWindowMessageW(L"CMainFrame::Invoke");
+    return message;
+}
+
+bool keyDown(int key) {
+    return GetKeyState(key) < 0;
+}
+
+int scaled(int pixels) {
+    return scaledForScreen(pixels);
+}
+
+bool isWindowsVersionOrLater(DWORD major, DWORD minor) {
+    OSVERSIONINFOEXW info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    info.dwMajorVersion = major;
+    info.dwMinorVersion = minor;
+    info.wServicePackMajor = 0;
+    DWORDLONG mask = 0;
+    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
+    mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
+    return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR,
+                              mask) != FALSE;
+}
+
+struct LibraryCloser {
+    void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+
+}  // namespace
+
+CMainFrame::CMainFrame() : logger_(namedLogger("Vetrin")) {
+    addDocumentToTitle_ = false;
+    registerCommands();
+}
+
+CMainFrame::~CMainFrame() {
+    destroy();
+}
+
+VetrinView* CMainFrame::editorView() const {
+    return dynamic_cast<VetrinView*>(view());
+}
+
+void CMainFrame::setModel(std::shared_ptr<AppModel> model) {
+    model_ = std::move(model);
+    settings_ = model_ ? &model_->liveSettings() : nullptr;
+}
+
+void CMainFrame::registerCommands() {
+    commands().onRange(IDC_FN_KEY01, IDC_FN_KEY12, [this](UINT id) {
+        onFnKey(static_cast<int>(id - IDC_FN_KEY01), keyDown(VK_SHIFT));
+    });
+    commands().on(IDC_BANK, [this] { setBank(1 - bank_); });
+    commands().on(ID_TOGGLE_BANK, [this] { setBank(1 - bank_); });
+    commands().on(IDC_SEND, [this] { sendCwText(); });
+    commands().on(IDC_CLEAR, [this] { clearCwText(); });
+    commands().on(IDC_OPTION_BUTTON, [this] { emit("showOptionDialog"); });
+    commands().on(ID_OPTIONS, [this] { emit("showOptionDialog"); });
+    commands().onUpdate(IDC_CW_WPM, [this](ui::CommandUpdate& update) {
+        if (settings_ != nullptr) {
+            update.setText(std::to_wstring(settings_->snapshot().wpm));
+        }
+    });
+    commands().onUpdate(ID_INDICATOR_WPM, [this](ui::CommandUpdate& update) {
+        if (statusBar_.clicked()) {
+            // Cleared first: the slider runs a modal loop, whose idle time comes back here.
+            statusBar_.clearClicked();
+            if (hooks_.showSpeedSlider) {
+                hooks_.showSpeedSlider();
+            }
+        }
+        if (settings_ == nullptr) {
+            return;
+        }
+        const std::wstring text = L"WPM: " + std::to_wstring(settings_->snapshot().wpm);
+        statusBar_.setPaneWidth(statusBar_.paneIndex(ID_INDICATOR_WPM),
+                                statusBar_.textWidth(text) + 12);
+        update.setText(text);
+    });
+    commands().on(ID_VIEW_MESSAGE_BAR, [this] { toggleBar(messageBar_); });
+    commands().onUpdate(ID_VIEW_MESSAGE_BAR, [this](ui::CommandUpdate& update) {
+        update.check(messageBar_.isVisible());
+    });
+    commands().on(ID_VIEW_CW_BAR, [this] { toggleBar(cwBar_); });
+    commands().onUpdate(ID_VIEW_CW_BAR,
+                        [this](ui::CommandUpdate& update) { update.check(cwBar_.isVisible()); });
+    commands().on(ID_HALF_WIDTH_KANA, [this] { setHalfWidthKanaMode(!halfWidthKanaMode()); });
+    commands().onUpdate(ID_HALF_WIDTH_KANA,
+                        [this](ui::CommandUpdate& update) { update.check(halfWidthKanaMode()); });
+    commands().on(ID_VIEW_FN8, [this] { setFn12(false); });
+    commands().onUpdate(ID_VIEW_FN8, [this](ui::CommandUpdate& update) {
+        update.check(settings_ != nullptr && !settings_->snapshot().fn12);
+    });
+    commands().on(ID_VIEW_FN12, [this] { setFn12(true); });
+    commands().onUpdate(ID_VIEW_FN12, [this](ui::CommandUpdate& update) {
+        update.check(settings_ != nullptr && settings_->snapshot().fn12);
+    });
+    commands().on(ID_HELP_MANUAL, [this] {
+        ShellExecuteW(hwnd(), L"open", L"notepad.exe", L"Vetrin.txt", nullptr, SW_SHOW);
+    });
+}
+
+void CMainFrame::PreCreateWindow(CreateParams& params) {
+    params.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
+}
+
+int CMainFrame::fail(const char* text) {
+    // The program cannot run without its window: say so before it ends.
+    logger_->error("{}", text);
+    const std::wstring wide(text, text + std::char_traits<char>::length(text));
+    MessageBoxW(nullptr, wide.c_str(), ui::loadString(IDS_APP_TITLE).c_str(), MB_OK | MB_ICONERROR);
+    return -1;
+}
+
+int CMainFrame::OnCreate(CREATESTRUCTW& create) {
+    if (FrameWindow::OnCreate(create) != 0) {
+        return fail("Error CFrameWnd::OnCreate()\n");
+    }
+    if (!messageBar_.Create(*this, IDD_MESSAGE_BAR, IDW_MESSAGE_BAR)) {
+        return fail("Failed to create toolbar\n");
+    }
+    messageBar_.setText(L"Fnメッセージ");
+    ShowWindow(messageBar_.hwnd(), SW_SHOWNA);
+    addControlBar(messageBar_);
+    if (!cwBar_.Create(*this, IDD_CW_BAR, IDW_CW_BAR)) {
+        return fail("Failed to create toolbar\n");
+    }
+    addControlBar(cwBar_);
+    if (!toolBar_.Create(*this, ID_VIEW_TOOLBAR, IDR_MAINFRAME, kToolBarButtons)) {
+        return fail("Failed to create toolbar\n");
+    }
+    addControlBar(toolBar_);
+    if (!statusBar_.Create(*this, ID_VIEW_STATUS_BAR, kStatusPanes)) {
+        return fail("Failed to create status bar\n");
+    }
+    setStatusBar(statusBar_);
+    setMessageText(GetMessageString(IDS_IDLE_MESSAGE));
+
+    HMENU system = GetSystemMenu(hwnd(), FALSE);
+    EnableMenuItem(system, SC_RESTORE, MF_BYCOMMAND | MF_ENABLED);
+    DeleteMenu(system, SC_MAXIMIZE, MF_BYCOMMAND);
+
+    if (ui::Application* app = ui::Application::current()) {
+        const auto pos = app->profile().getBinary(L"Window", L"pos");
+        if (pos && pos->size() == sizeof(WINDOWPLACEMENT)) {
+            WINDOWPLACEMENT placement{};
+            std::memcpy(&placement, pos->data(), sizeof placement);
+            placement.length = sizeof placement;
+            placement.flags &= ~(WPF_SETMINPOSITION | WPF_ASYNCWINDOWPLACEMENT);
+            // The frame is made hidden and shown by the start-up; the saved placement only
+            // moves it.
+            placement.showCmd = SW_HIDE;
+            SetWindowPlacement(hwnd(), &placement);
+        }
+    }
+    RECT r = windowRect();
+    int width = r.right - r.left;
+    int height = r.bottom - r.top;
+    if (width < scaled(300) || width > scaled(1500)) {
+        width = scaled(729);
+    }
+    if (height < scaled(kMinimumHeight) || height > scaled(500)) {
+        height = scaled(210);
+    }
+    SetWindowPos(hwnd(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (ui::Application::current() != nullptr) {
+        LoadBarState(L"ToolBar");
+    }
+    return 0;
+}
+
+void CMainFrame::OnSize(UINT type, int cx, int cy) {
+    FrameWindow::OnSize(type, cx, cy);
+    relayout(cx);
+}
+
+void CMainFrame::OnClose() {
+    if (ui::Application* app = ui::Application::current()) {
+        WINDOWPLACEMENT placement{};
+        placement.length = sizeof placement;
+        if (GetWindowPlacement(hwnd(), &placement)) {
+            app->profile().writeBinary(
+                L"Window", L"pos",
+                std::span(reinterpret_cast<const std::uint8_t*>(&placement), sizeof placement));
+        }
+        SaveBarState(L"ToolBar");
+    }
+    FrameWindow::OnClose();
+}
+
+LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == invokeMessage()) {
+        runInvoked();
+        return 0;
+    }
+    switch (message) {
+        case WM_SIZING: {
+            auto& r = *reinterpret_cast<RECT*>(lParam);
+            const int minimum = scaled(kMinimumHeight);
+            if (r.bottom - r.top < minimum) {
+                if (wParam == WMSZ_TOP || wParam == WMSZ_TOPLEFT || wParam == WMSZ_TOPRIGHT) {
+                    r.top = r.bottom - minimum;
+                } else {
+                    r.bottom = r.top + minimum;
+                }
+            }
+            return TRUE;
+        }
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) != WA_INACTIVE && model_) {
+                relayout();
+            }
+            break;
+        default:
+            break;
+    }
+    return FrameWindow::WindowProc(message, wParam, lParam);
+}
+
+bool CMainFrame::OnNotify(NMHDR& header, LRESULT& result) {
+    if (header.idFrom == IDC_WPM_SPIN && header.code == UDN_DELTAPOS) {
+        const auto& change = reinterpret_cast<NMUPDOWN&>(header);
+        if (model_) {
+            if (change.iDelta < 0) {
+                model_->speedUp();
+            } else if (change.iDelta > 0) {
+                model_->speedDown();
+            }
+        }
+        result = 0;
+        return true;
+    }
+    return FrameWindow::OnNotify(header, result);
+}
+
+void CMainFrame::Invoke(std::function<void()> function) {
+    if (hwnd() == nullptr) {
+        // Gone (or not yet made): there is no GUI work to do, and no one would run it.
+        logger_->debug("CMainFrame::Invoke without a window: call dropped");
+        return;
+    }
+    if (GetWindowThreadProcessId(hwnd(), nullptr) == GetCurrentThreadId()) {
+        function();
+        return;
+    }
+    {
+        std::lock_guard held(invokeMutex_);
+        invokeQueue_.push_back(std::move(function));
+    }
+    SendMessageW(hwnd(), invokeMessage(), 0, 0);
+}
+
+void CMainFrame::runInvoked() {
+    std::function<void()> function;
+    {
+        std::lock_guard held(invokeMutex_);
+        if (invokeQueue_.empty()) {
+            return;
+        }
+        function = std::move(invokeQueue_.front());
+        invokeQueue_.pop_front();
+    }
+    // No exception may cross the window procedure back into the system.
+    try {
+        function();
+    } catch (const std::exception& e) {
+        logger_->error("CMainFrame::Invoke: {}", e.what());
+    }
+}
+
+std::wstring CMainFrame::interfaceStateText() const {
+    if (!model_ || model_->nId() == -1) {
+        return L"QUENTRAX 未接続";
+    }
+    return L"QUENTRAX Ver." + model_->versionText();
+}
+
+std::wstring CMainFrame::GetMessageString(UINT id) {
+    if (id == IDS_IDLE_MESSAGE) {
+        return interfaceStateText();
+    }
+    return FrameWindow::GetMessageString(id);
+}
+
+void CMainFrame::showInterfaceState() {
+    setMessageText(interfaceStateText());
+}
+
+void CMainFrame::applyFrameSettings() {
+    if (settings_ == nullptr || hwnd() == nullptr) {
+        return;
+    }
+    SetWindowPos(hwnd(), settings_->snapshot().viewTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    relayout();
+    setMessageText(GetMessageString(IDS_IDLE_MESSAGE));
+    OnIdleUpdate();
+}
+
+void CMainFrame::setBank(int bank) {
+    bank_ = bank;
+    SetDlgItemTextW(cwBar_.hwnd(), IDC_BANK, bank == 0 ? L"Bank: 応答" : L"Bank: 呼出");
+    relayout();
+    if (model_) {
+        model_->tracker().setCqCheck(bank == 0);
+    }
+}
+
+void CMainFrame::relayout(int clientWidth) {
+    if (settings_ == nullptr || messageBar_.hwnd() == nullptr) {
+        return;
+    }
+    const AppSettings settings = settings_->snapshot();
+    const int a = clientWidth >= 0 ? clientWidth : clientRect().right;
+    const RECT bar = messageBar_.windowRect();
+    const int barHeight = bar.bottom - bar.top;
+    SetWindowPos(messageBar_.hwnd(), nullptr, 0, 0, a + 20, barHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(cwBar_.hwnd(), nullptr, 0, 0, a, barHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    fitCwBar(a);
+    const double w = settings.fn12 ? (a - 64) / 12.0 : (a - 43) / 8.0;
+    double x = 5.0;
+    for (int i = 0; i < kFnKeyCount; ++i) {
+        HWND button = messageBar_.item(IDC_FN_KEY01 + i);
+        const std::wstring caption = L" " + settings.fnMessage[bank_][i];
+        wchar_t current[512] = {};
+        GetWindowTextW(button, current, 512);
+        if (caption != current) {
+            SetWindowTextW(button, caption.c_str());  // only a change: no flicker
+        }
+        if (i == 4 || i == 8) {
+            x += 5.0;
+        }
+        const int left = static_cast<int>(x);
+        const int right = static_cast<int>(x + w);
+        SetWindowPos(button, nullptr, left, 4, right - left, barHeight - 8,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        x += w + 4;
+        if (i >= 8) {
+            ShowWindow(button, settings.fn12 ? SW_SHOWNA : SW_HIDE);
+        }
+    }
+}
+
+void CMainFrame::fitCwBar(int width) {
+    // The three buttons keep to the right end and the text field takes the room between them
+    // and the speed, whatever the frame's width and the screen's DPI.
+    const int buttons[] = {IDC_SEND, IDC_CLEAR, IDC_OPTION_BUTTON};
+    RECT gapRect{0, 0, 3, 0};
+    MapDialogRect(cwBar_.hwnd(), &gapRect);
+    const int gap = gapRect.right;
+    auto placeOf = [&](int id) {
+        RECT r{};
+        GetWindowRect(cwBar_.item(id), &r);
+        MapWindowPoints(nullptr, cwBar_.hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    int right = width - gap;
+    for (int i = 2; i >= 0; --i) {
+        const RECT r = placeOf(buttons[i]);
+        right -= r.right - r.left;
+        SetWindowPos(cwBar_.item(buttons[i]), nullptr, right, r.top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        right -= gap;
+    }
+    const RECT field = placeOf(IDC_CW_TEXT);
+    const int fieldWidth = std::max<int>(right - field.left, 4 * gap);
+    SetWindowPos(cwBar_.item(IDC_CW_TEXT), nullptr, 0, 0, fieldWidth, field.bottom - field.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CMainFrame::onFnKey(int index, bool shift) {
+    if (!model_) {
+        return;
+    }
+    if (shift) {
+        if (hooks_.editFnMessage) {
+            hooks_.editFnMessage(bank_, index);
+        }
+        return;
+    }
+    model_->sendFnMessage(bank_, index);
+}
+
+void CMainFrame::sendCwText() {
+    if (!model_) {
+        return;
+    }
+    const std::wstring text = [&] {
+        HWND field = cwBar_.item(IDC_CW_TEXT);
+        const int length = GetWindowTextLengthW(field);
+        std::wstring value(static_cast<std::size_t>(length) + 1, L'\0');
+        value.resize(static_cast<std::size_t>(GetWindowTextW(field, value.data(), length + 1)));
+        return value;
+    }();
+    if (!text.empty()) {
+        model_->addToSendBuffer(text, false);
+    }
+}
+
+void CMainFrame::clearCwText() {
+    HWND field = cwBar_.item(IDC_CW_TEXT);
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    SendMessageW(field, WM_CLEAR, 0, 0);
+    SetFocus(field);
+}
+
+void CMainFrame::setFn12(bool on) {
+    if (settings_ == nullptr) {
+        return;
+    }
+    const bool changed = settings_->update([on](AppSettings& s) {
+        if (s.fn12 == on) {
+            return false;
+        }
+        s.fn12 = on;
+        return true;
+    });
+    if (changed) {
+        applyFrameSettings();
+    }
+}
+
+void CMainFrame::toggleBar(ui::ControlBar& bar) {
+    ShowControlBar(bar, !bar.isVisible());
+    relayout();
+}
+
+bool CMainFrame::halfWidthKanaMode() {
+    if (isWindowsVersionOrLater(6, 2)) {
+        return inputScope_ == kHalfWidthKatakanaScope;
+    }
+    HIMC context = ImmGetContext(hwnd());
+    if (context == nullptr) {
+        return kanaFallback_;
+    }
+    DWORD conversion = 0;
+    DWORD sentence = 0;
+    ImmGetConversionStatus(context, &conversion, &sentence);
+    ImmReleaseContext(hwnd(), context);
+    const DWORD wanted = IME_CMODE_NATIVE | IME_CMODE_KATAKANA | IME_CMODE_ROMAN;
+    return (conversion & wanted) == wanted && (conversion & IME_CMODE_FULLSHAPE) == 0;
+}
+
+void CMainFrame::setHalfWidthKanaMode(bool on) {
+    if (isWindowsVersionOrLater(6, 2)) {
+        std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser> msctf(
+            LoadLibraryW(L"msctf.dll"));
+        if (!msctf) {
+            logger_->error("Not found msctf.dll");
+            return;
+        }
+        using SetInputScopeFn = HRESULT(WINAPI*)(HWND, int);
+        auto setInputScope = reinterpret_cast<SetInputScopeFn>(
+            reinterpret_cast<void*>(GetProcAddress(msctf.get(), "SetInputScope")));
+        inputScope_ = on ? kHalfWidthKatakanaScope : 0;
+        if (setInputScope != nullptr) {
+            setInputScope(GetFocus(), inputScope_);
+        } else {
+            logger_->warn("SetInputScope is missing from msctf.dll; the kana mode is kept only");
+        }
+    } else {
+        kanaFallback_ = on;
+        if (HIMC context = ImmGetContext(hwnd())) {
+            if (on) {
+                ImmSetOpenStatus(context, TRUE);
+                DWORD conversion = 0;
+                DWORD sentence = 0;
+                ImmGetConversionStatus(context, &conversion, &sentence);
+                ImmSetConversionStatus(context, IME_CMODE_NATIVE | IME_CMODE_KATAKANA, sentence);
+            } else {
+                ImmSetOpenStatus(context, FALSE);
+            }
+            ImmReleaseContext(hwnd(), context);
+        } else {
+            logger_->warn("No input method context; the kana mode is kept only");
+        }
+    }
+    emit("changeHangakuKanaMode", on);
+}
+
+void CMainFrame::followHamlogWindow(int left, int top, int right, int bottom) {
+    (void)top;
+    logger_->trace("HAMLOGウィンドウ: {}", "changeWindowRect");
+    if (right - left >= 300) {
+        const RECT own = windowRect();
+        int x = left;
+        int y = bottom;
+        int w = right - left;
+        if (isWindowsVersionOrLater(10, 0)) {
+            x = left - 5;
+            y = bottom - 2;
+            w = (right - left) + 9;
+        }
+        SetWindowPos(hwnd(), HWND_TOP, x, y, w, own.bottom - own.top, SWP_NOACTIVATE);
+    }
+    HWND logWindow = model_ ? model_->tracker().activeLogWindow() : nullptr;
+    if (logWindow != nullptr) {
+        SetWindowPos(logWindow, hwnd(), 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+    }
+}
+
+bool CMainFrame::PreTranslateMessage(MSG& message) {
+    if (translateKey(message)) {
+        return true;
+    }
+    return FrameWindow::PreTranslateMessage(message);
+}
+
+bool CMainFrame::translateKey(const MSG& message) {
+    const bool shift = keyDown(VK_SHIFT);
+    const bool ctrl = keyDown(VK_CONTROL);
+    const bool alt = keyDown(VK_MENU);
+    HWND focus = GetFocus();
+    VetrinView* editor = editorView();
+    const bool inEditor = editor != nullptr && focus == editor->hwnd();
+    const bool inCwText = focus != nullptr && focus == cwBar_.item(IDC_CW_TEXT);
+    const auto key = static_cast<UINT>(message.wParam);
+
+    // F10 arrives as a system key (it opens the menu); without Alt it is a function key here.
+    const bool keyDownMessage = message.message == WM_KEYDOWN ||
+                                (message.message == WM_SYSKEYDOWN && key == VK_F10 && !alt);
+    if (keyDownMessage) {
+        if (key >= VK_F1 && key <= VK_F12) {
+            if (!ctrl && !alt) {
+                onFnKey(static_cast<int>(key - VK_F1), shift);
+                return true;
+            }
+            if (ctrl && !shift && !alt && key == VK_F8) {
+                setFn12(false);
+                return true;
+            }
+            if (ctrl && !shift && !alt && key == VK_F12) {
+                setFn12(true);
+                return true;
+            }
+            return false;
+        }
+        switch (key) {
+            case VK_PRIOR:
+                if (shift || alt) {
+                    return false;
+                }
+                if (model_) {
+                    model_->speedUp();
+                }
+                return true;
+            case VK_NEXT:
+                if (shift || alt) {
+                    return false;
+                }
+                if (model_) {
+                    model_->speedDown();
+                }
+                return true;
+            case VK_BACK:
+                if (!inEditor) {
+                    return false;
+                }
+                if (model_) {
+                    model_->takeBackPending(1);
+                }
+                return true;
+            case VK_LEFT:
+            case VK_RIGHT:
+                return inEditor;
+            case VK_RETURN:
+                if (inCwText) {
+                    sendCwText();
+                }
+                return false;
+            case VK_ESCAPE:
+                if (model_) {
+                    model_->stopBeacon();
+                    model_->clearSendBuffer();
+                }
+                return false;
+            case 'W':
+                if (!ctrl || shift || alt) {
+                    return false;
+                }
+                if (inCwText) {
+                    clearCwText();
+                } else if (model_) {
+                    model_->stopBeacon();
+                    model_->clearSendBuffer();
+                    model_->resetSendBuffer();
+                }
+                return true;
+            case 'Z':
+                if (!ctrl || shift || alt) {
+                    return false;
+                }
+                if (model_) {
+                    model_->startBeacon();
+                }
+                setBank(0);
+                return true;
+            default:
+                return false;
+        }
+    }
+    if ((message.message == WM_KEYUP || message.message == WM_SYSKEYUP) && key == 'K' && alt &&
+        !shift && !ctrl) {
+        setHalfWidthKanaMode(!halfWidthKanaMode());
+        return false;
+    }
+    if (message.message == WM_CHAR) {
+        const wchar_t ch = static_cast<wchar_t>(message.wParam);
+        if (shift && !ctrl && !alt) {
+            if (ch == L'F' || ch == L'f') {
+                setBank(1 - bank_);
+                return true;
+            }
+            if (ch == L'Y' || ch == L'y') {
+                if (model_) {
+                    model_->speedUp();
+                }
+                return true;
+            }
+            if (ch == L'U' || ch == L'u') {
+                if (model_) {
+                    model_->speedDown();
+                }
+                return true;
+            }
+        }
+        if (!inEditor) {
+            return false;
+        }
+        if (ch == L'\t') {
+            return true;
+        }
+        if (ch >= 32 && !ctrl && !alt && model_) {
+            if (model_->beaconOn()) {
+                model_->stopBeacon();
+                model_->clearSendBuffer();
+            } else {
+                model_->addToSendBuffer(std::wstring(1, ch), false);
+            }
+        }
+        editor->moveCaretToEnd();
+        return true;
+    }
+    if (message.message == WM_RBUTTONUP && GetParent(message.hwnd) == messageBar_.hwnd()) {
+        const int id = GetDlgCtrlID(message.hwnd);
+        if (id >= IDC_FN_KEY01 && id <= IDC_FN_KEY12) {
+            onFnKey(id - IDC_FN_KEY01, true);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace omvar::Vetrin

@@ -1,0 +1,357 @@
+#include "FrameWindow.h"
+
+#include "Application.h"
+#include "ControlBar.h"
+#include "Document.h"
+#include "RecentFileList.h"
+#include "StandardIds.h"
+#include "StatusBar.h"
+#include "Strings.h"
+#include "View.h"
+
+#include <commctrl.h>
+
+#include <iterator>
+
+namespace omvar::ui {
+
+FrameWindow::FrameWindow() {
+    commands_.on(ID_VIEW_TOOLBAR, [this] {
+        if (ControlBar* bar = controlBar(ID_VIEW_TOOLBAR)) {
+            ShowControlBar(*bar, !bar->isVisible());
+        }
+    });
+    commands_.onUpdate(ID_VIEW_TOOLBAR, [this](CommandUpdate& update) {
+        ControlBar* bar = controlBar(ID_VIEW_TOOLBAR);
+        update.enable(bar != nullptr);
+        update.check(bar != nullptr && bar->isVisible());
+    });
+    commands_.on(ID_VIEW_STATUS_BAR, [this] {
+        if (ControlBar* bar = controlBar(ID_VIEW_STATUS_BAR)) {
+            ShowControlBar(*bar, !bar->isVisible());
+        }
+    });
+    commands_.onUpdate(ID_VIEW_STATUS_BAR, [this](CommandUpdate& update) {
+        ControlBar* bar = controlBar(ID_VIEW_STATUS_BAR);
+        update.enable(bar != nullptr);
+        update.check(bar != nullptr && bar->isVisible());
+    });
+}
+
+void FrameWindow::PreCreateWindow(CreateParams&) {}
+
+bool FrameWindow::LoadFrame(UINT resourceId, View* view, Document* document) {
+    resourceId_ = resourceId;
+    view_ = view;
+    document_ = document;
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    CreateParams params;
+    params.style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    params.icon = LoadIconW(instance, MAKEINTRESOURCEW(resourceId));
+    params.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    params.menuOrId = LoadMenuW(instance, MAKEINTRESOURCEW(resourceId));
+    params.title = stringPart(loadString(resourceId), 0);
+    accelerators_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(resourceId));
+    PreCreateWindow(params);
+    if (!create(params)) {
+        if (params.menuOrId != nullptr) {
+            DestroyMenu(params.menuOrId);
+        }
+        return false;
+    }
+    return true;
+}
+
+int FrameWindow::OnCreate(CREATESTRUCTW& create) {
+    if (Window::OnCreate(create) != 0) {
+        return -1;
+    }
+    if (view_ != nullptr && !view_->CreateView(*this)) {
+        return -1;
+    }
+    return 0;
+}
+
+void FrameWindow::InitialUpdateFrame(int showCommand) {
+    RecalcLayout();
+    ShowWindow(hwnd(), showCommand);
+    if (showCommand != SW_HIDE && view_ != nullptr) {
+        SetFocus(view_->hwnd());
+    }
+    UpdateWindow(hwnd());
+}
+
+void FrameWindow::updateTitle() {
+    std::wstring title = stringPart(loadString(resourceId_), 0);
+    if (addDocumentToTitle_ && document_ != nullptr) {
+        title = document_->title() + L" - " + title;
+    }
+    if (text() != title) {
+        setText(title);
+    }
+}
+
+void FrameWindow::addControlBar(ControlBar& bar) {
+    bars_.push_back(&bar);
+}
+
+void FrameWindow::setStatusBar(StatusBar& bar) {
+    statusBar_ = &bar;
+}
+
+ControlBar* FrameWindow::controlBar(UINT barId) const {
+    for (ControlBar* bar : bars_) {
+        if (bar->barId() == barId) {
+            return bar;
+        }
+    }
+    if (statusBar_ != nullptr && static_cast<ControlBar*>(statusBar_)->barId() == barId) {
+        return static_cast<ControlBar*>(statusBar_);
+    }
+    return nullptr;
+}
+
+void FrameWindow::ShowControlBar(ControlBar& bar, bool show) {
+    ShowWindow(bar.hwnd(), show ? SW_SHOWNA : SW_HIDE);
+    RecalcLayout();
+}
+
+void FrameWindow::RecalcLayout() {
+    if (hwnd() == nullptr) {
+        return;
+    }
+    const RECT client = clientRect();
+    const int width = client.right - client.left;
+    int top = client.top;
+    for (ControlBar* bar : bars_) {
+        if (!bar->isVisible()) {
+            continue;
+        }
+        const int height = bar->layoutHeight(width);
+        SetWindowPos(bar->hwnd(), nullptr, client.left, top, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        top += height;
+    }
+    int bottom = client.bottom;
+    if (statusBar_ != nullptr && static_cast<ControlBar*>(statusBar_)->isVisible()) {
+        ControlBar* status = static_cast<ControlBar*>(statusBar_);
+        const int height = status->layoutHeight(width);
+        SetWindowPos(status->hwnd(), nullptr, client.left, bottom - height, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        bottom -= height;
+    }
+    if (view_ != nullptr && view_->hwnd() != nullptr) {
+        SetWindowPos(view_->hwnd(), nullptr, client.left, top, width,
+                     bottom > top ? bottom - top : 0, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+}
+
+void FrameWindow::SaveBarState(const std::wstring& name) const {
+    const Profile& profile = Application::current()->profile();
+    std::vector<ControlBar*> all = bars_;
+    if (statusBar_ != nullptr) {
+        all.push_back(static_cast<ControlBar*>(statusBar_));
+    }
+    profile.writeInt(name + L"-Summary", L"Bars", static_cast<int>(all.size()));
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        const std::wstring section = name + L"-Bar" + std::to_wstring(i);
+        profile.writeInt(section, L"BarID", static_cast<int>(all[i]->barId()));
+        profile.writeInt(section, L"Visible", all[i]->isVisible() ? 1 : 0);
+    }
+}
+
+void FrameWindow::LoadBarState(const std::wstring& name) {
+    const Profile& profile = Application::current()->profile();
+    const int count = profile.getInt(name + L"-Summary", L"Bars", 0);
+    for (int i = 0; i < count; ++i) {
+        const std::wstring section = name + L"-Bar" + std::to_wstring(i);
+        const int id = profile.getInt(section, L"BarID", 0);
+        ControlBar* bar = id > 0 ? controlBar(static_cast<UINT>(id)) : nullptr;
+        if (bar != nullptr) {
+            ShowWindow(bar->hwnd(),
+                       profile.getInt(section, L"Visible", 1) != 0 ? SW_SHOWNA : SW_HIDE);
+        }
+    }
+    RecalcLayout();
+}
+
+bool FrameWindow::routeCommand(UINT id) {
+    if (view_ != nullptr && view_->commands().execute(id)) {
+        return true;
+    }
+    if (document_ != nullptr && document_->commands().execute(id)) {
+        return true;
+    }
+    if (commands_.execute(id)) {
+        return true;
+    }
+    Application* app = Application::current();
+    return app != nullptr && app->commands().execute(id);
+}
+
+bool FrameWindow::hasCommandHandler(UINT id) const {
+    Application* app = Application::current();
+    return (view_ != nullptr && view_->commands().hasHandler(id)) ||
+           (document_ != nullptr && document_->commands().hasHandler(id)) ||
+           commands_.hasHandler(id) || (app != nullptr && app->commands().hasHandler(id));
+}
+
+bool FrameWindow::updateCommand(CommandUpdate& update) {
+    Application* app = Application::current();
+    return (view_ != nullptr && view_->commands().update(update)) ||
+           (document_ != nullptr && document_->commands().update(update)) ||
+           commands_.update(update) || (app != nullptr && app->commands().update(update));
+}
+
+void FrameWindow::updateMenu(HMENU popup) {
+    if (Application* app = Application::current(); app != nullptr && app->recentFiles()) {
+        app->recentFiles()->updateMenu(popup);
+    }
+    const int count = GetMenuItemCount(popup);
+    for (int i = 0; i < count; ++i) {
+        const UINT id = GetMenuItemID(popup, i);
+        if (id == 0 || id == static_cast<UINT>(-1)) {
+            continue;  // separators and submenus
+        }
+        CommandUpdate update(id);
+        bool enabled = false;
+        if (updateCommand(update)) {
+            enabled = update.enabled().value_or(true);
+        } else {
+            // A command nobody handles is shown disabled.
+            enabled = hasCommandHandler(id);
+        }
+        EnableMenuItem(popup, static_cast<UINT>(i),
+                       MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
+        if (update.checked()) {
+            CheckMenuItem(popup, static_cast<UINT>(i),
+                          MF_BYPOSITION | (*update.checked() ? MF_CHECKED : MF_UNCHECKED));
+        }
+        if (update.text()) {
+            ModifyMenuW(popup, static_cast<UINT>(i), MF_BYPOSITION | MF_STRING, id,
+                        update.text()->c_str());
+        }
+    }
+}
+
+void FrameWindow::OnIdleUpdate() {
+    for (ControlBar* bar : bars_) {
+        if (bar->isVisible()) {
+            bar->updateCommands();
+        }
+    }
+    if (statusBar_ != nullptr && static_cast<ControlBar*>(statusBar_)->isVisible()) {
+        static_cast<ControlBar*>(statusBar_)->updateCommands();
+    }
+}
+
+void FrameWindow::setMessageText(const std::wstring& text) {
+    if (statusBar_ != nullptr) {
+        statusBar_->setPaneText(0, text);
+    }
+}
+
+std::wstring FrameWindow::GetMessageString(UINT id) {
+    return stringPart(loadString(id), 0);
+}
+
+bool FrameWindow::PreTranslateMessage(MSG& message) {
+    if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
+        if (accelerators_ != nullptr && TranslateAcceleratorW(hwnd(), accelerators_, &message)) {
+            return true;
+        }
+        for (ControlBar* bar : bars_) {
+            if (bar->isVisible() && IsChild(bar->hwnd(), message.hwnd) &&
+                bar->translateDialogInput(message)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+void FrameWindow::OnSize(UINT, int, int) {
+    RecalcLayout();
+}
+
+void FrameWindow::OnClose() {
+    if (document_ != nullptr && !document_->CanCloseFrame(*this)) {
+        return;
+    }
+    destroy();
+}
+
+void FrameWindow::OnDestroy() {
+    Application* app = Application::current();
+    if (app != nullptr && app->mainWindow() == this) {
+        PostQuitMessage(0);
+    }
+}
+
+bool FrameWindow::OnCommand(UINT id, UINT code, HWND control) {
+    // Menu items, accelerators and button clicks are commands; other notifications are the
+    // control's own business.
+    if (code == 0 || code == 1) {
+        return routeCommand(id);
+    }
+    return OnControlNotification(id, code, control);
+}
+
+bool FrameWindow::OnControlNotification(UINT, UINT, HWND) {
+    return false;
+}
+
+bool FrameWindow::OnNotify(NMHDR& header, LRESULT& result) {
+    if (header.code == TTN_GETDISPINFOW) {
+        // Tool tips of the tool bar: part 1 of the command's string, in the record's own buffer.
+        auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
+        const std::wstring tip = stringPart(loadString(static_cast<UINT>(header.idFrom)), 1);
+        lstrcpynW(info.szText, tip.c_str(), static_cast<int>(std::size(info.szText)));
+        info.lpszText = info.szText;
+        result = 0;
+        return true;
+    }
+    if (header.code == TBN_HOTITEMCHANGE) {
+        // The fly-by text: the hot button's prompt while the mouse is over it.
+        const auto& hot = reinterpret_cast<NMTBHOTITEM&>(header);
+        setMessageText((hot.dwFlags & HICF_LEAVING) != 0 ? GetMessageString(IDS_IDLE_MESSAGE)
+                                                         : GetMessageString(hot.idNew));
+        result = 0;
+        return true;
+    }
+    return false;
+}
+
+LRESULT FrameWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITMENUPOPUP:
+            if (HIWORD(lParam) == 0) {  // not the system menu
+                updateMenu(reinterpret_cast<HMENU>(wParam));
+            }
+            return 0;
+        case WM_MENUSELECT: {
+            const UINT id = LOWORD(wParam);
+            const UINT flags = HIWORD(wParam);
+            if (flags == 0xFFFF && lParam == 0) {
+                setMessageText(GetMessageString(IDS_IDLE_MESSAGE));
+            } else if ((flags & (MF_POPUP | MF_SEPARATOR)) == 0) {
+                setMessageText(GetMessageString(id));
+            }
+            return 0;
+        }
+        case WM_EXITMENULOOP:
+            setMessageText(GetMessageString(IDS_IDLE_MESSAGE));
+            return 0;
+        case WM_SETFOCUS:
+            if (view_ != nullptr && view_->hwnd() != nullptr) {
+                SetFocus(view_->hwnd());
+                return 0;
+            }
+            break;
+        default:
+            break;
+    }
+    return Window::WindowProc(message, wParam, lParam);
+}
+
+}  // namespace omvar::ui

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "Commands.h"
+#include "Window.h"
+
+#include <string>
+#include <vector>
+
+namespace omvar::ui {
+
+class ControlBar;
+class Document;
+class StatusBar;
+class View;
+
+// The main window of a single-document program: menu, accelerators and icon from one resource
+// id, control bars docked at the top, a status bar at the bottom and the view in the room left.
+// Commands from the menu, the accelerators, the tool bar and the dialog bars are routed to the
+// view, the document, the frame and the application in turn; their enabled and checked states
+// are asked for when a menu opens and, for the bars, at idle time.
+class FrameWindow : public Window {
+public:
+    static constexpr UINT kViewId = 0xE900;
+
+    FrameWindow();
+
+    // Creates the window (hidden) with the view in it.
+    bool LoadFrame(UINT resourceId, View* view, Document* document);
+    // First layout, then shows the window with the given command.
+    void InitialUpdateFrame(int showCommand);
+    void updateTitle();
+
+    View* view() const { return view_; }
+    Document* document() const { return document_; }
+
+    // Bars: top bars stack in the order added; the status bar goes to the bottom.
+    void addControlBar(ControlBar& bar);
+    void setStatusBar(StatusBar& bar);
+    StatusBar* statusBar() const { return statusBar_; }
+    void ShowControlBar(ControlBar& bar, bool show);
+    ControlBar* controlBar(UINT barId) const;
+    void RecalcLayout();
+    // Visibility of every bar, saved in the profile under sections "<name>-Summary" and
+    // "<name>-Bar<n>".
+    void SaveBarState(const std::wstring& name) const;
+    void LoadBarState(const std::wstring& name);
+
+    // Command routing.
+    bool routeCommand(UINT id);
+    bool hasCommandHandler(UINT id) const;
+    // The first updater along the route; false when there is none.
+    bool updateCommand(CommandUpdate& update);
+    CommandMap& commands() { return commands_; }
+
+    // Idle time: the bars' controls and panes.
+    virtual void OnIdleUpdate();
+    // The text of pane 0: a command prompt while a menu item is selected, the idle text
+    // otherwise.
+    void setMessageText(const std::wstring& text);
+    // The status text for an id: part 0 of its string resource. For IDS_IDLE_MESSAGE a program
+    // may answer with its own state.
+    virtual std::wstring GetMessageString(UINT id);
+
+    bool PreTranslateMessage(MSG& message) override;
+
+protected:
+    // The window's style and placement before creation.
+    virtual void PreCreateWindow(CreateParams& params);
+    int OnCreate(CREATESTRUCTW& create) override;
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnClose() override;
+    void OnDestroy() override;
+    bool OnCommand(UINT id, UINT code, HWND control) override;
+    bool OnNotify(NMHDR& header, LRESULT& result) override;
+    // A control notification other than a click (EN_CHANGE, ...). True when handled.
+    virtual bool OnControlNotification(UINT id, UINT code, HWND control);
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // Whether the title shows the document's name ("name - title").
+    bool addDocumentToTitle_ = true;
+
+private:
+    void updateMenu(HMENU popup);
+
+    View* view_ = nullptr;
+    Document* document_ = nullptr;
+    UINT resourceId_ = 0;
+    HACCEL accelerators_ = nullptr;
+    std::vector<ControlBar*> bars_;
+    StatusBar* statusBar_ = nullptr;
+    CommandMap commands_;
+};
+
+}  // namespace omvar::ui

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "ProfileFile.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace omvar::ui {
+
+// The application's profile functions over its settings (INI) file: strings, integers and
+// binary values. Binary values are stored as text, two letters 'A'..'P' per byte with the low
+// nibble first, the form that settings files written by earlier versions hold.
+class Profile {
+public:
+    explicit Profile(std::wstring path);
+
+    const std::wstring& path() const { return file_.path(); }
+
+    std::wstring getString(const std::wstring& section, const std::wstring& key,
+                           const std::wstring& fallback = {}) const;
+    int getInt(const std::wstring& section, const std::wstring& key, int fallback) const;
+    // Absent, or not a whole encoded value (odd length, a letter outside 'A'..'P'): nullopt.
+    std::optional<std::vector<std::uint8_t>> getBinary(const std::wstring& section,
+                                                       const std::wstring& key) const;
+
+    bool writeString(const std::wstring& section, const std::wstring& key,
+                     const std::wstring& value) const;
+    bool writeInt(const std::wstring& section, const std::wstring& key, int value) const;
+    bool writeBinary(const std::wstring& section, const std::wstring& key,
+                     std::span<const std::uint8_t> bytes) const;
+
+    static std::wstring encodeBinary(std::span<const std::uint8_t> bytes);
+    static std::optional<std::vector<std::uint8_t>> decodeBinary(const std::wstring& text);
+
+private:
+    Vetrin::ProfileFile file_;
+};
+
+}  // namespace omvar::ui

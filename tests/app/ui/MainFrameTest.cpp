@@ -1,0 +1,620 @@
+// The main frame, its bars, the document and the editor view, driven as the operator drives
+// them: real key input, button clicks, the window messages HAMLOG's keys arrive as.
+#include "AppModel.h"
+#include "AppSettings.h"
+#include "Application.h"
+#include "CMainFrame.h"
+#include "DocumentTemplate.h"
+#include "Profile.h"
+#include "SettingsFilePath.h"
+#include "VetrinDoc.h"
+#include "VetrinView.h"
+#include "resource.h"
+
+#include "UiTestSupport.h"
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace omvar;
+using namespace omvar::Vetrin;
+using testing_support::pressKey;
+using testing_support::pressWith;
+using testing_support::pumpUntil;
+
+namespace {
+
+ui::Application application;
+
+std::wstring tempFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, buffer);
+    std::wstring folder =
+        std::wstring(buffer) + L"vetrin-ui-test-" + std::to_wstring(GetCurrentProcessId());
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder;
+}
+
+std::wstring windowText(HWND window) {
+    wchar_t buffer[1024] = {};
+    GetWindowTextW(window, buffer, 1024);
+    return buffer;
+}
+
+std::string readBytes(const std::wstring& path) {
+    std::ifstream in(std::filesystem::path(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const std::wstring& path, const std::string& bytes) {
+    std::ofstream out(std::filesystem::path(path), std::ios::binary);
+    out << bytes;
+}
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = tempFolder();
+        settingsPath_ = folder_ + L"\\Vetrin.ini";
+        DeleteFileW(settingsPath_.c_str());
+        application.setProfilePath(settingsPath_);
+        setSettingsFilePath(settingsPath_);
+        makeFrame();
+    }
+
+    void TearDown() override {
+        application.AddDocTemplate(nullptr);
+        application.setMainWindow(nullptr);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&message);
+        }
+    }
+
+    void makeFrame(bool withModel = true) {
+        application.setMainWindow(nullptr);
+        application.AddDocTemplate(std::make_unique<ui::SingleDocTemplate>(
+            IDR_MAINFRAME, [] { return std::make_unique<VetrinDoc>(); },
+            [] { return std::make_unique<CMainFrame>(); },
+            [] { return std::make_unique<VetrinView>(); }));
+        application.setShowCommand(SW_HIDE);
+        ASSERT_TRUE(application.ProcessShellCommand({}));
+        frame_ = static_cast<CMainFrame*>(application.docTemplate()->frame());
+        view_ = frame_->editorView();
+        doc_ = static_cast<VetrinDoc*>(application.docTemplate()->document());
+        if (withModel) {
+            model_ = std::make_shared<AppModel>();
+            model_->liveSettings().load();
+            frame_->setModel(model_);
+            model_->add_listener(
+                "updateSendBuffer", std::function<void(std::wstring)>([this](std::wstring text) {
+                    frame_->Invoke([this, text] { view_->updateSendBuffer(text); });
+                }));
+            frame_->applyFrameSettings();
+        }
+        ShowWindow(frame_->hwnd(), SW_SHOW);
+        SetForegroundWindow(frame_->hwnd());
+        SetFocus(view_->hwnd());
+        pump();
+    }
+
+    void pump() { application.PumpPending(); }
+
+    template <typename Pred>
+    bool pumpFor(Pred pred) {
+        return testing_support::wait_for([&] {
+            application.PumpPending();
+            return pred();
+        });
+    }
+
+    HWND button(int index) { return frame_->messageBar().item(IDC_FN_KEY01 + index); }
+    RECT buttonRect(int index) {
+        RECT r{};
+        GetWindowRect(button(index), &r);
+        MapWindowPoints(nullptr, frame_->messageBar().hwnd(), reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    }
+    void setFn12(bool on) {
+        model_->liveSettings().update([on](AppSettings& s) { s.fn12 = on; });
+        frame_->applyFrameSettings();
+    }
+    void focusEditor() {
+        SetForegroundWindow(frame_->hwnd());
+        SetFocus(view_->hwnd());
+        pump();
+    }
+
+    std::wstring folder_;
+    std::wstring settingsPath_;
+    CMainFrame* frame_ = nullptr;
+    VetrinView* view_ = nullptr;
+    VetrinDoc* doc_ = nullptr;
+    std::shared_ptr<AppModel> model_;
+};
+
+TEST_F(MainFrameTest, CreatedWithItsStyleBarsAndSaneSize) {
+    const LONG_PTR style = GetWindowLongPtrW(frame_->hwnd(), GWL_STYLE);
+    EXPECT_NE(style & WS_POPUP, 0);
+    EXPECT_NE(style & WS_THICKFRAME, 0);
+    EXPECT_NE(style & WS_MINIMIZEBOX, 0);
+    EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
+    EXPECT_EQ(windowText(frame_->hwnd()), L"Vetrin");
+    const RECT r = frame_->windowRect();
+    EXPECT_EQ(r.right - r.left, 729);
+    EXPECT_EQ(r.bottom - r.top, 210);
+    EXPECT_TRUE(frame_->messageBar().isVisible());
+    EXPECT_EQ(windowText(frame_->messageBar().hwnd()), L"Fnメッセージ");
+    EXPECT_FALSE(frame_->cwBar().isVisible());
+    EXPECT_FALSE(frame_->toolBar().isVisible());
+    EXPECT_TRUE(frame_->statusBarWindow().isVisible());
+    HMENU system = GetSystemMenu(frame_->hwnd(), FALSE);
+    EXPECT_EQ(GetMenuState(system, SC_MAXIMIZE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    // The editor wraps long lines.
+    const LONG_PTR editStyle = GetWindowLongPtrW(view_->hwnd(), GWL_STYLE);
+    EXPECT_EQ(editStyle & (ES_AUTOHSCROLL | WS_HSCROLL), 0);
+}
+
+TEST_F(MainFrameTest, RelayoutPlacesTheMessageButtons) {
+    setFn12(false);
+    RECT client = frame_->clientRect();
+    SendMessageW(frame_->hwnd(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, client.bottom));
+    const int lefts[] = {5, 66, 127, 188, 254};
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(buttonRect(i).left, lefts[i]) << "F" << i + 1;
+    }
+    EXPECT_EQ(buttonRect(0).right, 62);  // 5 + 57.125
+    EXPECT_EQ(buttonRect(0).top, 4);
+    for (int i = 8; i < 12; ++i) {
+        EXPECT_FALSE(IsWindowVisible(button(i))) << "F" << i + 1;
+    }
+    RECT bar{};
+    GetWindowRect(frame_->messageBar().hwnd(), &bar);
+    EXPECT_EQ(bar.right - bar.left, 520);
+    EXPECT_EQ(buttonRect(0).bottom - buttonRect(0).top, bar.bottom - bar.top - 8);
+    EXPECT_EQ(windowText(button(0)), L" DE $M $M [AR]");  // bank 1 ("呼出") at start
+
+    setFn12(true);
+    for (int i = 8; i < 12; ++i) {
+        EXPECT_TRUE(IsWindowVisible(button(i))) << "F" << i + 1;
+    }
+
+    // The CW bar keeps its buttons inside its width; the text field takes the room left.
+    frame_->ShowControlBar(frame_->cwBar(), true);
+    SendMessageW(frame_->hwnd(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(500, client.bottom));
+    HWND cw = frame_->cwBar().hwnd();
+    RECT option{}, field{}, send{};
+    GetWindowRect(frame_->cwBar().item(IDC_OPTION_BUTTON), &option);
+    GetWindowRect(frame_->cwBar().item(IDC_CW_TEXT), &field);
+    GetWindowRect(frame_->cwBar().item(IDC_SEND), &send);
+    MapWindowPoints(nullptr, cw, reinterpret_cast<POINT*>(&option), 2);
+    MapWindowPoints(nullptr, cw, reinterpret_cast<POINT*>(&field), 2);
+    MapWindowPoints(nullptr, cw, reinterpret_cast<POINT*>(&send), 2);
+    EXPECT_LE(option.right, 500);
+    EXPECT_GT(option.right, 490);
+    EXPECT_LT(field.right, send.left);
+}
+
+TEST_F(MainFrameTest, BankButtonAndShiftFSwitchTheBank) {
+    EXPECT_EQ(frame_->bank(), 1);
+    SendMessageW(frame_->cwBar().item(IDC_BANK), BM_CLICK, 0, 0);
+    EXPECT_EQ(frame_->bank(), 0);
+    EXPECT_EQ(windowText(frame_->cwBar().item(IDC_BANK)), L"Bank: 応答");
+    EXPECT_EQ(windowText(button(0)), L" CQ DE $M $M $M PSE K");
+    focusEditor();
+    pressWith(VK_SHIFT, 'F');
+    EXPECT_TRUE(pumpFor([&] { return frame_->bank() == 1; }));
+    EXPECT_EQ(windowText(frame_->cwBar().item(IDC_BANK)), L"Bank: 呼出");
+    EXPECT_EQ(model_->sendBufferText(), L"");  // the F never reached the send buffer
+}
+
+TEST_F(MainFrameTest, TypedCharactersGoToTheSendBufferNotTheControl) {
+    focusEditor();
+    pressKey('C');
+    pressKey('Q');
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText().size() == 2; }));
+    EXPECT_EQ(_wcsicmp(model_->sendBufferText().c_str(), L"cq"), 0);
+    // The editor shows the buffer, with the caret after the last character.
+    EXPECT_EQ(view_->getText(), model_->sendBufferText());
+    pressKey(VK_TAB);
+    pressKey(VK_LEFT);
+    pressKey(VK_RETURN);
+    pump();
+    pump();
+    EXPECT_EQ(model_->sendBufferText().size(), 2u);
+    EXPECT_EQ(view_->getText(), model_->sendBufferText());
+    DWORD start = 0, end = 0;
+    SendMessageW(view_->hwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                 reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 2u);
+    EXPECT_EQ(end, 2u);
+    EXPECT_TRUE(doc_->isModified());
+}
+
+TEST_F(MainFrameTest, CtrlF8AndCtrlF12SwitchTheNumberOfKeys) {
+    setFn12(false);
+    focusEditor();
+    pressWith(VK_CONTROL, VK_F12);
+    EXPECT_TRUE(pumpFor([&] { return model_->settings().fn12; }));
+    EXPECT_TRUE(IsWindowVisible(button(11)));
+    pressWith(VK_CONTROL, VK_F12);  // already set: nothing changes
+    pump();
+    EXPECT_TRUE(model_->settings().fn12);
+    pressWith(VK_CONTROL, VK_F8);
+    EXPECT_TRUE(pumpFor([&] { return !model_->settings().fn12; }));
+    EXPECT_FALSE(IsWindowVisible(button(11)));
+}
+
+TEST_F(MainFrameTest, BeaconKeyEscapeAndTypingWhileTheBeaconIsOn) {
+    focusEditor();
+    pressWith(VK_CONTROL, 'Z');
+    EXPECT_TRUE(pumpFor([&] { return model_->beaconOn(); }));
+    EXPECT_EQ(frame_->bank(), 0);
+    pressKey('A');  // stops the beacon; the character itself is not queued
+    EXPECT_TRUE(pumpFor([&] { return !model_->beaconOn(); }));
+    EXPECT_EQ(model_->sendBufferText(), L"");
+    pressWith(VK_CONTROL, 'Z');
+    EXPECT_TRUE(pumpFor([&] { return model_->beaconOn(); }));
+    pressKey(VK_ESCAPE);
+    EXPECT_TRUE(pumpFor([&] { return !model_->beaconOn(); }));
+}
+
+TEST_F(MainFrameTest, KeysHamlogForwardsPassThroughTheTable) {
+    // The tracker posts HAMLOG's keys to the frame as key-down messages.
+    model_->startBeacon();
+    PostMessageW(frame_->hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(pumpFor([&] { return !model_->beaconOn(); }));
+    std::vector<std::pair<int, int>> edits;
+    frame_->setDialogHooks({[&](int bank, int index) { edits.emplace_back(bank, index); }, {}});
+    // Shift as the operator holds it in HAMLOG: down before the forwarded key arrives.
+    testing_support::typeKeys({{VK_SHIFT, true}});
+    pumpFor([] { return GetKeyState(VK_SHIFT) < 0; });
+    PostMessageW(frame_->hwnd(), WM_KEYDOWN, VK_F7, 0);
+    const bool edited = pumpFor([&] { return edits.size() == 1; });
+    testing_support::typeKeys({{VK_SHIFT, false}});
+    pump();
+    EXPECT_TRUE(edited);
+    EXPECT_EQ(edits, (std::vector<std::pair<int, int>>{{1, 6}}));
+}
+
+// The keys that act through the model's send buffer and speed. They need the model itself; while
+// the tree holds its placeholder (which computes no playing time) they are skipped.
+bool realModel() {
+    return AppModel::playingUnits({0x60}, 1.0, 3.0) > 0;
+}
+
+TEST_F(MainFrameTest, FunctionKeysBackspaceAndEscapeWorkTheSendBuffer) {
+    if (!realModel()) {
+        GTEST_SKIP() << "the application model is not in the tree yet";
+    }
+    // No HAMLOG here: send whatever its mode field would say.
+    model_->liveSettings().update([](AppSettings& s) { s.cwAlways = true; });
+    focusEditor();
+    pressKey(VK_F3);  // bank 1 ("呼出"), F3
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText() == L"73 TU E E"; }));
+    EXPECT_EQ(view_->getText(), L"73 TU E E");
+    pressKey(VK_BACK);  // takes back one pending element
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText() == L"73 TU E "; }));
+    EXPECT_EQ(view_->getText(), L"73 TU E ");
+    pressKey(VK_ESCAPE);  // clears what is pending
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText().empty(); }));
+    EXPECT_EQ(view_->getText(), L"");
+    pressKey('A');  // types "a", upper-cased on its way to the buffer
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText() == L"A"; }));
+    pressWith(VK_CONTROL, 'W');  // outside the CW bar's field: clear and reset
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText().empty(); }));
+}
+
+TEST_F(MainFrameTest, SpeedKeysAndTheSpinChangeTheSpeed) {
+    if (!realModel()) {
+        GTEST_SKIP() << "the application model is not in the tree yet";
+    }
+    auto wpm = [&] { return model_->settings().wpm; };
+    ASSERT_EQ(wpm(), 20);
+    focusEditor();
+    pressKey(VK_PRIOR);
+    EXPECT_TRUE(pumpFor([&] { return wpm() == 21; }));
+    pressWith(VK_CONTROL, VK_NEXT);  // Ctrl does not matter
+    EXPECT_TRUE(pumpFor([&] { return wpm() == 20; }));
+    pressWith(VK_SHIFT, 'Y');
+    EXPECT_TRUE(pumpFor([&] { return wpm() == 21; }));
+    pressWith(VK_SHIFT, 'U');
+    EXPECT_TRUE(pumpFor([&] { return wpm() == 20; }));
+    EXPECT_EQ(model_->sendBufferText(), L"");
+    NMUPDOWN change{};
+    change.hdr.hwndFrom = frame_->cwBar().item(IDC_WPM_SPIN);
+    change.hdr.idFrom = IDC_WPM_SPIN;
+    change.hdr.code = UDN_DELTAPOS;
+    change.iDelta = -1;  // the upper arrow
+    SendMessageW(frame_->hwnd(), WM_NOTIFY, IDC_WPM_SPIN, reinterpret_cast<LPARAM>(&change));
+    EXPECT_EQ(wpm(), 21);
+    change.iDelta = 1;
+    SendMessageW(frame_->hwnd(), WM_NOTIFY, IDC_WPM_SPIN, reinterpret_cast<LPARAM>(&change));
+    EXPECT_EQ(wpm(), 20);
+    pump();
+    EXPECT_EQ(
+        frame_->statusBarWindow().paneText(frame_->statusBarWindow().paneIndex(ID_INDICATOR_WPM)),
+        L"WPM: 20");
+}
+
+TEST_F(MainFrameTest, CwBarSendClearAndCtrlW) {
+    frame_->ShowControlBar(frame_->cwBar(), true);
+    HWND field = frame_->cwBar().item(IDC_CW_TEXT);
+    SetWindowTextW(field, L"TEST");
+    SendMessageW(frame_->cwBar().item(IDC_SEND), BM_CLICK, 0, 0);
+    EXPECT_EQ(model_->sendBufferText(), L"TEST");
+    EXPECT_EQ(windowText(field), L"TEST");  // the field keeps its text
+
+    SetForegroundWindow(frame_->hwnd());
+    SetFocus(field);
+    pump();
+    pressKey(VK_RETURN);
+    EXPECT_TRUE(pumpFor([&] { return model_->sendBufferText() == L"TESTTEST"; }));
+
+    pressWith(VK_CONTROL, 'W');  // in the field: clears the field only
+    EXPECT_TRUE(pumpFor([&] { return windowText(field).empty(); }));
+    EXPECT_EQ(GetFocus(), field);
+    EXPECT_EQ(model_->sendBufferText(), L"TESTTEST");
+
+    SetWindowTextW(field, L"X");
+    SendMessageW(frame_->cwBar().item(IDC_CLEAR), BM_CLICK, 0, 0);
+    EXPECT_EQ(windowText(field), L"");
+}
+
+TEST_F(MainFrameTest, OptionsAndMessageEditingAreAskedFor) {
+    int options = 0;
+    frame_->add_listener("showOptionDialog", std::function<void()>([&] { ++options; }));
+    SendMessageW(frame_->cwBar().item(IDC_OPTION_BUTTON), BM_CLICK, 0, 0);
+    SendMessageW(frame_->hwnd(), WM_COMMAND, ID_OPTIONS, 0);
+    EXPECT_EQ(options, 2);
+
+    std::vector<std::pair<int, int>> edits;
+    frame_->setDialogHooks({[&](int bank, int index) { edits.emplace_back(bank, index); }, {}});
+    focusEditor();
+    pressWith(VK_SHIFT, VK_F3);
+    EXPECT_TRUE(pumpFor([&] { return edits.size() == 1; }));
+    // A right click on a message button edits that button's message.
+    PostMessageW(button(5), WM_RBUTTONUP, 0, MAKELPARAM(3, 3));
+    EXPECT_TRUE(pumpFor([&] { return edits.size() == 2; }));
+    EXPECT_EQ(edits[0], std::make_pair(1, 2));
+    EXPECT_EQ(edits[1], std::make_pair(1, 5));
+}
+
+TEST_F(MainFrameTest, StatusBarShowsStateSpeedAndOpensTheSlider) {
+    pump();
+    CToggleBar& status = frame_->statusBarWindow();
+    EXPECT_EQ(status.paneText(0), L"QUENTRAX 未接続");
+    EXPECT_EQ(status.paneText(status.paneIndex(ID_INDICATOR_WPM)), L"WPM: 20");
+    int sliders = 0;
+    frame_->setDialogHooks({{}, [&] { ++sliders; }});
+    const RECT pane = status.paneRect(status.paneIndex(ID_INDICATOR_WPM));
+    SendMessageW(status.hwnd(), WM_LBUTTONDOWN, MK_LBUTTON,
+                 MAKELPARAM((pane.left + pane.right) / 2, (pane.top + pane.bottom) / 2));
+    SendMessageW(status.hwnd(), WM_LBUTTONUP, 0,
+                 MAKELPARAM((pane.left + pane.right) / 2, (pane.top + pane.bottom) / 2));
+    EXPECT_TRUE(status.clicked()) << "pane " << pane.left << ".." << pane.right;
+    pump();
+    EXPECT_EQ(sliders, 1);
+    pump();
+    EXPECT_EQ(sliders, 1);  // the flag was cleared
+}
+
+TEST_F(MainFrameTest, HalfWidthKanaModeToggles) {
+    std::vector<bool> states;
+    frame_->add_listener("changeHangakuKanaMode",
+                         std::function<void(bool)>([&](bool on) { states.push_back(on); }));
+    EXPECT_FALSE(frame_->halfWidthKanaMode());
+    SendMessageW(frame_->hwnd(), WM_COMMAND, ID_HALF_WIDTH_KANA, 0);
+    EXPECT_TRUE(frame_->halfWidthKanaMode());
+    SendMessageW(frame_->hwnd(), WM_COMMAND, ID_HALF_WIDTH_KANA, 0);
+    EXPECT_FALSE(frame_->halfWidthKanaMode());
+    EXPECT_EQ(states, (std::vector<bool>{true, false}));
+}
+
+TEST_F(MainFrameTest, FollowsHamlogWindowFromItsWidthOn) {
+    SetWindowPos(frame_->hwnd(), nullptr, 10, 10, 729, 210, SWP_NOZORDER);
+    frame_->followHamlogWindow(100, 100, 399, 400);  // 299 wide: stays
+    RECT r = frame_->windowRect();
+    EXPECT_EQ(r.left, 10);
+    frame_->followHamlogWindow(100, 100, 400, 400);
+    r = frame_->windowRect();
+    EXPECT_EQ(r.left, 95);
+    EXPECT_EQ(r.top, 398);
+    EXPECT_EQ(r.right - r.left, 309);
+    EXPECT_EQ(r.bottom - r.top, 210);
+}
+
+TEST_F(MainFrameTest, InvokeRunsOnTheGuiThread) {
+    const DWORD gui = GetCurrentThreadId();
+    std::atomic<DWORD> ranOn{0};
+    std::atomic<bool> returned{false};
+    std::thread caller([&] {
+        frame_->Invoke([&] { ranOn = GetCurrentThreadId(); });
+        returned = true;
+    });
+    EXPECT_TRUE(pumpFor([&] { return returned.load(); }));
+    caller.join();
+    EXPECT_EQ(ranOn.load(), gui);
+
+    // While another thread waits in its own Invoke, a call from the GUI thread runs at once.
+    std::atomic<bool> otherRan{false};
+    std::atomic<bool> waiting{false};
+    std::thread other([&] {
+        waiting = true;
+        frame_->Invoke([&] { otherRan = true; });
+    });
+    testing_support::wait_for([&] { return waiting.load(); });
+    bool mine = false;
+    frame_->Invoke([&] { mine = true; });
+    EXPECT_TRUE(mine);
+    EXPECT_TRUE(pumpFor([&] { return otherRan.load(); }));
+    other.join();
+}
+
+TEST_F(MainFrameTest, PosIsSavedAtCloseAndRestored) {
+    SetWindowPos(frame_->hwnd(), nullptr, 123, 77, 640, 180, SWP_NOZORDER);
+    SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);  // closeAnyway is the default
+    EXPECT_EQ(frame_->hwnd(), nullptr);
+    const auto pos = application.profile().getBinary(L"Window", L"pos");
+    ASSERT_TRUE(pos.has_value());
+    EXPECT_EQ(pos->size(), sizeof(WINDOWPLACEMENT));
+    // The text form: two letters 'A'..'P' per byte, low nibble first (44 = 0x2C: "MC").
+    EXPECT_EQ(application.profile().getString(L"Window", L"pos").substr(0, 2), L"MC");
+    application.AddDocTemplate(nullptr);
+    makeFrame();
+    RECT r = frame_->windowRect();
+    EXPECT_EQ(r.left, 123);
+    EXPECT_EQ(r.top, 77);
+    EXPECT_EQ(r.right - r.left, 640);
+    EXPECT_EQ(r.bottom - r.top, 180);
+
+    // A value of the wrong size is passed over: default placement, then the size sanity.
+    SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
+    application.AddDocTemplate(nullptr);
+    application.profile().writeBinary(L"Window", L"pos", std::vector<std::uint8_t>(40, 1));
+    makeFrame();
+    r = frame_->windowRect();
+    EXPECT_EQ(r.right - r.left, 729);
+    EXPECT_EQ(r.bottom - r.top, 210);
+}
+
+TEST_F(MainFrameTest, BarVisibilityIsSavedUnderToolBar) {
+    SendMessageW(frame_->hwnd(), WM_COMMAND, ID_VIEW_CW_BAR, 0);
+    SendMessageW(frame_->hwnd(), WM_COMMAND, ID_VIEW_STATUS_BAR, 0);
+    EXPECT_TRUE(frame_->cwBar().isVisible());
+    EXPECT_FALSE(frame_->statusBarWindow().isVisible());
+    SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
+    application.AddDocTemplate(nullptr);
+    makeFrame();
+    EXPECT_TRUE(frame_->cwBar().isVisible());
+    EXPECT_FALSE(frame_->statusBarWindow().isVisible());
+    EXPECT_TRUE(frame_->messageBar().isVisible());
+}
+
+TEST_F(MainFrameTest, DocumentSavesUtf8WithoutMarkAndOpensAsShown) {
+    view_->updateSendBuffer(L"CQ DE テスト\nK");
+    EXPECT_EQ(view_->getText(), L"CQ DE テスト\r\nK");
+    const std::wstring path = folder_ + L"\\saved.txt";
+    EXPECT_TRUE(doc_->OnSaveDocument(path));
+    EXPECT_EQ(readBytes(path), "CQ DE \xE3\x83\x86\xE3\x82\xB9\xE3\x83\x88\r\nK");
+    EXPECT_FALSE(doc_->isModified());
+
+    const std::wstring marked = folder_ + L"\\marked.txt";
+    writeBytes(marked,
+               "\xEF\xBB\xBF"
+               "ABC");
+    EXPECT_TRUE(application.OpenDocumentFile(marked));
+    EXPECT_EQ(view_->getText(),
+              L"\xFEFF"
+              L"ABC");
+    EXPECT_EQ(doc_->pathName(), marked);
+
+    const std::wstring zero = folder_ + L"\\zero.txt";
+    writeBytes(zero, std::string("AB\0CD", 5));
+    EXPECT_TRUE(application.OpenDocumentFile(zero));
+    EXPECT_EQ(view_->getText(), L"AB");
+
+    // Not UTF-8: the prompt, and the document as it was.
+    const std::wstring broken = folder_ + L"\\broken.txt";
+    writeBytes(broken, "\x82\xA0\xFF");
+    testing_support::DialogAnswerer answer(IDOK);
+    EXPECT_FALSE(application.OpenDocumentFile(broken));
+    EXPECT_TRUE(answer.seen());
+    EXPECT_NE(answer.text().find(L"文書を開けませんでした。"), std::wstring::npos);
+    EXPECT_EQ(view_->getText(), L"AB");
+    EXPECT_EQ(doc_->pathName(), zero);
+}
+
+TEST_F(MainFrameTest, SaveOfAnUnpairedSurrogateLeavesTheOldFile) {
+    const std::wstring path = folder_ + L"\\keep.txt";
+    writeBytes(path, "old");
+    view_->setEditText(std::wstring(L"A") + wchar_t(0xD800) + L"B");
+    EXPECT_FALSE(doc_->OnSaveDocument(path));
+    EXPECT_EQ(readBytes(path), "old");
+}
+
+TEST_F(MainFrameTest, NewDocumentEmitsAndClearsTheEditor) {
+    int news = 0;
+    doc_->add_listener("AfterNewDocument", std::function<void()>([&] { ++news; }));
+    view_->updateSendBuffer(L"ABC");  // modified: "new" asks first
+    testing_support::DialogAnswerer answer(IDNO);
+    SendMessageW(frame_->hwnd(), WM_COMMAND, ID_FILE_NEW, 0);
+    EXPECT_TRUE(answer.seen());
+    EXPECT_EQ(news, 1);
+    EXPECT_EQ(view_->getText(), L"");
+    EXPECT_FALSE(doc_->isModified());
+}
+
+TEST_F(MainFrameTest, CloseAsksToSaveOnlyWithoutCloseAnyway) {
+    view_->updateSendBuffer(L"ABC");  // modified
+    AppSettings settings;
+    loadSettings(settings);
+    settings.closeAnyway = false;
+    saveSettings(settings);
+    {
+        testing_support::DialogAnswerer answer(IDCANCEL);
+        SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
+        EXPECT_TRUE(answer.seen());
+        EXPECT_NE(answer.text().find(L"への変更を保存しますか"), std::wstring::npos);
+        EXPECT_NE(frame_->hwnd(), nullptr);  // cancelled: still open
+    }
+    {
+        testing_support::DialogAnswerer answer(IDNO);
+        SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
+        EXPECT_TRUE(answer.seen());
+        EXPECT_EQ(frame_->hwnd(), nullptr);
+    }
+    // closeAnyway set by hand in the file: closes without asking.
+    application.AddDocTemplate(nullptr);
+    makeFrame();
+    view_->updateSendBuffer(L"ABC");
+    settings.closeAnyway = true;
+    saveSettings(settings);
+    SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(frame_->hwnd(), nullptr);
+}
+
+TEST_F(MainFrameTest, FrameWithoutModelIgnoresModelKeys) {
+    application.AddDocTemplate(nullptr);
+    makeFrame(false);
+    focusEditor();
+    pressKey(VK_F1);
+    pressKey(VK_PRIOR);
+    pressKey('A');
+    pump();
+    EXPECT_EQ(view_->getText(), L"");
+    EXPECT_EQ(frame_->statusBarWindow().paneText(0), L"QUENTRAX 未接続");
+}
+
+TEST_F(MainFrameTest, Screenshots) {
+    model_->liveSettings().update([](AppSettings& s) { s.fn12 = false; });
+    frame_->applyFrameSettings();
+    view_->updateSendBuffer(L"CQ DE XX9XXX/1 XX9XXX/1 XX9XXX/1 PSE K\nUR 599 [KN]");
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-message-bar.png"));
+
+    frame_->ShowControlBar(frame_->cwBar(), true);
+    SetWindowTextW(frame_->cwBar().item(IDC_CW_TEXT), L"TU 73");
+    frame_->setBank(0);
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-cw-bar-status-bar.png"));
+
+    model_->liveSettings().update([](AppSettings& s) { s.fn12 = true; });
+    frame_->applyFrameSettings();
+    frame_->ShowControlBar(frame_->toolBar(), true);
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-f1-f12-tool-bar.png"));
+}
+
+}  // namespace

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "ScreenCapture.h"
+#include "WaitFor.h"
+
+#include <windows.h>
+
+#include <chrono>
+#include <initializer_list>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace testing_support {
+
+// Runs the calling thread's messages (for windows the test itself made) until the condition
+// holds or the bound passes.
+template <typename Pred>
+bool pumpUntil(Pred pred, std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+    return wait_for(
+        [&] {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            return pred();
+        },
+        bound);
+}
+
+// The screenshot folder of the build tree, made when missing.
+inline std::wstring screenshotPath(const std::wstring& name) {
+    const std::string narrow = VETRIN_SCREENSHOT_DIR;
+    std::wstring folder(narrow.begin(), narrow.end());
+    for (auto& c : folder) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    CreateDirectoryW(folder.c_str(), nullptr);
+    return folder + L"\\" + name;
+}
+
+// Brings the window to the top, lets it paint, and writes its picture.
+inline bool screenshot(HWND window, const std::wstring& name) {
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    RedrawWindow(window, nullptr, nullptr,
+                 RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+    // The X server draws asynchronously; give it a few rounds of messages to settle.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    pumpUntil([&] { return std::chrono::steady_clock::now() >= until; });
+    return captureWindowPng(window, screenshotPath(name));
+}
+
+}  // namespace testing_support
+
+namespace testing_support {
+
+// Real keyboard input: each entry is a virtual key and whether it goes down or up.
+struct Key {
+    WORD key;
+    bool down;
+};
+inline void typeKeys(std::initializer_list<Key> keys) {
+    std::vector<INPUT> inputs;
+    for (const Key& k : keys) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = k.key;
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(k.key, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = k.down ? 0 : KEYEVENTF_KEYUP;
+        inputs.push_back(input);
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+inline void pressKey(WORD key) {
+    typeKeys({{key, true}, {key, false}});
+}
+inline void pressWith(WORD modifier, WORD key) {
+    typeKeys({{modifier, true}, {key, true}, {key, false}, {modifier, false}});
+}
+
+// Waits (on its own thread) for a message box or dialog of this process, reports its texts and
+// answers it with the given button.
+class DialogAnswerer {
+public:
+    explicit DialogAnswerer(int button) {
+        thread_ = std::thread([this, button] {
+            HWND found = nullptr;
+            wait_for(
+                [&] {
+                    found = nullptr;
+                    EnumWindows(
+                        [](HWND window, LPARAM out) -> BOOL {
+                            DWORD process = 0;
+                            GetWindowThreadProcessId(window, &process);
+                            wchar_t className[16] = {};
+                            GetClassNameW(window, className, 16);
+                            if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+                                lstrcmpW(className, L"#32770") == 0) {
+                                *reinterpret_cast<HWND*>(out) = window;
+                                return FALSE;
+                            }
+                            return TRUE;
+                        },
+                        reinterpret_cast<LPARAM>(&found));
+                    return found != nullptr;
+                },
+                std::chrono::seconds(20));
+            if (found == nullptr) {
+                return;
+            }
+            wchar_t text[1024] = {};
+            GetDlgItemTextW(found, 0xFFFF, text, 1024);
+            text_ = text;
+            PostMessageW(found, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(found, button)));
+            seen_ = true;
+        });
+    }
+    ~DialogAnswerer() { finish(); }
+    void finish() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    bool seen() {
+        finish();
+        return seen_;
+    }
+    std::wstring text() {
+        finish();
+        return text_;
+    }
+
+private:
+    std::thread thread_;
+    std::wstring text_;
+    bool seen_ = false;
+};
+
+}  // namespace testing_support
