@@ -129,6 +129,10 @@ void QuentraxUnit::clear_packets() {
 std::vector<KeyEdge> QuentraxUnit::key_timeline() const {
     return model_->key_timeline();
 }
+std::vector<KeyEdge> QuentraxUnit::key_timeline_from(std::size_t first) const {
+    return model_->key_timeline_from(first);
+}
+
 void QuentraxUnit::clear_key_timeline() {
     model_->clear_key_timeline();
 }

@@ -155,6 +155,9 @@ public:
     std::vector<std::vector<std::uint8_t>> commands() const;
     void clear_packets();
     std::vector<KeyEdge> key_timeline() const;
+    // The edges from index `first` on (indices count from the last clear_key_timeline): an
+    // observer that follows the keying takes only what is new.
+    std::vector<KeyEdge> key_timeline_from(std::size_t first) const;
     void clear_key_timeline();
     UnitStats stats() const;
     // The last 4096 reads, oldest first.

@@ -524,6 +524,16 @@ std::vector<KeyEdge> UnitModel::key_timeline() const {
     return generator_.timeline();
 }
 
+std::vector<KeyEdge> UnitModel::key_timeline_from(std::size_t first) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto& timeline = generator_.timeline();
+    if (first >= timeline.size()) {
+        return {};
+    }
+    return std::vector<KeyEdge>(timeline.begin() + static_cast<std::ptrdiff_t>(first),
+                                timeline.end());
+}
+
 void UnitModel::clear_key_timeline() {
     std::lock_guard<std::mutex> lock(mutex_);
     generator_.clear_timeline();

@@ -72,6 +72,7 @@ public:
     std::vector<WrittenPacket> packets() const;
     void clear_packets();
     std::vector<KeyEdge> key_timeline() const;
+    std::vector<KeyEdge> key_timeline_from(std::size_t first) const;
     void clear_key_timeline();
     UnitStats stats() const;
     std::vector<ReadCall> reads() const;
