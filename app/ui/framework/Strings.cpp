@@ -47,9 +47,15 @@ std::wstring formatPrompt(const std::wstring& text, std::initializer_list<std::w
 }
 
 int messageBox(const std::wstring& text, UINT flags) {
-    HWND owner = nullptr;
-    if (Application* app = Application::current(); app != nullptr && app->mainWindow() != nullptr) {
-        owner = app->mainWindow()->hwnd();
+    // The window in front (a dialog refusing a value), so the box is modal to it; the main
+    // window otherwise.
+    HWND owner = GetActiveWindow();
+    if (owner == nullptr || !IsWindowEnabled(owner)) {
+        owner = nullptr;
+        if (Application* app = Application::current();
+            app != nullptr && app->mainWindow() != nullptr) {
+            owner = app->mainWindow()->hwnd();
+        }
     }
     std::wstring title = loadString(IDS_APP_TITLE);
     return MessageBoxW(owner, text.c_str(), title.c_str(), flags);

@@ -14,8 +14,8 @@ std::wstring loadString(UINT id);
 std::wstring stringPart(const std::wstring& text, std::size_t index);
 // Replaces %1, %2, ... in the text by the arguments, as the framework's prompts use them.
 std::wstring formatPrompt(const std::wstring& text, std::initializer_list<std::wstring> arguments);
-// A message box with the application's title as caption, owned by the main window when there is
-// one.
+// A message box with the application's title as caption, owned by the active window of the
+// thread (a dialog in front), else by the main window when there is one.
 int messageBox(const std::wstring& text, UINT flags);
 // The prompt resource id with its arguments in a message box.
 int promptBox(UINT promptId, std::initializer_list<std::wstring> arguments, UINT flags);

@@ -20,6 +20,9 @@
 
 // Strings.
 #define IDS_OPTION_SHEET_CAPTION 102
+// Refusals of an empty number field of the options (%1, %2: the range).
+#define IDS_EMPTY_INT_RANGE 140
+#define IDS_EMPTY_REAL_RANGE 141
 
 // The document template: menu, accelerators, icon, tool bar bitmap, document string.
 #define IDR_MAINFRAME 127

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "DataExchange.h"
+
+#include <string>
+
+namespace omvar::Vetrin {
+
+// Number edits with a range, for the option pages. Loading writes the value; saving reads the
+// edit and refuses an empty field, a text that is not a number and a number outside the range,
+// each with a message that names the range (the page then stays, focus on the field). Full-width
+// digits, point and minus, as an input method may type them, count as their ASCII forms.
+void exchangeInt(ui::DataExchange& dx, int id, int& value, int minimum, int maximum);
+// `digits`: the significant digits shown (a float value has about 6 that mean something).
+void exchangeReal(ui::DataExchange& dx, int id, double& value, double minimum, double maximum,
+                  int digits);
+
+// A number as the edits show it: at most `digits` significant digits, and at least one decimal
+// ("1.0", "2.5").
+std::wstring formatReal(double value, int digits);
+// The whole text (blanks around it aside) as a decimal number; false when it is not one.
+bool parseReal(const std::wstring& text, double& value);
+bool parseInt(const std::wstring& text, int& value);
+
+}  // namespace omvar::Vetrin
