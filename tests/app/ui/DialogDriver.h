@@ -41,22 +41,15 @@ inline std::wstring classOf(HWND window) {
 
 // The visible dialog windows (class #32770) of a thread with the caption, newest first.
 inline std::vector<HWND> dialogsOf(DWORD thread, const std::wstring& caption = {}) {
-    struct Search {
-        std::wstring caption;
-        std::vector<HWND> found;
-    } search{caption, {}};
-    EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM context) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(context);
-            if (IsWindowVisible(window) && classOf(window) == L"#32770" &&
-                (s.caption.empty() || textOf(window) == s.caption)) {
-                s.found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    testing_support::forEachThreadWindow(thread, [&](HWND window) {
+        if (IsWindowVisible(window) && classOf(window) == L"#32770" &&
+            (caption.empty() || textOf(window) == caption)) {
+            found.push_back(window);
+        }
+        return true;
+    });
+    return found;
 }
 
 inline HWND waitForDialog(DWORD thread, const std::wstring& caption) {

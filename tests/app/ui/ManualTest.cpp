@@ -14,26 +14,20 @@ namespace {
 
 // A top-level window of another process whose caption contains `part`.
 HWND findCaptionContaining(const std::wstring& part) {
-    struct Search {
-        std::wstring part;
-        HWND found = nullptr;
-    } search{part};
-    EnumWindows(
-        [](HWND window, LPARAM context) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(context);
-            wchar_t caption[256] = {};
-            GetWindowTextW(window, caption, 256);
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process != GetCurrentProcessId() && IsWindowVisible(window) &&
-                std::wstring(caption).find(s.part) != std::wstring::npos) {
-                s.found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND found = nullptr;
+    testing_support::forEachTopLevelWindow([&](HWND window) {
+        wchar_t caption[256] = {};
+        GetWindowTextW(window, caption, 256);
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != GetCurrentProcessId() && IsWindowVisible(window) &&
+            std::wstring(caption).find(part) != std::wstring::npos) {
+            found = window;
+            return false;
+        }
+        return true;
+    });
+    return found;
 }
 
 TEST(Manual, OpensVetrinTxtInNotepad) {

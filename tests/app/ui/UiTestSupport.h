@@ -2,6 +2,7 @@
 
 #include "ScreenCapture.h"
 #include "WaitFor.h"
+#include "WindowEnumeration.h"
 
 #include <windows.h>
 
@@ -90,20 +91,18 @@ public:
             wait_for(
                 [&] {
                     found = nullptr;
-                    EnumWindows(
-                        [](HWND window, LPARAM out) -> BOOL {
-                            DWORD process = 0;
-                            GetWindowThreadProcessId(window, &process);
-                            wchar_t className[16] = {};
-                            GetClassNameW(window, className, 16);
-                            if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-                                lstrcmpW(className, L"#32770") == 0) {
-                                *reinterpret_cast<HWND*>(out) = window;
-                                return FALSE;
-                            }
-                            return TRUE;
-                        },
-                        reinterpret_cast<LPARAM>(&found));
+                    forEachTopLevelWindow([&](HWND window) {
+                        DWORD process = 0;
+                        GetWindowThreadProcessId(window, &process);
+                        wchar_t className[16] = {};
+                        GetClassNameW(window, className, 16);
+                        if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+                            lstrcmpW(className, L"#32770") == 0) {
+                            found = window;
+                            return false;
+                        }
+                        return true;
+                    });
                     return found != nullptr;
                 },
                 std::chrono::seconds(20));
