@@ -69,8 +69,11 @@ void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
     }
     std::wstring message(text);
     if (expand && !s.queue.text().empty()) {
+        // Shown text at the cursor (a time stamp made for this message, a blank) needs no
+        // separator, unless text to be keyed waits behind it: the two messages would be keyed
+        // as one word.
         const auto next = s.queue.peekAtCursor();
-        if (!next || !next->displayOnly) {
+        if (!next || !next->displayOnly || s.queue.keyablePending()) {
             if (busy) {
                 message.insert(0, L" ");  // keyed as a word space after what still plays
             } else {
