@@ -109,8 +109,9 @@ private:
 
     void subscribeTrackerEvents();
     void runWorker();
-    // Ends a playback wait at once.
+    // Ends a playback wait at once; counted, so the worker can tell whether one came.
     void wakeWorker();
+    std::uint64_t wakeupCount();
     // True when woken (clearing, shutdown) since wakeupsBefore, false when the time ran out.
     bool waitForWorker(long long waitMs, std::uint64_t wakeupsBefore);
     // The interface stopped answering: closes it and says so.

@@ -51,6 +51,12 @@ void AppModel::runWorker() {
     }
 }
 
+std::uint64_t AppModel::wakeupCount() {
+    State& s = *state_;
+    std::lock_guard held(s.waitMutex);
+    return s.wakeups;
+}
+
 void AppModel::wakeWorker() {
     State& s = *state_;
     {
@@ -127,12 +133,7 @@ void AppModel::workerStep() {
     s.logger->debug("バッファサイズが{}以下になったので{}文字送信 (現在: {} 空き: {})",
                     pacing.threshold, n, held, free);
 
-    std::uint64_t wakeupsBefore = 0;
-    {
-        // A clear from here on ends the wait below.
-        std::lock_guard lock(s.waitMutex);
-        wakeupsBefore = s.wakeups;
-    }
+    const std::uint64_t wakeupsBefore = wakeupCount();  // a clear from here on ends the wait
     std::vector<std::uint8_t> codes;
     std::wstring chunk;
     while (static_cast<int>(codes.size()) < n) {
@@ -156,10 +157,16 @@ void AppModel::workerStep() {
         s.logger->debug("送信するデータがありませんでした");
         return;
     }
+    const std::uint64_t wakeupsTaken = wakeupCount();
     s.logger->debug("デバイスに送信: {} \"{}\" ({}文字)", patterns(codes), utf8(chunk),
                     codes.size());
     s.withDevice([&](int id) {
         quentraxPutCodes(id, codes.data(), static_cast<int>(codes.size()));
+        // A clear that came after the chunk was taken may have cancelled the interface before
+        // the chunk reached it; the chunk must not be keyed after the clear.
+        if (wakeupCount() != wakeupsTaken && quentraxIsTxBusy(id) != kPaddleUsed) {
+            quentraxTxCancel(id);
+        }
     });
 
     // Only as long as the chunk's first character plays: the next step looks at the buffer

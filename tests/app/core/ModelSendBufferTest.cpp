@@ -5,7 +5,11 @@
 
 #include "MorseCode.h"
 
+#include <spdlog/sinks/base_sink.h>
+
+#include <atomic>
 #include <ctime>
+#include <functional>
 #include <regex>
 
 namespace model_test {
@@ -205,6 +209,48 @@ TEST_F(ModelTest, ClearingEndsALongWaitAndKeepsTheHistory) {
     model->resetSendBuffer();
     EXPECT_EQ(model->sendBufferText(), L"");
     EXPECT_EQ(events->buffers().back(), L"");
+}
+
+// Runs an action once, on the logging thread, when a line starting with a prefix is logged.
+class TriggerSink : public spdlog::sinks::base_sink<std::mutex> {
+public:
+    TriggerSink(std::string prefix, std::function<void()> action)
+        : prefix_(std::move(prefix)), action_(std::move(action)) {}
+    bool fired() const { return fired_; }
+
+protected:
+    void sink_it_(const spdlog::details::log_msg& msg) override {
+        const std::string text(msg.payload.begin(), msg.payload.end());
+        if (!fired_ && text.rfind(prefix_, 0) == 0) {
+            fired_ = true;
+            action_();
+        }
+    }
+    void flush_() override {}
+
+private:
+    std::string prefix_;
+    std::function<void()> action_;
+    std::atomic<bool> fired_{false};
+};
+
+// The worker has taken a chunk and is about to hand it to the interface when the operator
+// clears: the chunk must not be keyed after the clear.
+TEST_F(ModelTest, AClearWhileAChunkIsOnItsWayKeepsItFromBeingKeyed) {
+    auto trigger =
+        std::make_shared<TriggerSink>("デバイスに送信", [this] { model->clearSendBuffer(); });
+    spdlog::get("Vetrin")->sinks().push_back(trigger);
+    auto unit = startWithUnit(defaults());
+    model->addToSendBuffer(L"PARIS", false);
+    ASSERT_TRUE(wait_for([&] { return trigger->fired(); }));
+    // "PAR" would take more than a second at 30 WPM.
+    ASSERT_TRUE(unit->wait_for_status_reports(unit->stats().status_reports + 60));
+    const auto timeline = unit->key_timeline();
+    const auto downs = std::count_if(timeline.begin(), timeline.end(),
+                                     [](const omvar::sim::KeyEdge& edge) { return edge.down; });
+    EXPECT_LE(downs, 1);  // at most the start of the first element, cut short
+    EXPECT_EQ(unit->buffer_size(), 0);
+    EXPECT_EQ(model->sendBufferText(), L"PAR");
 }
 
 TEST_F(ModelTest, PaddleInputInterruptsAndNewTextLeavesPaddleMode) {
