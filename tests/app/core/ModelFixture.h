@@ -10,7 +10,7 @@
 #include "CapturingSink.h"
 #include "KeyTimeline.h"
 #include "LibraryLifecycle.h"
-#include "MessageWindowThread.h"
+#include "GuiThread.h"
 #include "QuentraxEmulator.h"
 #include "WaitFor.h"
 #include "quentrax.h"
@@ -40,25 +40,6 @@ using omvar::Vetrin::AppModel;
 using omvar::Vetrin::AppSettings;
 using testing_support::wait_for;
 using Bytes = std::vector<std::uint8_t>;
-
-// Runs functions on a thread that pumps messages, as the program's GUI thread does.
-class GuiThread {
-public:
-    void run(std::function<void()> fn) {
-        SendMessageW(thread_.window(), WM_APP, 0, reinterpret_cast<LPARAM>(&fn));
-    }
-
-private:
-    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_APP) {
-            (*reinterpret_cast<std::function<void()>*>(lParam))();
-            return 0;
-        }
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
-
-    testing_support::MessageWindowThread thread_{L"VetrinModelTestGui", procedure, nullptr};
-};
 
 // What the model emitted, in order.
 class ModelEvents {
@@ -128,6 +109,11 @@ protected:
         auto [logger, sink] = testing_support::capturing_logger("Vetrin");
         spdlog::register_logger(logger);
         log = sink;
+        // The tracker's and the hook library's, which the tracker hands over.
+        for (const char* name : {"HLTracker", "Snarel"}) {
+            spdlog::drop(name);
+            spdlog::register_logger(testing_support::capturing_logger(name).first);
+        }
 
         static int serial = 0;
         wchar_t folder[MAX_PATH];
@@ -151,7 +137,9 @@ protected:
         stopModel();
         QuentraxEmulator::detach_all();
         omvar::quentrax::library_detach();
-        spdlog::drop("Vetrin");
+        for (const char* name : {"Vetrin", "HLTracker", "Snarel"}) {
+            spdlog::drop(name);
+        }
         std::error_code ignored;
         std::filesystem::remove(settingsFile, ignored);
     }
@@ -255,7 +243,7 @@ protected:
         return out;
     }
 
-    GuiThread gui;
+    testing_support::GuiThread gui;
     std::shared_ptr<AppModel> model;
     std::unique_ptr<ModelEvents> events;
     std::shared_ptr<testing_support::CapturingSink> log;
