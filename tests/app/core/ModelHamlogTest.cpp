@@ -21,11 +21,13 @@ protected:
         hamlog.reset();
     }
 
-    // Started with a unit; true once the tracker knows the stand-in's log window.
+    // Started with a unit; null unless the tracker has found the stand-in's log window.
     std::shared_ptr<QuentraxUnit> startWithHamlog(AppSettings settings) {
         auto unit = startWithUnit(settings);
-        EXPECT_TRUE(wait_for([&] { return model->tracker().activeLogWindow() != nullptr; }, 20s))
-            << "the tracker did not find HAMLOG's log window";
+        if (!wait_for([&] { return model->tracker().activeLogWindow() != nullptr; }, 20s)) {
+            ADD_FAILURE() << "the tracker did not find HAMLOG's log window";
+            return nullptr;
+        }
         return unit;
     }
 
@@ -36,6 +38,7 @@ TEST_F(ModelWithHamlog, QueuesNothingOutsideTheCwModes) {
     AppSettings settings = defaults();
     settings.fnMessage[0][0] = L"TEST";
     auto unit = startWithHamlog(settings);
+    ASSERT_TRUE(unit);
     for (const wchar_t* mode : {L"SSB", L"cw", L"FT8"}) {
         hamlog->setText(L"A:mode", mode);
         model->sendFnMessage(0, 0);
@@ -77,6 +80,7 @@ TEST_F(ModelWithHamlog, MacrosTakeHamlogsFields) {
     settings.fnMessage[0][1] = L"$C UR $R NR $N";
     settings.fnMessage[0][2] = L"TNX $A";
     auto unit = startWithHamlog(settings);
+    ASSERT_TRUE(unit);
     hamlog->setText(L"A:mode", L"CW");
     hamlog->setText(L"A:call", L"JA1ABC");
     hamlog->setText(L"A:rst", L"579");
