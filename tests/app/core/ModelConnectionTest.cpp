@@ -206,6 +206,42 @@ TEST_F(ModelTest, FollowsTheEncoderAndTheMessageButton) {
     EXPECT_EQ(events->wpm().size(), 3u);
 }
 
+// The tracker's events as HAMLOG's keys and CQ machine raise them.
+TEST_F(ModelTest, FollowsTheTrackersSpeedAndCqMachineEvents) {
+    AppSettings settings = defaults();
+    auto unit = startWithUnit(settings);
+    auto& tracker = model->tracker();
+    tracker.emit("requestToUpWpm");
+    tracker.emit("requestToUpWpm");
+    tracker.emit("requestToDownWpm");
+    EXPECT_EQ(events->wpm(), (std::vector<unsigned int>{31, 32, 31}));
+    EXPECT_TRUE(log->contains("HAMLOGウィンドウ: requestToDownWpm"));
+    tracker.emit("inputSemicolonToRemark2");
+    EXPECT_TRUE(log->contains("HAMLOGウィンドウ: inputSemicolonToRemark2"));
+
+    const auto pttCommands = [&] {
+        std::vector<Bytes> out;
+        for (const auto& command : unit->commands()) {
+            if (command.size() == 8 && command[0] == 0x35) {
+                out.push_back({command[1], command[2]});
+            }
+        }
+        return out;
+    };
+    // PTT follows the CQ machine only with PTT_CQ_machine on.
+    tracker.emit("changeCqMachinePlayState", true);
+    EXPECT_TRUE(log->contains("HAMLOGウィンドウ: changeCqMachinePlayState"));
+    gui.run([&] {
+        AppSettings withPtt = model->settings();
+        withPtt.pttCqMachine = true;
+        model->applySettings(withPtt);
+    });
+    tracker.emit("changeCqMachinePlayState", true);
+    tracker.emit("changeCqMachinePlayState", false);
+    ASSERT_TRUE(wait_for([&] { return pttCommands().size() == 2; }));
+    EXPECT_EQ(pttCommands(), (std::vector<Bytes>{{0, 1}, {0, 0}}));
+}
+
 TEST_F(ModelTest, VersionTextFromTheFirmware) {
     for (const auto& [firmware, text] :
          std::vector<std::pair<int, std::wstring>>{{20, L"2.0"}, {21, L"2.1"}}) {
