@@ -158,8 +158,10 @@ double percentile(std::vector<double> values, double p) {
 
 void stopLatency(ModelBench& bench, const std::vector<int>& speeds) {
     std::printf("stop latency: clearSendBuffer at 50 random moments while keying\n");
-    std::printf("%5s %14s %14s %16s %18s %16s\n", "WPM", "median [ms]", "max [ms]",
-                "started after", "started >30 ms", "call max [ms]");
+    std::printf("  stop: from the call to the last key-up; wire: from the call until the unit "
+                "had the clear command (the interface library's write path)\n");
+    std::printf("%5s %24s %24s %14s %15s\n", "WPM", "stop median/p90/max [ms]",
+                "wire median/p90/max [ms]", "started after", "started >30 ms");
     std::mt19937 random(20240611);
     for (const int wpm : speeds) {
         auto settings = ModelBench::defaults();
@@ -171,7 +173,7 @@ void stopLatency(ModelBench& bench, const std::vector<int>& speeds) {
         const double unitMs = 2.0 * unit.keyer().speed;
         std::uniform_real_distribution<double> moment(0.0, 60.0 * unitMs);  // some characters in
         std::vector<double> latencies;
-        std::vector<double> calls;
+        std::vector<double> wire;
         int startedAfter = 0;
         int startedLate = 0;
         for (int trial = 0; trial < 50; ++trial) {
@@ -182,9 +184,9 @@ void stopLatency(ModelBench& bench, const std::vector<int>& speeds) {
                 return;
             }
             std::this_thread::sleep_for(duration<double, std::milli>(moment(random)));
+            const std::size_t packetsBefore = unit.packets().size();
             const auto t0 = EmuClock::now();
             bench.model->clearSendBuffer();
-            const auto t1 = EmuClock::now();
             // Whatever the interface or a late chunk still keys shows within a few characters.
             waitUntil([&] { return unit.buffer_size() == 0 && quentraxIsTxBusy(0) == 0; },
                       seconds(10));
@@ -203,12 +205,19 @@ void stopLatency(ModelBench& bench, const std::vector<int>& speeds) {
                 }
             }
             latencies.push_back(duration<double, std::milli>(lastUp - t0).count());
-            calls.push_back(duration<double, std::milli>(t1 - t0).count());
+            const auto packets = unit.packets();
+            for (std::size_t i = packetsBefore; i < packets.size(); ++i) {
+                if (packets[i].code() == 0x34 && packets[i].time >= t0) {
+                    wire.push_back(duration<double, std::milli>(packets[i].time - t0).count());
+                    break;
+                }
+            }
             bench.model->resetSendBuffer();
         }
-        std::printf("%5d %14.2f %14.2f %16d %18d %16.2f\n", wpm, percentile(latencies, 0.5),
-                    percentile(latencies, 1.0), startedAfter, startedLate,
-                    percentile(calls, 1.0));
+        std::printf("%5d %8.2f %7.2f %7.2f %8.2f %7.2f %7.2f %14d %15d\n", wpm,
+                    percentile(latencies, 0.5), percentile(latencies, 0.9),
+                    percentile(latencies, 1.0), percentile(wire, 0.5), percentile(wire, 0.9),
+                    percentile(wire, 1.0), startedAfter, startedLate);
         std::fflush(stdout);
     }
     bench.stop();

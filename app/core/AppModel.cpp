@@ -11,7 +11,8 @@
 #include <chrono>
 #include <cstdio>
 #include <exception>
-#include <optional>
+#include <iterator>
+#include <utility>
 
 namespace omvar::Vetrin {
 

@@ -15,6 +15,7 @@
 #include <shared_mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace omvar::Vetrin {
 

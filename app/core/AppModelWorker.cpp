@@ -85,14 +85,14 @@ void AppModel::workerStep() {
         reconnect();
         if (s.currentId() == -1) {
             // Ended at once by shutdown, and only by shutdown.
-            std::unique_lock held(s.waitMutex);
-            s.waitCondition.wait_for(held, kReconnectPause, [&] { return s.stopRequested.load(); });
+            std::unique_lock lock(s.waitMutex);
+            s.waitCondition.wait_for(lock, kReconnectPause, [&] { return s.stopRequested.load(); });
             return;
         }
     }
 
-    int held = s.withDevice([](int id) { return quentraxIsTxBusy(id); });
-    if (held == -1) {
+    int buffered = s.withDevice([](int id) { return quentraxIsTxBusy(id); });
+    if (buffered == -1) {
         dropConnection();
         return;
     }
@@ -102,7 +102,7 @@ void AppModel::workerStep() {
     }
 
     const std::size_t pending = s.queue.pendingCount();
-    if (pending == 0 && held == 0 && s.beaconOn && !s.beaconScheduled) {
+    if (pending == 0 && buffered == 0 && s.beaconOn && !s.beaconScheduled) {
         scheduleBeacon(pacing.cqInt);
         return;
     }
@@ -114,16 +114,16 @@ void AppModel::workerStep() {
         return;
     }
     if (s.dataAdded.exchange(false)) {
-        if (held == kPaddleUsed) {
+        if (buffered == kPaddleUsed) {
             s.logger->debug("パドル操作モードから復帰");
             s.withDevice([](int id) { quentraxTxCancel(id); });
-            held = 0;
+            buffered = 0;
         }
-    } else if (held == kPaddleUsed) {
+    } else if (buffered == kPaddleUsed) {
         return;  // after paddle use nothing is keyed until new text is queued
     }
-    const int free = kGeneratorCapacity - held;
-    if (held > pacing.threshold) {
+    const int free = kGeneratorCapacity - buffered;
+    if (buffered > pacing.threshold) {
         return;
     }
     n = std::min(n, free);
@@ -131,7 +131,7 @@ void AppModel::workerStep() {
         return;  // a threshold of 8 or more: the interface is full
     }
     s.logger->debug("バッファサイズが{}以下になったので{}文字送信 (現在: {} 空き: {})",
-                    pacing.threshold, n, held, free);
+                    pacing.threshold, n, buffered, free);
 
     const std::uint64_t wakeupsBefore = wakeupCount();  // a clear from here on ends the wait
     std::vector<std::uint8_t> codes;
