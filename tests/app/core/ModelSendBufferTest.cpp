@@ -253,6 +253,18 @@ TEST_F(ModelTest, AClearWhileAChunkIsOnItsWayKeepsItFromBeingKeyed) {
     EXPECT_EQ(model->sendBufferText(), L"PAR");
 }
 
+TEST_F(ModelTest, ShutdownEndsAPlaybackWaitAtOnce) {
+    AppSettings settings = defaults();
+    settings.wpm = 5;
+    auto unit = startWithUnit(settings);
+    model->addToSendBuffer(L"0 0", false);
+    ASSERT_TRUE(log->wait_for_line("文字が再生されるのを待機: 4560[ms]"));
+    gui.run([&] { model->shutdown(); });
+    EXPECT_TRUE(log->contains("4560[ms]待機する前にキャンセル"));
+    EXPECT_FALSE(log->contains("4560[ms]経過したので復帰します"));
+    EXPECT_EQ(model->nId(), -1);
+}
+
 TEST_F(ModelTest, PaddleInputInterruptsAndNewTextLeavesPaddleMode) {
     auto unit = startWithUnit(defaults());
     model->addToSendBuffer(L"PARIS PARIS", false);
