@@ -4,8 +4,10 @@
 #include "quentrax.h"
 
 #include "DeviceTable.h"
+#include "LibraryLifecycle.h"
 #include "LibraryLoggers.h"
 #include "PacketText.h"
+#include "TextEncoding.h"
 
 #include <chrono>
 #include <cstdint>
@@ -71,13 +73,14 @@ bool valid_send_length(const char* function, int length) {
     return false;
 }
 
-// Runs a device operation; any exception becomes -1 and an error line.
+// Runs a device operation; any exception becomes -1 and an error line. The version error's text
+// is Shift_JIS: the line carries it as UTF-8, like every other.
 template <typename Body>
 int guarded(const char* function, Body&& body) {
     try {
         return body();
     } catch (const std::exception& e) {
-        interface_logger()->error("{}: {}", function, e.what());
+        interface_logger()->error("{}: {}", function, omvar::quentrax::log_text(e.what()));
     } catch (...) {
         interface_logger()->error("{}: 不明なエラー", function);
     }
@@ -175,7 +178,11 @@ QUENTRAX_API int QUENTRAX_CALL quentraxOpen(int param) {
         device->add_listener("change_buffer_size", [raw](QUENTRAXDeviceEvent) {
             interface_logger()->debug("バッファサイズ: {}", raw->get_buffer_size());
         });
-        device_table()[free_slot].device = std::move(device);
+        // A fresh slot: nothing of an interface closed before carries over (its keyer block).
+        DeviceSlot& slot = device_table()[free_slot];
+        slot = DeviceSlot{};
+        slot.device = std::move(device);
+        omvar::quentrax::watch_for_process_exit();
         interface_logger()->debug("quentraxOpen: param={}", param);
         log_device_list();
         return free_slot;

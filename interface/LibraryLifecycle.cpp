@@ -5,6 +5,8 @@
 
 #include <hidapi.h>
 
+#include <atomic>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -27,6 +29,22 @@ bool older_than_windows_xp() {
     return !VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR,
                                mask);
 }
+#endif
+
+// Trivially destructible, so still readable at the very end of the exit.
+std::atomic<bool> process_ending_flag{false};
+
+#ifndef _WIN32
+// Destroyed like any static object: at exit before the objects made before it, on dlclose with
+// the library's own after the unload code.
+struct ProcessExitWatch {
+    ~ProcessExitWatch() {
+        process_ending_flag = true;
+        for (auto& slot : device_table()) {
+            slot.device.reset();
+        }
+    }
+};
 #endif
 
 }  // namespace
@@ -66,6 +84,17 @@ void library_thread_attach() {
 
 void library_thread_detach() {
     interface_logger()->trace("quentrax.dll: thread detach");
+}
+
+// Windows tells the end of the process to DllMain itself.
+void watch_for_process_exit() {
+#ifndef _WIN32
+    static const ProcessExitWatch watch;
+#endif
+}
+
+bool process_ending() {
+    return process_ending_flag;
 }
 
 }  // namespace omvar::quentrax

@@ -1,5 +1,7 @@
 #include "LibraryLoggers.h"
 
+#include "LibraryLifecycle.h"
+
 #include <spdlog/sinks/null_sink.h>
 #include <spdlog/sinks/stdout_color_sinks.h>
 #include <spdlog/spdlog.h>
@@ -69,6 +71,8 @@ void replace_library_logger(std::shared_ptr<spdlog::logger> logger) {
         interface_logger()->error("Please set quentrax logger or qxpacket logger");
         return;
     }
+    // From now on the library holds an object of the host's.
+    watch_for_process_exit();
     std::lock_guard<std::mutex> lock(loggers_mutex);
     spdlog::drop(name);
     ref->reset();

@@ -1,5 +1,6 @@
 #include "NonBlockingHIDDevice.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <exception>
@@ -7,6 +8,7 @@
 #include <stdexcept>
 
 #include "LoggerLookup.h"
+#include "RepeatedErrorLog.h"
 
 namespace omvar::quentrax {
 namespace {
@@ -14,6 +16,7 @@ namespace {
 constexpr std::size_t kReadBufferSize = 64;
 constexpr int kIdleReadTimeoutMs = 200;
 constexpr int kMinReadTimeoutMs = 10;
+constexpr int kMaxFailurePauseMs = 200;
 
 int next_read_timeout(long long elapsed_ms) {
     if (elapsed_ms == 0) {
@@ -69,7 +72,12 @@ bool NonBlockingHIDDevice::is_open() const {
 void NonBlockingHIDDevice::close() {
     std::lock_guard<std::mutex> close_lock(close_mutex_);
     if (thread_.joinable()) {
-        stop_ = true;
+        {
+            // Under the queue lock, so that a reader about to pause cannot miss it.
+            std::lock_guard<std::mutex> lock(queue_mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
         thread_.join();
     }
     {
@@ -85,12 +93,15 @@ void NonBlockingHIDDevice::close() {
 std::future<int> NonBlockingHIDDevice::write(std::vector<std::uint8_t> report) {
     std::promise<int> promise;
     auto future = promise.get_future();
-    std::lock_guard<std::mutex> lock(queue_mutex_);
-    if (reader_done_) {
-        promise.set_exception(not_open_error());
-    } else {
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        if (reader_done_) {
+            promise.set_exception(not_open_error());
+            return future;
+        }
         write_queue_.push_back({std::move(report), std::move(promise)});
     }
+    wake_.notify_one();
     return future;
 }
 
@@ -167,6 +178,21 @@ void NonBlockingHIDDevice::write_one(HIDDevice& hid) {
     }
 }
 
+void NonBlockingHIDDevice::pause_reading(HIDDevice& hid, std::chrono::milliseconds span) {
+    const auto until = std::chrono::steady_clock::now() + span;
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(queue_mutex_);
+            const bool woken = wake_.wait_until(
+                lock, until, [this] { return stop_.load() || !write_queue_.empty(); });
+            if (!woken || stop_) {
+                return;
+            }
+        }
+        write_one(hid);
+    }
+}
+
 template <typename Payload>
 void NonBlockingHIDDevice::emit_safely(const char* name, const Payload& payload) {
     try {
@@ -190,11 +216,14 @@ int NonBlockingHIDDevice::reader() {
     std::array<std::uint8_t, kReadBufferSize> buffer{};
     std::size_t count = 0;
     bool first_data = true;
+    RepeatedErrorLog failures(logger_);
+    int failure_pause_ms = 0;  // 0 while reads do not fail
 
     for (;;) {
         long long elapsed = 0;
         for (;;) {
             if (hid == nullptr || !hid->is_open() || stop_) {
+                failures.ended();
                 finish_writes();
                 return 0;
             }
@@ -210,6 +239,7 @@ int NonBlockingHIDDevice::reader() {
                     logger_->warn("Read Timeout");
                     count = 0;
                 } else if (e.code == HIDDeviceError::kNotConnected) {
+                    failures.ended();
                     drop_connection();
                     logger_->warn("The device has been disconnected");
                     if (disconnect_handler_) {
@@ -222,9 +252,17 @@ int NonBlockingHIDDevice::reader() {
                         e, "read_error",
                         std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + count)};
                     emit_safely("error", event);
-                    logger_->error(e.what());
+                    failures.failed(e.what());
+                    failure_pause_ms = failure_pause_ms == 0
+                                           ? std::min(timeout, kMaxFailurePauseMs)
+                                           : std::min(failure_pause_ms * 2, kMaxFailurePauseMs);
+                    pause_reading(*hid, std::chrono::milliseconds(failure_pause_ms));
                     continue;
                 }
+            }
+            if (failure_pause_ms != 0) {
+                failure_pause_ms = 0;
+                failures.ended();
             }
             elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                           std::chrono::steady_clock::now() - t0)

@@ -3,6 +3,8 @@
 #include <spdlog/logger.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -30,6 +32,13 @@ struct NonBlockingHIDDeviceErrorEvent {
 // between reads and publishes every input report as a "read" event (std::vector<uint8_t>), and
 // read failures other than time-out and disconnection as "error" events
 // (NonBlockingHIDDeviceErrorEvent). Listeners run on the reader thread and must not call close().
+//
+// A device that keeps failing its reads (a flaky hub or cable) is not polled in a tight loop:
+// after such a failure the reader pauses before the next read, starting from the read time-out
+// and doubling up to 200 ms while the failures go on, back to normal after the first read that
+// does not fail. Queued writes still go out during the pause, and close() ends it at once.
+// Every failure raises its "error" event; the log gets one line per run of identical failures
+// (see RepeatedErrorLog).
 class NonBlockingHIDDevice : public EventEmitter {
 public:
     explicit NonBlockingHIDDevice(std::unique_ptr<HIDDevice> hid);
@@ -75,6 +84,8 @@ private:
 
     int reader();
     void write_one(HIDDevice& hid);
+    // The pause after a failed read: writes what is queued meanwhile, ends early on close().
+    void pause_reading(HIDDevice& hid, std::chrono::milliseconds span);
     // A listener that throws is logged; reading goes on.
     template <typename Payload>
     void emit_safely(const char* name, const Payload& payload);
@@ -87,7 +98,8 @@ private:
     std::atomic<std::thread::id> reader_id_{};
     std::mutex queue_mutex_;
     std::deque<WriteItem> write_queue_;
-    bool reader_done_ = false;  // under queue_mutex_: later writes fail at once
+    std::condition_variable wake_;  // with queue_mutex_: a write queued, stop_ set
+    bool reader_done_ = false;      // under queue_mutex_: later writes fail at once
     std::atomic<bool> stop_{false};
     std::shared_ptr<spdlog::logger> logger_;
     std::function<void()> disconnect_handler_;

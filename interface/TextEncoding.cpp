@@ -59,6 +59,47 @@ std::string convert(iconv_t cd, const char* in, std::size_t in_left, OnInvalid o
 }
 #endif
 
+bool is_utf8(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        std::uint32_t cp = 0;
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            cp = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            cp = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            cp = lead & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > text.size()) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) {
+                return false;
+            }
+            cp = (cp << 6) | (next & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are no UTF-8.
+        if ((length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000) ||
+            (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) {
+            return false;
+        }
+        i += length;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::wstring shift_jis_to_wide(std::string_view text) {
@@ -147,6 +188,13 @@ std::string wide_to_utf8(std::wstring_view text) {
         }
     }
     return out;
+}
+
+std::string log_text(std::string_view text) {
+    if (is_utf8(text)) {
+        return std::string(text);
+    }
+    return wide_to_utf8(shift_jis_to_wide(text));
 }
 
 }  // namespace omvar::quentrax

@@ -16,4 +16,8 @@ std::string wide_to_shift_jis(std::wstring_view text);
 
 std::string wide_to_utf8(std::wstring_view text);
 
+// Text for a log line, which is UTF-8: kept when it is valid UTF-8 already, otherwise taken as
+// Shift_JIS (the library's narrow text, as in its version error) and converted.
+std::string log_text(std::string_view text);
+
 }  // namespace omvar::quentrax

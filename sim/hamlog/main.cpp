@@ -1,13 +1,13 @@
 // The HAMLOG stand-in: presents HAMLOG's windows on one GUI thread and takes commands on its
 // control channel (README.md).
 #include <windows.h>
-#include <shellapi.h>
 
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "CommandProcessor.h"
 #include "ControlWindow.h"
 #include "Instrument.h"
@@ -21,19 +21,8 @@ using namespace omvar::sim::hamlog;
 
 namespace {
 
-std::vector<std::wstring> arguments() {
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::wstring> result;
-    for (int i = 1; i < count; ++i) {
-        result.emplace_back(argv[i]);
-    }
-    LocalFree(argv);
-    return result;
-}
-
 int run() {
-    const StandInOptions options = StandInOptions::parse(arguments());
+    const StandInOptions options = StandInOptions::parse(commandLineArguments());
     KeyLog keyLog;
     KeyTyper typer;
     WindowTree windows(options, keyLog);

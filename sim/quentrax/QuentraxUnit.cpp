@@ -81,6 +81,9 @@ void QuentraxUnit::fail_writes(int code, int attempts, std::chrono::milliseconds
 void QuentraxUnit::fail_reads(int code, int attempts) {
     model_->fail_reads(code, attempts);
 }
+void QuentraxUnit::fail_reads_for(int code, std::chrono::milliseconds span) {
+    model_->fail_reads_for(code, span);
+}
 void QuentraxUnit::withhold_reports(std::chrono::milliseconds span) {
     model_->withhold_reports(span);
 }
@@ -129,6 +132,10 @@ void QuentraxUnit::clear_packets() {
 std::vector<KeyEdge> QuentraxUnit::key_timeline() const {
     return model_->key_timeline();
 }
+std::vector<KeyEdge> QuentraxUnit::key_timeline_from(std::size_t first) const {
+    return model_->key_timeline_from(first);
+}
+
 void QuentraxUnit::clear_key_timeline() {
     model_->clear_key_timeline();
 }

@@ -132,6 +132,9 @@ public:
                      std::chrono::milliseconds delay = std::chrono::milliseconds(0));
     // The next `attempts` reads fail with this platform error code.
     void fail_reads(int code, int attempts);
+    // Every read fails with this platform error code for `span` from now (a unit that keeps
+    // failing, then recovers).
+    void fail_reads_for(int code, std::chrono::milliseconds span);
     // No input reports for `span` (answers and status reports are lost): reads time out.
     void withhold_reports(std::chrono::milliseconds span);
     // The next `count` packets get no answer.
@@ -155,6 +158,9 @@ public:
     std::vector<std::vector<std::uint8_t>> commands() const;
     void clear_packets();
     std::vector<KeyEdge> key_timeline() const;
+    // The edges from index `first` on (indices count from the last clear_key_timeline): an
+    // observer that follows the keying takes only what is new.
+    std::vector<KeyEdge> key_timeline_from(std::size_t first) const;
     void clear_key_timeline();
     UnitStats stats() const;
     // The last 4096 reads, oldest first.

@@ -197,6 +197,9 @@ UnitModel::IoResult UnitModel::read_locked(std::unique_lock<std::mutex>& lock, i
         --read_failures_;
         return fail(read_failure_code_, false);
     }
+    if (EmuClock::now() < reads_failing_until_) {
+        return fail(read_failure_code_, false);
+    }
     auto has_input = [&] {
         auto it = handles_.find(handle);
         return stopping_ || !attached_ || (it != handles_.end() && !it->second.input.empty());
@@ -456,6 +459,12 @@ void UnitModel::fail_reads(int code, int attempts) {
     read_failures_ = attempts;
 }
 
+void UnitModel::fail_reads_for(int code, std::chrono::milliseconds span) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    read_failure_code_ = code;
+    reads_failing_until_ = EmuClock::now() + span;
+}
+
 void UnitModel::withhold_reports(std::chrono::milliseconds span) {
     std::lock_guard<std::mutex> lock(mutex_);
     withheld_until_ = EmuClock::now() + span;
@@ -522,6 +531,16 @@ void UnitModel::clear_packets() {
 std::vector<KeyEdge> UnitModel::key_timeline() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return generator_.timeline();
+}
+
+std::vector<KeyEdge> UnitModel::key_timeline_from(std::size_t first) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    const auto& timeline = generator_.timeline();
+    if (first >= timeline.size()) {
+        return {};
+    }
+    return std::vector<KeyEdge>(timeline.begin() + static_cast<std::ptrdiff_t>(first),
+                                timeline.end());
 }
 
 void UnitModel::clear_key_timeline() {

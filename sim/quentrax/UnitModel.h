@@ -59,6 +59,7 @@ public:
     void key_paddle(std::uint8_t code);
     void fail_writes(int code, int attempts, std::chrono::milliseconds delay);
     void fail_reads(int code, int attempts);
+    void fail_reads_for(int code, std::chrono::milliseconds span);
     void withhold_reports(std::chrono::milliseconds span);
     void drop_answers(int count);
     void inject_report(std::vector<std::uint8_t> bytes);
@@ -72,6 +73,7 @@ public:
     std::vector<WrittenPacket> packets() const;
     void clear_packets();
     std::vector<KeyEdge> key_timeline() const;
+    std::vector<KeyEdge> key_timeline_from(std::size_t first) const;
     void clear_key_timeline();
     UnitStats stats() const;
     std::vector<ReadCall> reads() const;
@@ -137,6 +139,7 @@ private:
     std::chrono::milliseconds write_failure_delay_{0};
     int read_failures_ = 0;
     int read_failure_code_ = 0;
+    EmuClock::time_point reads_failing_until_{};
     EmuClock::time_point withheld_until_{};
     int answers_to_drop_ = 0;
 

@@ -158,6 +158,16 @@ TEST_F(CApi, OpenTakesTheFirstListedInterfaceIntoTheLowestFreeSlot) {
     EXPECT_EQ(quentraxGetVersion(1), 23);
 }
 
+TEST_F(CApi, UnidentifiedFirmwareIsLoggedReadably) {
+    omvar::sim::UnitOptions options;
+    options.product = L"QUENTRAX USB";  // no version digits, and no maker starting with J
+    QuentraxEmulator::attach(options);
+    EXPECT_EQ(quentraxOpen(0), -1);
+    EXPECT_EQ(errors(),
+              (std::vector<std::string>{"quentraxOpen: QUENTRAXのバージョンを特定できません。"}));
+    EXPECT_EQ(quentraxGetVersion(0), -1);
+}
+
 TEST_F(CApi, SeventeenthOpenFindsNoFreeSlot) {
     attach();
     for (int i = 0; i < omvar::quentrax::kMaxDevices; ++i) {
@@ -379,6 +389,22 @@ TEST_F(CApi, WeightsAndSideToneShareTheStoredKeyerBlock) {
                                                      {0x24, 30, 0, 0, 0, 0, 0, 0},
                                                      {0x20, 30, 0, 11, 2, 3, 0, 0}}));
     EXPECT_EQ(unit->keyer().side_tone, 3);
+}
+
+TEST_F(CApi, ReopenedSlotStartsWithTheInitialKeyerBlock) {
+    auto unit = open_one();
+    ASSERT_EQ(quentraxSetWPM(0, 25), 0);
+    ASSERT_EQ(quentraxSetSideTone(0, 12), 0);
+    ASSERT_EQ(quentraxSetWeight(0, 3, 9), 0);
+    EXPECT_EQ(quentraxGetWPM(0), 24);
+    quentraxClose(0);
+
+    ASSERT_EQ(quentraxOpen(0), 0);
+    unit->clear_packets();  // opening waited for its clear-buffer answer: all before is out
+    EXPECT_EQ(quentraxGetWPM(0), 30);
+    EXPECT_EQ(quentraxSetWeight(0, 2, 8), 0);
+    EXPECT_EQ(commands(unit, 1), (std::vector<Bytes>{{0x20, 30, 2, 8, 2, 7, 0, 0}}));
+    EXPECT_EQ(quentraxGetWPM(0), 30);
 }
 
 TEST_F(CApi, RawCommandPortsPttAndPaddle) {

@@ -162,6 +162,11 @@ TEST_F(EmulatorTest, GeneratorDrainsAtKeyerSpeedWithWeightsAndGaps) {
     EXPECT_FALSE(light[1].down);
     // dot, element gap, dash, word gap, T
     EXPECT_EQ(gaps_us(light), (std::vector<long long>{10000, 10000, 30000, 70000, 30000}));
+    // An observer takes the tail it has not seen.
+    const auto tail = unit->key_timeline_from(4);
+    ASSERT_EQ(tail.size(), 2u);
+    EXPECT_EQ(tail[0].time, light[4].time);
+    EXPECT_TRUE(unit->key_timeline_from(6).empty());
 
     // Heavier weights lengthen the elements only.
     unit->clear_key_timeline();

@@ -36,6 +36,17 @@ TEST(ShiftJis, InvalidBytesDoNotSwallowTheRest) {
     EXPECT_EQ(text.substr(text.size() - 2), L"BC");
 }
 
+TEST(LogText, ShiftJisBecomesUtf8AndUtf8StaysAsItIs) {
+    EXPECT_EQ(log_text(kVersionErrorSjis), "QUENTRAXのバージョンを特定できません。");
+    EXPECT_EQ(log_text("The device is not open."), "The device is not open.");
+    EXPECT_EQ(log_text("バッファサイズ: 15"), "バッファサイズ: 15");
+    // Half-width katakana alone (single Shift_JIS bytes from 0xA1) are no UTF-8 either.
+    EXPECT_EQ(log_text("\xB1\xB2"), "\uFF71\uFF72");
+    // Overlong and surrogate forms are not taken for UTF-8.
+    EXPECT_EQ(log_text("\xC0\xAF"), wide_to_utf8(shift_jis_to_wide("\xC0\xAF")));
+    EXPECT_EQ(log_text("\xED\xA0\x80"), wide_to_utf8(shift_jis_to_wide("\xED\xA0\x80")));
+}
+
 TEST(Utf8, EncodesAllPlanes) {
     EXPECT_EQ(wide_to_utf8(L"Aé€"), "A\xC3\xA9\xE2\x82\xAC");
     EXPECT_EQ(wide_to_utf8(L"\U0001F600"), "\xF0\x9F\x98\x80");

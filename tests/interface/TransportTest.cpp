@@ -63,6 +63,16 @@ protected:
         return n;
     }
 
+    std::vector<std::string> error_lines() {
+        std::vector<std::string> out;
+        for (const auto& line : log->lines()) {
+            if (line.level == spdlog::level::err) {
+                out.push_back(line.text);
+            }
+        }
+        return out;
+    }
+
     std::unique_ptr<NonBlockingHIDDevice> transport;
     std::mutex mutex_;
     std::vector<Event> events_;
@@ -167,6 +177,60 @@ TEST_F(Transport, ReadFailureRaisesAnErrorEventAndReadingGoesOn) {
     }
     EXPECT_TRUE(logged);
     EXPECT_TRUE(transport->is_open());
+}
+
+// A unit behind a flaky hub: every read fails as "not functioning" for two seconds, then the
+// unit recovers.
+TEST_F(Transport, PersistentReadFailuresNeitherSpinNorFloodTheLog) {
+    using namespace std::chrono;
+    start(UnitOptions::of(23, 10ms));
+    ASSERT_TRUE(testing_support::wait_for([&] { return count("read") >= 3; }));
+    const double cpu_before = unit->reader_cpu_seconds();
+    const auto stats_before = unit->stats();
+    unit->fail_reads_for(platform_error_code(HidFailure::not_functioning), 2s);
+    ASSERT_TRUE(testing_support::wait_for([&] { return count("error") >= 1; }));
+    const std::size_t reads_before_recovery = count("read");
+    auto written = transport->write({0, 0x05, 0x60, 0, 0, 0, 0, 0, 0});
+    ASSERT_EQ(written.wait_for(10s), std::future_status::ready);
+    EXPECT_EQ(thrown_by([&] { written.get(); }), "nothing");
+    ASSERT_TRUE(
+        testing_support::wait_for([&] { return count("read") >= reads_before_recovery + 5; }, 20s));
+    const double cpu = unit->reader_cpu_seconds() - cpu_before;
+    const std::size_t failed = unit->stats().failed_reads - stats_before.failed_reads;
+
+    // The write left while the reads were failing, not after them.
+    EXPECT_EQ(unit->commands(), std::vector<Bytes>{packet({0x05, 0x60})});
+    const auto reads = unit->reads();
+    const auto last_failure =
+        std::find_if(reads.rbegin(), reads.rend(), [](const auto& r) { return r.result < 0; });
+    ASSERT_NE(last_failure, reads.rend());
+    EXPECT_LT(unit->packets().back().time, last_failure->start);
+
+    // A busy loop makes thousands of reads and burns the whole span in CPU time; the pauses
+    // leave some fifteen reads and next to no CPU time.
+    EXPECT_LT(failed, 100u);
+    EXPECT_EQ(count("error"), failed);
+    if (cpu_before >= 0) {
+        EXPECT_LT(cpu, 0.1);
+    }
+    const auto errors = error_lines();
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0].rfind("HID Device Error: ", 0), 0u);
+    EXPECT_EQ(errors[1], errors[0] + " (同じエラーを" + std::to_string(failed - 1) + "回検出)");
+}
+
+TEST_F(Transport, CloseEndsThePauseAfterAFailedRead) {
+    start(UnitOptions::of(23, 10ms));
+    unit->fail_reads_for(platform_error_code(HidFailure::not_functioning), std::chrono::hours(1));
+    ASSERT_TRUE(testing_support::wait_for([&] { return count("error") >= 3; }));
+    auto closed = std::async(std::launch::async, [&] { transport->close(); });
+    ASSERT_EQ(closed.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_FALSE(transport->is_open());
+    // The repeats not yet logged are summed up when the reader ends.
+    const auto errors = error_lines();
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[1],
+              errors[0] + " (同じエラーを" + std::to_string(count("error") - 1) + "回検出)");
 }
 
 TEST_F(Transport, ReadTimeOutErrorWarnsAndCountsAsAnEmptyRead) {

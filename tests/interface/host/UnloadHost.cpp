@@ -1,0 +1,96 @@
+// A program that loads the shared library itself, hands over its own loggers, uses an interface
+// and unloads the library before it ends, as the desktop program does. The unload must still do
+// its work: log its line into the program's sink and let go of the program's loggers.
+// Usage: quentrax_unload_host LIBRARY_PATH (natively; on Windows quentrax.dll beside the program)
+#include <cstdio>
+
+#include "HostLogSink.h"
+#include "quentrax.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+using SetLogger = void(QUENTRAX_CALL*)(std::shared_ptr<spdlog::logger>);
+using OneInt = int(QUENTRAX_CALL*)(int);
+using Close = void(QUENTRAX_CALL*)(int);
+
+#ifdef _WIN32
+using Library = HMODULE;
+Library load(const char*) {
+    return LoadLibraryW(L"quentrax.dll");
+}
+void* find(Library library, const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(library, name));
+}
+bool unload(Library library) {
+    return FreeLibrary(library) != 0;
+}
+#if defined(_M_IX86) || defined(__i386__)
+constexpr const char* kSetLoggerName = "_quentraxSetLogger@8";
+#else
+constexpr const char* kSetLoggerName = "quentraxSetLogger";
+#endif
+#else
+using Library = void*;
+Library load(const char* path) {
+    return dlopen(path, RTLD_NOW | RTLD_LOCAL);
+}
+void* find(Library library, const char* name) {
+    return dlsym(library, name);
+}
+bool unload(Library library) {
+    return dlclose(library) == 0;
+}
+constexpr const char* kSetLoggerName = "quentraxSetLogger";
+#endif
+
+template <typename F>
+F function(Library library, const char* name) {
+    return reinterpret_cast<F>(find(library, name));
+}
+
+int fail(const char* what) {
+    std::fprintf(stderr, "%s\n", what);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Library library = load(argc > 1 ? argv[1] : "");
+    if (library == nullptr) {
+        return fail("cannot load the library");
+    }
+    auto set_logger = function<SetLogger>(library, kSetLoggerName);
+    auto open = function<OneInt>(library, "quentraxOpen");
+    auto close = function<Close>(library, "quentraxClose");
+    if (set_logger == nullptr || open == nullptr || close == nullptr) {
+        return fail("the library lacks an export");
+    }
+    auto loggers = host::host_loggers();
+    for (auto& logger : loggers) {
+        set_logger(logger);
+    }
+    const int id = open(0);
+    if (id >= 0) {
+        close(id);
+    }
+    if (!unload(library)) {
+        return fail("cannot unload the library");
+    }
+    if (!host::host_logged("quentrax.dll: DLLの解放")) {
+        return fail("the unload did not log its line");
+    }
+    for (const auto& logger : loggers) {
+        if (logger.use_count() != 1) {
+            return fail("the unloaded library still holds a logger of the program");
+        }
+    }
+    std::printf("unloaded; the program's loggers are its own again\n");
+    return 0;
+}
