@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
-#include "KeyTimeline.h"
 #include "ModelBench.h"
 #include "MorseCode.h"
 #include "PlayingUnits.h"
+#include "UnitTimeline.h"
 
 using namespace std::chrono;
 using omvar::sim::EmuClock;
@@ -63,6 +63,23 @@ std::wstring continuityMessage() {
         ++count;
     }
     return text;
+}
+
+struct KeyedElement {
+    double down;  // ms since the first edge
+    double up;
+};
+
+// The elements the unit keyed, in order; a key still down at the end is left out.
+std::vector<KeyedElement> keyedElements(const omvar::sim::QuentraxUnit& unit) {
+    std::vector<KeyedElement> out;
+    const auto edges = testing_support::timeline_edges(unit.key_timeline());
+    for (std::size_t i = 0; i + 1 < edges.size(); ++i) {
+        if (edges[i].down && !edges[i + 1].down) {
+            out.push_back({edges[i].ms, edges[i + 1].ms});
+        }
+    }
+    return out;
 }
 
 struct ExpectedElement {
@@ -114,11 +131,10 @@ void continuity(ModelBench& bench, const std::vector<int>& speeds) {
             const bool done = waitUntil(
                 [&] {
                     return bench.model->sendQueue().pendingCount() == 0 &&
-                           testing_support::keyed_elements(unit.key_timeline()).size() ==
-                               expected.size();
+                           keyedElements(unit).size() == expected.size();
                 },
                 minutes(20));
-            const auto elements = testing_support::keyed_elements(unit.key_timeline());
+            const auto elements = keyedElements(unit);
             if (!done || elements.size() != expected.size()) {
                 std::printf("%5d %3d/%-2d keyed %zu of %zu elements\n", wpm, maxCount, threshold,
                             elements.size(), expected.size());
@@ -129,16 +145,14 @@ void continuity(ModelBench& bench, const std::vector<int>& speeds) {
             int late = 0;
             double worst = 0.0;
             for (std::size_t i = 1; i < elements.size(); ++i) {
-                const double gap =
-                    duration<double, std::milli>(elements[i].down - elements[i - 1].up).count();
+                const double gap = elements[i].down - elements[i - 1].up;
                 const double excess = gap - expected[i].gapBefore * unitMs;
                 worst = std::max(worst, excess);
                 if (excess > unitMs) {
                     ++late;
                 }
             }
-            const double keyed =
-                duration<double, std::milli>(elements.back().up - elements.front().down).count();
+            const double keyed = elements.back().up - elements.front().down;
             const double units = omvar::Vetrin::playingUnits(codes, 1.0, 3.0);
             std::printf("%5d %3d/%-2d %9zu %10d %9.2f dots %12.2f %11.2f%% %11.2f%%\n", wpm,
                         maxCount, threshold, elements.size(), late, worst / unitMs,

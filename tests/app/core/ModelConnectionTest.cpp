@@ -3,6 +3,8 @@
 // notifications, shutdown.
 #include "ModelFixture.h"
 
+#include "MorseCode.h"
+
 #include <atomic>
 #include <thread>
 
@@ -141,8 +143,9 @@ TEST_F(ModelTest, UnplugMidMessageThenReplugKeysTheRestOnce) {
     EXPECT_EQ(rest.size(), left);
     sent.insert(sent.end(), rest.begin(), rest.end());
     EXPECT_EQ(sent, expected);
-    const std::wstring tail = keyed(second);
-    EXPECT_EQ(tail, message.substr(message.size() - tail.size()));
+    const std::string tail = keyed(second);
+    const std::string whole(message.begin(), message.end());
+    EXPECT_EQ(tail, whole.substr(whole.size() - tail.size()));
 }
 
 TEST_F(ModelTest, SpeedStaysBetween5And50) {

@@ -8,7 +8,7 @@
 #include "SettingsFilePath.h"
 
 #include "CapturingSink.h"
-#include "KeyTimeline.h"
+#include "UnitTimeline.h"
 #include "LibraryLifecycle.h"
 #include "GuiThread.h"
 #include "QuentraxEmulator.h"
@@ -189,10 +189,9 @@ protected:
         return static_cast<std::uint8_t>(60000.0 / (wpm * 50) * 0.5 + 0.5);
     }
 
-    // What the unit keyed once nothing is pending and it reads as expected (or the bound has
-    // passed): compare the result with expected.
-    std::wstring waitKeyed(const std::shared_ptr<QuentraxUnit>& unit,
-                           const std::wstring& expected) {
+    // What the unit keyed (UTF-8) once nothing is pending and it reads as expected, or the
+    // bound has passed: compare the result with expected.
+    std::string waitKeyed(const std::shared_ptr<QuentraxUnit>& unit, const std::string& expected) {
         wait_for(
             [&] {
                 return model->sendQueue().pendingCount() == 0 && unit->buffer_size() == 0 &&
@@ -202,9 +201,8 @@ protected:
         return keyed(unit);
     }
 
-    static std::wstring keyed(const std::shared_ptr<QuentraxUnit>& unit) {
-        return testing_support::decode_keying(unit->key_timeline(),
-                                              testing_support::keyer_unit(unit->keyer().speed));
+    static std::string keyed(const std::shared_ptr<QuentraxUnit>& unit) {
+        return testing_support::keyed_text(*unit);
     }
 
     // The codes of every CW output packet the unit executed, one vector per packet.

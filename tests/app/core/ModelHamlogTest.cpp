@@ -88,7 +88,7 @@ TEST_F(ModelWithHamlog, MacrosTakeHamlogsFields) {
 
     model->sendFnMessage(0, 1);
     EXPECT_EQ(model->sendBufferText(), L"JA1ABC UR $R NR 1T");
-    EXPECT_EQ(waitKeyed(unit, L"JA1ABC UR 57N NR 1T"), L"JA1ABC UR 57N NR 1T");
+    EXPECT_EQ(waitKeyed(unit, "JA1ABC UR 57N NR 1T"), "JA1ABC UR 57N NR 1T");
 
     // The report is read when the cursor reaches it, not when the message is queued.
     ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 0; }));
@@ -96,12 +96,12 @@ TEST_F(ModelWithHamlog, MacrosTakeHamlogsFields) {
     hamlog->setText(L"A:rst", L"559");
     model->addToSendBuffer(L"PARIS $R", true);
     hamlog->setText(L"A:rst", L"339");
-    EXPECT_EQ(waitKeyed(unit, L"PARIS 33N"), L"PARIS 33N");
+    EXPECT_EQ(waitKeyed(unit, "PARIS 33N"), "PARIS 33N");
 
     ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 0; }));
     unit->clear_key_timeline();
     model->sendFnMessage(0, 2);
-    EXPECT_EQ(waitKeyed(unit, L"TNX KENJRP"), L"TNX KENJRP");
+    EXPECT_EQ(waitKeyed(unit, "TNX KENJRP"), "TNX KENJRP");
     EXPECT_TRUE(events->sawBuffer(L"JA1ABC UR 57N NR 1T PARIS 33N TNX KenJrP"));
 }
 

@@ -41,7 +41,7 @@ std::vector<int> sizesSentAt(const std::vector<std::string>& lines) {
 TEST_F(ModelTest, TenCharactersGoOutAsThreeThreeThreeOneAsTheBufferDrains) {
     auto unit = startWithUnit(defaults());
     gui.run([&] { model->addToSendBuffer(L"abcdefghij", false); });
-    ASSERT_EQ(waitKeyed(unit, L"ABCDEFGHIJ"), L"ABCDEFGHIJ");
+    ASSERT_EQ(waitKeyed(unit, "ABCDEFGHIJ"), "ABCDEFGHIJ");
 
     const auto sent = chunks(unit);
     ASSERT_EQ(sent.size(), 4u);
@@ -65,7 +65,7 @@ TEST_F(ModelTest, ThresholdZeroSendsOnlyToAnEmptyBuffer) {
     settings.sendBufferThreshold = 0;
     auto unit = startWithUnit(settings);
     gui.run([&] { model->addToSendBuffer(L"PARIS 73", false); });
-    ASSERT_EQ(waitKeyed(unit, L"PARIS 73"), L"PARIS 73");
+    ASSERT_EQ(waitKeyed(unit, "PARIS 73"), "PARIS 73");
     const auto sizes = sizesSentAt(linesStarting("バッファサイズが0以下になったので"));
     ASSERT_EQ(sizes.size(), 3u);
     EXPECT_EQ(sizes, (std::vector<int>{0, 0, 0}));
@@ -77,16 +77,15 @@ TEST_F(ModelTest, ChunksStayWithinOnePacketAndTheUnitsBuffer) {
     settings.sendBufferMaxCount = 12;
     settings.sendBufferThreshold = 9;
     auto unit = startWithUnit(settings);
-    const std::wstring message = L"CQ CQ DE XX9XXX";
-    gui.run([&] { model->addToSendBuffer(message, false); });
-    ASSERT_EQ(waitKeyed(unit, message), message);
+    gui.run([&] { model->addToSendBuffer(L"CQ CQ DE XX9XXX", false); });
+    ASSERT_EQ(waitKeyed(unit, "CQ CQ DE XX9XXX"), "CQ CQ DE XX9XXX");
     const auto sent = chunks(unit);
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent[0].size(), 7u);
     for (const auto& chunk : sent) {
         EXPECT_LE(chunk.size(), 7u);
     }
-    EXPECT_EQ(allCodes(sent), codesOf(message));
+    EXPECT_EQ(allCodes(sent), codesOf(L"CQ CQ DE XX9XXX"));
     EXPECT_EQ(unit->stats().overflowed_codes, 0u);
     EXPECT_EQ(libraryLog->count("quentraxPutCodes: 一度に送信できるのは7文字までです"), 0u);
 }
@@ -104,7 +103,7 @@ TEST_F(ModelTest, StoredMessagesAreSeparatedByAKeyedOrAShownBlank) {
     ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) > 0; }));
     model->sendFnMessage(0, 1);
     EXPECT_EQ(model->sendBufferText(), L"AB CD");
-    ASSERT_EQ(waitKeyed(unit, L"AB CD"), L"AB CD");
+    ASSERT_EQ(waitKeyed(unit, "AB CD"), "AB CD");
     EXPECT_EQ(allCodes(chunks(unit)), codesOf(L"AB CD"));
 
     // After everything has been played: a blank that is only shown.
@@ -129,12 +128,12 @@ TEST_F(ModelTest, TypedTextIsNormalisedButNotExpanded) {
         EXPECT_EQ(element.kind, SendElement::kCharacter);
     }
     // "$", "[" and "]" have no code and key nothing; "AR" are two letters, not the prosign.
-    EXPECT_EQ(waitKeyed(unit, L"CQ M AR"), L"CQ M AR");
+    EXPECT_EQ(waitKeyed(unit, "CQ M AR"), "CQ M AR");
 
     unit->clear_key_timeline();
     ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 0; }));
     model->addToSendBuffer(L"de $m", true);
-    EXPECT_EQ(waitKeyed(unit, L"DE XX9XXX/1"), L"DE XX9XXX/1");
+    EXPECT_EQ(waitKeyed(unit, "DE XX9XXX/1"), "DE XX9XXX/1");
 }
 
 TEST_F(ModelTest, DeferredMacrosAreExpandedJustBeforeTheyAreKeyed) {
@@ -144,13 +143,13 @@ TEST_F(ModelTest, DeferredMacrosAreExpandedJustBeforeTheyAreKeyed) {
     auto unit = startWithUnit(settings);
     model->sendFnMessage(0, 1);
     EXPECT_EQ(events->buffers().front(), L"UR $R");
-    ASSERT_EQ(waitKeyed(unit, L"UR 599"), L"UR 599");
+    ASSERT_EQ(waitKeyed(unit, "UR 599"), "UR 599");
     EXPECT_TRUE(events->sawBuffer(L"UR 599"));
 
     ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 0; }));
     unit->clear_key_timeline();
     model->sendFnMessage(0, 2);
-    EXPECT_EQ(waitKeyed(unit, L"599"), L"599");
+    EXPECT_EQ(waitKeyed(unit, "599"), "599");
     EXPECT_EQ(model->sendBufferText(), L"UR 599 599");
 }
 
@@ -288,7 +287,7 @@ TEST_F(ModelTest, PaddleInputInterruptsAndNewTextLeavesPaddleMode) {
     unit->clear_packets();
     unit->clear_key_timeline();
     model->addToSendBuffer(L"K", false);
-    EXPECT_EQ(waitKeyed(unit, L"K"), L"K");
+    EXPECT_EQ(waitKeyed(unit, "K"), "K");
     EXPECT_TRUE(log->contains("パドル操作モードから復帰"));
 }
 
