@@ -1,14 +1,25 @@
 #!/bin/sh
 # Runs one Windows test executable under Wine, in a prefix kept inside the build tree.
-# Usage: wine-run.sh PREFIX_DIR PROGRAM [ARGS...]
+# Usage: wine-run.sh [--win64|--win32] PREFIX_DIR PROGRAM [ARGS...]
+# --win64 (the default) runs x86_64 programs through the 64-bit loader; --win32 runs i686
+# programs through the 32-bit loader in a 32-bit prefix (on a machine without 32-bit support
+# in its kernel, qemu's user-mode emulator runs that loader; scripts/setup arranges it).
 set -e
-# The 64-bit loader directly: with 32-bit Wine installed, the plain "wine" launcher would start
-# every program through the 32-bit loader first.
-if [ -x /usr/lib/wine/wine64 ]; then
-    export WINELOADER=/usr/lib/wine/wine64
-    wine() { /usr/lib/wine/wine64 "$@"; }
+arch=win64
+case "$1" in
+    --win64 | --win32) arch=${1#--}; shift ;;
+esac
+loader=wine
+if [ "$arch" = win32 ]; then
+    export WINEARCH=win32
+    loader=/usr/lib/wine/wine
+elif [ -x /usr/lib/wine/wine64 ]; then
+    # The 64-bit loader directly: with 32-bit Wine installed, the plain "wine" launcher would
+    # start every program through the 32-bit loader first.
+    loader=/usr/lib/wine/wine64
 fi
-prefix="$1"
+[ "$loader" = wine ] || export WINELOADER="$loader"
+prefix=$(realpath -m "$1")  # Wine takes only an absolute prefix
 shift
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
@@ -19,8 +30,8 @@ mkdir -p "$(dirname "$prefix")"
 (
     flock 9
     if [ ! -f "$prefix/.vetrin-ready" ]; then
-        wine wineboot.exe -i >/dev/null 2>&1 || true
-        wine winecfg.exe -v win10 >/dev/null 2>&1
+        "$loader" wineboot.exe -i >/dev/null 2>&1 || true
+        "$loader" winecfg.exe -v win10 >/dev/null 2>&1
         wineserver -w
         touch "$prefix/.vetrin-ready"
     fi
@@ -29,5 +40,5 @@ mkdir -p "$(dirname "$prefix")"
 # their output on /dev/null: otherwise they would hold the test runner's pipes open for
 # seconds after every test program ends.
 wineserver -p30 </dev/null >/dev/null 2>&1 || true
-wine cmd /c exit </dev/null >/dev/null 2>&1 || true
-exec "${WINELOADER:-wine}" "$@"
+"$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
+exec "$loader" "$@"

@@ -17,11 +17,16 @@ class logger;
 
 // The hook library's exports. The library and its user must be built with the same compiler
 // and runtime, since standard-library types cross the boundary.
+//
+// No exception leaves these functions. In the 32-bit build every module carries its own copy of
+// the unwinder, which knows only its own module's frames: an exception thrown here towards the
+// caller would end the process. Failures come back as results and as error lines on the
+// library's logger.
 namespace omvar::Snarel {
 
 // Starts the watcher thread that finds HAMLOG and hooks its GUI thread; does nothing while a
-// watcher runs.
-SNAREL_API void StartHook();
+// watcher runs. False when the thread could not be started.
+SNAREL_API bool StartHook();
 
 // Stops forwarding and the watcher and removes the hooks. False when no retrieval hook was
 // installed or it could not be removed.
@@ -38,8 +43,9 @@ SNAREL_API unsigned int GetMessageDataId();
 // of 32768 and above are ignored.
 SNAREL_API void SetMessageFilter(const std::vector<unsigned int>& messages);
 
-// Hands over the application's logger, which must be named "Snarel"; throws
-// std::runtime_error otherwise and keeps the current one.
-SNAREL_API void SetLogger(std::shared_ptr<spdlog::logger> logger);
+// Hands over the application's logger, which must be named "Snarel". False for a null logger
+// or another name ("SetLogger: logger is null", "SetLogger: Please set Snarel logger" on the
+// current logger), which keeps the current one.
+SNAREL_API bool SetLogger(std::shared_ptr<spdlog::logger> logger);
 
 }  // namespace omvar::Snarel

@@ -12,7 +12,9 @@ namespace omvar::sim::hamlog {
 namespace {
 
 constexpr UINT kRunInstrument = WM_APP + 1;
-constexpr UINT kReplyTimeoutMs = 5000;
+// The caller waits for the command's result meanwhile, so this only runs out on a stalled
+// caller; generous for the emulated 32-bit runs.
+constexpr UINT kReplyTimeoutMs = 30000;
 
 }  // namespace
 

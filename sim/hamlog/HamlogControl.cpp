@@ -12,7 +12,9 @@ namespace omvar::sim::hamlog {
 namespace {
 
 constexpr wchar_t kReplyWindowClass[] = L"VetrinHamlogControlReply";
-constexpr auto kStartBound = std::chrono::seconds(20);
+// Generous: under 32-bit Wine on an emulated CPU a process start can take many seconds on a
+// loaded machine.
+constexpr auto kStartBound = std::chrono::seconds(60);
 constexpr auto kCloseBound = std::chrono::seconds(10);
 
 std::string narrow(std::wstring_view text) {
@@ -207,6 +209,9 @@ HamlogControl::Reply HamlogControl::tryCommand(std::wstring_view line,
                              reinterpret_cast<LPARAM>(&data), SMTO_NORMAL,
                              static_cast<UINT>(timeout.count()), &result)) {
         return {false, L"no answer from the HAMLOG stand-in"};
+    }
+    if (!slot.received) {
+        return {false, L"the HAMLOG stand-in's answer text did not arrive"};
     }
     return {result != 0, slot.text};
 }
