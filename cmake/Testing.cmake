@@ -12,6 +12,7 @@ set(VETRIN_I686_TESTS
   logging_tests         # the program's loggers handed over through the import library
   settings_tests
   send_queue_tests
+  app_model_tests       # the model: notification parameters, standard-call C functions, pacing
   quentrax_exit_host    # the library's process-exit and unload paths
   quentrax_unload_host
   quentrax_sdk_demo     # the kit's example as a 32-bit logger builds it

@@ -1,61 +1,323 @@
-// Placeholder so the windows can build against the interface; the model itself replaces this
-// file.
-#include "AppModel.h"
+// The model's life cycle, the connection with the interface and the keyer settings.
+#include "AppModelState.h"
+
+#include "Snarel.h"
+#include "quentrax.h"
+
+#include <spdlog/sinks/null_sink.h>
+#include <spdlog/spdlog.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <iterator>
+#include <utility>
 
 namespace omvar::Vetrin {
 
-struct AppModel::State {
-    LiveSettings settings;
-    HAMLOGTracker tracker;
-    DeferredTaskQueue tasks;
-    SendQueue queue;
-    bool beacon = false;
-    bool kana = false;
-};
+namespace {
 
-AppModel::AppModel() : state_(std::make_unique<State>()) {}
-AppModel::~AppModel() = default;
+constexpr int kMinWpm = 5;
+constexpr int kMaxWpm = 50;
+constexpr WPARAM kEncoderUp = 1;
+constexpr WPARAM kEncoderDown = 2;
+constexpr WPARAM kMessageButton = 3;
+
+std::shared_ptr<spdlog::logger> modelLogger() {
+    if (auto logger = spdlog::get("Vetrin")) {
+        return logger;
+    }
+    // Without the program's logging set-up (tools, some tests) the model logs nowhere.
+    return std::make_shared<spdlog::logger>("Vetrin",
+                                            std::make_shared<spdlog::sinks::null_sink_mt>());
+}
+
+// A weight in dot units as the interface takes it: twice the weight, rounded. Values far out of
+// range (only a hand-edited settings file has them) are kept within a byte, which the interface
+// then refuses.
+int halfUnits(float weight) {
+    const double twice = std::clamp(static_cast<double>(weight) * 2.0 + 0.5, -1.0, 255.0);
+    return static_cast<int>(twice);
+}
+
+}  // namespace
+
+AppModel::AppModel() : state_(std::make_unique<State>()) { state_->logger = modelLogger(); }
+
+AppModel::~AppModel() {
+    try {
+        shutdown();
+    } catch (...) {
+        // A destructor lets nothing escape; shutdown itself only logs.
+    }
+}
+
 void AppModel::start(HWND mainWindow) {
-    state_->tasks.start();
-    state_->settings.load();
-    state_->tracker.setMainWindow(mainWindow);
-    state_->tracker.start();
+    State& s = *state_;
+    if (s.started || s.shutDown) {
+        return;
+    }
+    s.started = true;
+    s.tasks.start();
+    s.settings.load();
+    s.notifyMessage = RegisterWindowMessageW(L"QUENTRAX.DLL");
+    s.hidden = DummyWindow::create();
+    s.hidden->setMessageHook([this](UINT message, WPARAM wParam, LPARAM lParam) {
+        // Runs inside a window procedure: nothing may escape into the system.
+        try {
+            onInterfaceNotification(message, wParam, lParam);
+        } catch (const std::exception& e) {
+            state_->logger->error("Interface notification failed: {}", e.what());
+        } catch (...) {
+            state_->logger->error("Interface notification failed");
+        }
+    });
+
+    const int id = quentraxOpen(0);
+    {
+        std::lock_guard held(s.mutex);
+        s.nId = id;
+    }
+    if (id == -1) {
+        s.logger->info("QUENTRAXが接続されていません");
+    } else {
+        s.logger->info("使用中のデバイス: QUENTRAX Ver.{}", quentrax::wide_to_utf8(versionText()));
+    }
+    s.withDevice([&](int nId) { quentraxSetCallbackWindow(nId, s.hidden->handle()); });
+    applySettings(settings());
+    emit("changeDeviceState");
+
+    subscribeTrackerEvents();
+    s.tracker.setMainWindow(mainWindow);
+    s.tracker.start();
+
+    s.worker = std::thread([this] { runWorker(); });
 }
-void AppModel::shutdown() {}
+
+void AppModel::subscribeTrackerEvents() {
+    State& s = *state_;
+    auto note = [this](spdlog::level::level_enum level, const char* event) {
+        state_->logger->log(level, "HAMLOGウィンドウ: {}", event);
+    };
+    s.tracker.add_listener("requestToUpWpm", std::function<void()>([this, note] {
+                               note(spdlog::level::trace, "requestToUpWpm");
+                               speedUp();
+                           }));
+    s.tracker.add_listener("requestToDownWpm", std::function<void()>([this, note] {
+                               note(spdlog::level::debug, "requestToDownWpm");
+                               speedDown();
+                           }));
+    s.tracker.add_listener(
+        "changeCqMachinePlayState", std::function<void(bool)>([this, note](bool playing) {
+            note(spdlog::level::trace, "changeCqMachinePlayState");
+            State& st = *state_;
+            if (st.settings.update([](AppSettings& live) { return live.pttCqMachine; })) {
+                st.withDevice([&](int nId) { quentraxSetPTT(nId, playing ? 1 : 0); });
+            }
+        }));
+    s.tracker.add_listener("inputSemicolonToRemark2", std::function<void()>([note] {
+                               note(spdlog::level::trace, "inputSemicolonToRemark2");
+                           }));
+}
+
+void AppModel::shutdown() {
+    State& s = *state_;
+    if (s.shutDown) {
+        return;
+    }
+    s.shutDown = true;
+    {
+        // Under the wait mutex, so a worker about to wait sees the flag instead of sleeping on.
+        std::lock_guard held(s.waitMutex);
+        s.stopRequested = true;
+        ++s.wakeups;
+    }
+    s.waitCondition.notify_all();
+    if (s.worker.joinable()) {
+        s.worker.join();
+    }
+    // Neither deferred task queue is scheduling or taking a task once its mutex was ours.
+    { std::lock_guard held(s.tasks.mutex()); }
+    { std::lock_guard held(s.tracker.taskQueue().mutex()); }
+    if (!s.started) {
+        return;  // nothing was loaded, opened or hooked; saving would write an empty record
+    }
+    omvar::Snarel::StopHook();
+    s.tracker.destroyHiddenWindow();
+    {
+        std::unique_lock closing(s.slot);
+        int id = -1;
+        {
+            std::lock_guard held(s.mutex);
+            id = std::exchange(s.nId, -1);
+        }
+        if (id != -1) {
+            quentraxClose(id);
+        }
+    }
+    s.hidden.reset();  // the interface, closed, sends nothing more
+    s.settings.save();
+}
+
 AppSettings AppModel::settings() const { return state_->settings.snapshot(); }
+
 LiveSettings& AppModel::liveSettings() { return state_->settings; }
-void AppModel::applySettings(AppSettings settings) { state_->settings.apply(settings); }
-int AppModel::nId() const { return -1; }
-std::wstring AppModel::versionText() { return {}; }
-void AppModel::reconnect() {}
-unsigned int AppModel::speedUp() { return static_cast<unsigned int>(settings().wpm); }
-unsigned int AppModel::speedDown() { return static_cast<unsigned int>(settings().wpm); }
-void AppModel::setWpm(unsigned int) {}
-void AppModel::addToSendBuffer(std::wstring_view text, bool) {
-    state_->queue.append(text, false);
-    emit("updateSendBuffer", state_->queue.text());
+
+void AppModel::applySettings(AppSettings next) {
+    State& s = *state_;
+    const bool noReduceFreezes =
+        s.settings.update([](AppSettings& live) { return live.noReduceDeviceFreezes; });
+    s.withDevice([&](int id) {
+        if (id == -1) {
+            return;
+        }
+        // The interface library logs its own refusals; the results are not needed here.
+        quentraxSetWPM(id, next.wpm);
+        quentraxSetPTTParam(id, next.ptt ? next.pttDelayP : 0, next.ptt ? next.pttDelayA : 0);
+        quentraxSetPaddle(id, next.paddleRvs ? 1 : 0);
+        quentraxSetSideTone(id, next.sideTone ? next.toneLevel + 1 : 0);
+        quentraxSetWeight(id, halfUnits(next.weightDot), halfUnits(next.weightDash));
+        quentraxSetExtendedOption(id, 1, noReduceFreezes ? 0 : 1);
+    });
+    s.tracker.setKeyOptions(next.spyHlKey && next.zLogKey, next.spyHlKey && next.hookAnyway);
+    s.settings.apply(next);
 }
-void AppModel::sendFnMessage(int, int) {}
-void AppModel::clearSendBuffer() {}
-void AppModel::resetSendBuffer() {}
-void AppModel::takeBackPending(std::size_t) {}
-std::wstring AppModel::sendBufferText() const { return state_->queue.text(); }
-bool AppModel::isCwMode() { return true; }
-InfoForMacroExpansion AppModel::makeInfoForMacroExpansion() { return {}; }
-bool AppModel::beaconOn() const { return state_->beacon; }
-void AppModel::startBeacon() { state_->beacon = true; }
-bool AppModel::stopBeacon() { return std::exchange(state_->beacon, false); }
-bool AppModel::kanaMode() const { return state_->kana; }
-void AppModel::setKanaMode(bool on) { state_->kana = on; }
+
+int AppModel::nId() const { return state_->currentId(); }
+
+std::wstring AppModel::versionText() {
+    State& s = *state_;
+    {
+        std::lock_guard held(s.mutex);
+        if (!s.versionText.empty()) {
+            return s.versionText;
+        }
+    }
+    const int version = s.withDevice([](int id) { return quentraxGetVersion(id); });
+    if (version <= 0) {
+        return {};
+    }
+    wchar_t text[32];
+    std::swprintf(text, std::size(text), L"%d.%d", version / 10, version % 10);
+    std::lock_guard held(s.mutex);
+    if (s.versionText.empty()) {
+        s.versionText = text;
+    }
+    return s.versionText;
+}
+
+void AppModel::reconnect() {
+    State& s = *state_;
+    if (s.currentId() != -1) {
+        return;  // a second open would take a second slot for the same interface
+    }
+    const int id = quentraxOpen(0);
+    if (id == -1) {
+        return;
+    }
+    {
+        std::lock_guard held(s.mutex);
+        s.nId = id;
+    }
+    s.logger->info("QUENTRAXが再接続されました");
+    s.logger->info("使用中のデバイス: QUENTRAX Ver.{}", quentrax::wide_to_utf8(versionText()));
+    s.withDevice([&](int nId) {
+        quentraxSetCallbackWindow(nId, s.hidden ? s.hidden->handle() : nullptr);
+    });
+    applySettings(settings());
+    emit("changeDeviceState");
+}
+
+void AppModel::dropConnection() {
+    State& s = *state_;
+    {
+        std::unique_lock closing(s.slot);
+        int id = -1;
+        {
+            std::lock_guard held(s.mutex);
+            id = std::exchange(s.nId, -1);
+        }
+        quentraxClose(id);
+    }
+    s.logger->info("デバイスが切断されました");
+    emit("changeDeviceState");
+}
+
+unsigned int AppModel::speedUp() {
+    return changeSpeed([](int wpm) { return wpm >= kMaxWpm ? wpm : wpm + 1; });
+}
+
+unsigned int AppModel::speedDown() {
+    return changeSpeed([](int wpm) { return wpm <= kMinWpm ? wpm : wpm - 1; });
+}
+
+void AppModel::setWpm(unsigned int wpm) {
+    const int wanted = static_cast<int>(std::clamp<unsigned int>(wpm, kMinWpm, kMaxWpm));
+    State& s = *state_;
+    s.settings.update([&](AppSettings& live) { live.wpm = wanted; });
+    s.withDevice([&](int id) { quentraxSetWPM(id, wanted); });
+    emit("updateWPM", static_cast<unsigned int>(wanted));
+}
+
+unsigned int AppModel::changeSpeed(int (*next)(int)) {
+    State& s = *state_;
+    // Read and changed under the settings' lock, so two requests at once both count.
+    const auto [before, after] = s.settings.update([&](AppSettings& live) {
+        const int old = live.wpm;
+        live.wpm = next(old);
+        return std::pair{old, live.wpm};
+    });
+    if (after == before) {
+        return static_cast<unsigned int>(after);
+    }
+    // Sent even without an interface: the library refuses the id and logs it.
+    s.withDevice([&](int id) { quentraxSetWPM(id, after); });
+    emit("updateWPM", static_cast<unsigned int>(after));
+    return static_cast<unsigned int>(after);
+}
+
+void AppModel::onInterfaceNotification(UINT message, WPARAM wParam, LPARAM) {
+    State& s = *state_;
+    if (s.notifyMessage == 0 || message != s.notifyMessage) {
+        return;
+    }
+    if (wParam <= 0xFFFF) {
+        onPaddleInput(static_cast<unsigned int>(wParam & 0xFF));
+        return;
+    }
+    switch (wParam >> 16) {
+        case kEncoderUp:
+            speedUp();
+            break;
+        case kEncoderDown:
+            speedDown();
+            break;
+        case kMessageButton:
+            startBeacon();
+            break;
+        default:
+            break;
+    }
+}
+
+bool AppModel::kanaMode() const { return state_->kanaMode; }
+
+void AppModel::setKanaMode(bool on) { state_->kanaMode = on; }
+
 HAMLOGTracker& AppModel::tracker() { return state_->tracker; }
+
 DeferredTaskQueue& AppModel::taskQueue() { return state_->tasks; }
+
 SendQueue& AppModel::sendQueue() { return state_->queue; }
-HWND AppModel::notificationWindow() const { return nullptr; }
-void AppModel::workerStep() {}
-void AppModel::onInterfaceNotification(UINT, WPARAM, LPARAM) {}
-void AppModel::onPaddleInput(unsigned int) {}
-void AppModel::scheduleBeacon(int) {}
-void AppModel::fireBeacon() {}
-double AppModel::playingUnits(const std::vector<std::uint8_t>&, double, double) { return 0; }
+
+HWND AppModel::notificationWindow() const {
+    return state_->hidden ? state_->hidden->handle() : nullptr;
+}
+
+double AppModel::playingUnits(const std::vector<std::uint8_t>& codes, double weightDot,
+                              double weightDash) {
+    return Vetrin::playingUnits(std::span<const std::uint8_t>(codes), weightDot, weightDash);
+}
 
 }  // namespace omvar::Vetrin

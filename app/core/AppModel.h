@@ -106,6 +106,19 @@ public:
 
 private:
     struct State;
+
+    void subscribeTrackerEvents();
+    void runWorker();
+    // Ends a playback wait at once; counted, so the worker can tell whether one came.
+    void wakeWorker();
+    std::uint64_t wakeupCount();
+    // True when woken (clearing, shutdown) since wakeupsBefore, false when the time ran out.
+    bool waitForWorker(long long waitMs, std::uint64_t wakeupsBefore);
+    // The interface stopped answering: closes it and says so.
+    void dropConnection();
+    unsigned int changeSpeed(int (*next)(int wpm));
+    void insertTimeStamp();
+
     std::unique_ptr<State> state_;
 };
 

@@ -48,8 +48,12 @@ void SendQueue::expandDeferredAtCursor(const InfoForMacroExpansion& info) {
     const std::wstring value = macroValue(elements_[cursor_], info);
     std::vector<SendElement> characters = makeCharacterElements(value, clock_(), false);
     const auto at = elements_.erase(elements_.begin() + static_cast<std::ptrdiff_t>(cursor_));
-    elements_.insert(at, std::make_move_iterator(characters.begin()),
-                     std::make_move_iterator(characters.end()));
+    // Never an empty insertion inside the deque: libstdc++ then moves the elements on one side
+    // of the position onto themselves, and a self-moved text comes out empty.
+    if (!characters.empty()) {
+        elements_.insert(at, std::make_move_iterator(characters.begin()),
+                         std::make_move_iterator(characters.end()));
+    }
     renumberFrom(cursor_);
 }
 
@@ -72,6 +76,12 @@ std::optional<SendElement> SendQueue::takeAtCursor() {
 std::size_t SendQueue::pendingCount() const {
     std::lock_guard held(mutex_);
     return elements_.size() - cursor_;
+}
+
+bool SendQueue::keyablePending() const {
+    std::lock_guard held(mutex_);
+    return std::any_of(elements_.begin() + static_cast<std::ptrdiff_t>(cursor_), elements_.end(),
+                       [](const SendElement& element) { return !element.displayOnly; });
 }
 
 std::size_t SendQueue::removePendingFromEnd(std::size_t n) {

@@ -47,6 +47,8 @@ public:
     // nothing is pending.
     std::optional<SendElement> takeAtCursor();
     std::size_t pendingCount() const;
+    // Whether an element to be keyed (not only shown) is pending.
+    bool keyablePending() const;
     // Removes up to n pending elements from the end; keyed ones are never removed. Returns how
     // many went.
     std::size_t removePendingFromEnd(std::size_t n);

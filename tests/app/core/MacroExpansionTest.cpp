@@ -228,6 +228,26 @@ TEST(AppendExpanded, EmptyDeferredValueLeavesNothing) {
     EXPECT_EQ(queue.text(), L"(K) KenJrP");
 }
 
+// An empty value inside the queue: the elements before and after the macro keep their texts,
+// whichever side of the queue is the shorter one.
+TEST(AppendExpanded, EmptyDeferredValueKeepsItsNeighbours) {
+    for (const std::wstring history : {L"X", L"ABCDEF"}) {
+        SCOPED_TRACE(std::string(history.begin(), history.end()));
+        SendQueue queue;
+        queue.append(history, false);
+        while (queue.takeAtCursor()) {
+        }
+        queue.appendExpanded(L"$A$R YZWV", InfoForMacroExpansion{});
+        queue.expandDeferredAtCursor(InfoForMacroExpansion{});
+        EXPECT_EQ(queue.text(), history + L"$R YZWV");
+        EXPECT_EQ(queue.peekAtCursor()->text, L"$R");
+        InfoForMacroExpansion info;
+        info.report = L"599";
+        queue.expandDeferredAtCursor(info);
+        EXPECT_EQ(queue.text(), history + L"599 YZWV");
+    }
+}
+
 TEST(AppendExpanded, GreetingUsesTheQueueClock) {
     std::int64_t now = localStamp(12, 0);
     SendQueue queue([&] { return now; });

@@ -1,0 +1,178 @@
+// How text enters the send buffer and leaves it without being keyed: stored messages, typed
+// text, time stamps, clearing and paddle input.
+#include "AppModelState.h"
+
+#include "MacroExpansion.h"
+#include "MorseCode.h"
+#include "quentrax.h"
+
+#include <array>
+#include <ctime>
+#include <string_view>
+
+namespace omvar::Vetrin {
+
+namespace {
+
+constexpr int kPaddleUsed = 15;
+constexpr std::array<std::wstring_view, 4> kCwModes = {L"CW", L"A1A", L"A2A", L"F2A"};
+
+// "[%m/%d-%H:%M]" in local time; empty when the time cannot be had.
+std::wstring localTimeStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_s(&local, &now) != 0) {
+        return {};
+    }
+    wchar_t text[128];
+    const std::size_t length = std::wcsftime(text, std::size(text), L"[%m/%d-%H:%M]", &local);
+    return std::wstring(text, length);
+}
+
+}  // namespace
+
+bool AppModel::isCwMode() {
+    State& s = *state_;
+    if (s.settings.update([](AppSettings& live) { return live.cwAlways; })) {
+        return true;
+    }
+    const std::wstring mode = s.tracker.readControlText(HamlogControlId::modeField);
+    if (mode.empty()) {
+        return true;  // no log window known, or its mode not filled in
+    }
+    for (const auto cw : kCwModes) {
+        if (mode == cw) {
+            return true;
+        }
+    }
+    return false;
+}
+
+InfoForMacroExpansion AppModel::makeInfoForMacroExpansion() {
+    State& s = *state_;
+    return fillInfoForMacroExpansion(settings(), [&s](HamlogControlId id) {
+        return s.tracker.readControlText(id);
+    });
+}
+
+void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
+    State& s = *state_;
+    if (!isCwMode()) {
+        s.logger->info("モードがCW以外だったので送信バッファに追加できません: \"{}\"", quentrax::wide_to_utf8(text));
+        return;
+    }
+    s.logger->info("Vetrinの送信バッファに追加: \"{}\"", quentrax::wide_to_utf8(text));
+    bool busy = s.queue.pendingCount() > 0;
+    if (!busy) {
+        // Without an interface (-1) the call counts as busy.
+        busy = s.withDevice([](int id) { return quentraxIsTxBusy(id); }) != 0;
+    }
+    std::wstring message(text);
+    if (expand && !s.queue.text().empty()) {
+        // Shown text at the cursor (a time stamp made for this message, a blank) needs no
+        // separator, unless text to be keyed waits behind it: the two messages would be keyed
+        // as one word.
+        const auto next = s.queue.peekAtCursor();
+        if (!next || !next->displayOnly || s.queue.keyablePending()) {
+            if (busy) {
+                message.insert(0, L" ");  // keyed as a word space after what still plays
+            } else {
+                s.queue.append(L" ", true);  // only shown: the earlier text is long over
+            }
+        }
+    }
+    s.dataAdded = true;
+    if (expand) {
+        s.queue.appendExpanded(message, makeInfoForMacroExpansion());
+    } else {
+        s.queue.append(message, false);
+    }
+    emit("updateSendBuffer", s.queue.text());
+}
+
+void AppModel::sendFnMessage(int bank, int index) {
+    State& s = *state_;
+    if (bank < 0 || bank >= kBankCount || index < 0 || index >= kFnKeyCount) {
+        s.logger->warn("sendFnMessage: no stored message for bank {} key {}", bank, index);
+        return;
+    }
+    insertTimeStamp();
+    if (stopBeacon()) {
+        clearSendBuffer();
+    }
+    const std::wstring message =
+        s.settings.update([&](AppSettings& live) { return live.fnMessage[bank][index]; });
+    addToSendBuffer(message, true);
+}
+
+void AppModel::insertTimeStamp() {
+    State& s = *state_;
+    if (!s.settings.update([](AppSettings& live) { return live.logTime; })) {
+        return;
+    }
+    const std::wstring stamp = localTimeStamp();
+    {
+        std::lock_guard held(s.stampMutex);
+        if (stamp == s.lastTimeStamp) {
+            return;
+        }
+        s.lastTimeStamp = stamp;
+    }
+    if (!s.queue.text().empty()) {
+        s.queue.append(L"\n", true);
+    }
+    s.queue.append(stamp + L"\n", true);
+    emit("updateSendBuffer", s.queue.text());
+}
+
+void AppModel::clearSendBuffer() {
+    State& s = *state_;
+    s.queue.removePendingFromEnd(s.queue.pendingCount());
+    while (s.queue.takeAtCursor()) {
+        // whatever another thread appended meanwhile goes too
+    }
+    emit("updateSendBuffer", s.queue.text());
+    s.withDevice([](int id) {
+        if (id != -1 && quentraxIsTxBusy(id) != kPaddleUsed) {
+            quentraxTxCancel(id);
+        }
+    });
+    wakeWorker();
+}
+
+void AppModel::resetSendBuffer() {
+    State& s = *state_;
+    s.queue.resetAll();
+    emit("updateSendBuffer", s.queue.text());
+}
+
+void AppModel::takeBackPending(std::size_t n) {
+    State& s = *state_;
+    s.queue.removePendingFromEnd(n);
+    emit("updateSendBuffer", s.queue.text());
+}
+
+std::wstring AppModel::sendBufferText() const { return state_->queue.text(); }
+
+void AppModel::onPaddleInput(unsigned int code) {
+    State& s = *state_;
+    const auto native = static_cast<std::uint8_t>(code & 0xFF);
+    const bool decode = s.settings.update([](AppSettings& live) { return live.paddleKbd; });
+    std::wstring text;
+    if (decode) {
+        text = quentrax::from_native_code(native, s.kanaMode);
+        s.logger->info("パドルからの入力を復号: 「{}」 -> 「{}」", quentrax::to_pattern(native),
+                       quentrax::wide_to_utf8(text));
+    }
+    // The operator has taken over: whatever was still to be keyed goes, decoded or not.
+    stopBeacon();
+    clearSendBuffer();
+    if (!decode) {
+        return;
+    }
+    s.queue.append(text.empty() ? std::wstring(L"?") : text, true);
+    emit("updateSendBuffer", s.queue.text());
+    emit("inputPaddleKeyboard", text);
+}
+
+}  // namespace omvar::Vetrin

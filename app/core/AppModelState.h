@@ -1,0 +1,91 @@
+#pragma once
+
+// The model's private state, shared by the files that implement AppModel.
+#include "AppModel.h"
+#include "PlayingUnits.h"
+#include "TextEncoding.h"
+
+#include <spdlog/logger.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <thread>
+#include <utility>
+
+namespace omvar::Vetrin {
+
+// The settings the worker reads on every step, taken without copying the stored messages.
+struct PacingSettings {
+    int maxCount = 3;
+    int threshold = 1;
+    int wpm = 20;
+    double weightDot = 1.0;
+    double weightDash = 3.0;
+    int cqInt = 2500;
+};
+
+struct AppModel::State {
+    // Destroyed last: everything below may still use them while it goes.
+    LiveSettings settings;
+    std::shared_ptr<spdlog::logger> logger;
+    SendQueue queue;
+
+    // The connection. `mutex` guards nId and the version text; it is never held while the
+    // interface library is called. The library forbids closing a slot while another call on it
+    // runs, so every call on nId holds `slot` shared and closing holds it exclusively.
+    mutable std::mutex mutex;
+    int nId = -1;
+    std::wstring versionText;
+    std::shared_mutex slot;
+    UINT notifyMessage = 0;
+    DummyWindow::Holder hidden;
+
+    // Pacing. `wakeups` counts the broadcasts of waitCondition (clearing, shutdown), so a wait
+    // tells a wake-up meant for it from a spurious one and never misses one that came after the
+    // chunk was taken.
+    std::thread worker;
+    std::atomic<bool> stopRequested{false};
+    std::mutex waitMutex;
+    std::condition_variable waitCondition;
+    std::uint64_t wakeups = 0;  // under waitMutex
+    std::atomic<bool> waiting{false};
+    std::atomic<bool> dataAdded{false};
+    std::atomic<bool> beaconOn{false};
+    std::atomic<bool> beaconScheduled{false};
+    std::atomic<bool> kanaMode{false};
+    std::wstring lastTimeStamp;  // under stampMutex
+    std::mutex stampMutex;
+
+    bool started = false;
+    bool shutDown = false;
+
+    // Their threads call into everything above, so they are declared last and go first.
+    DeferredTaskQueue tasks;
+    HAMLOGTracker tracker;
+
+    PacingSettings pacing() {
+        return settings.update([](AppSettings& s) {
+            return PacingSettings{s.sendBufferMaxCount, s.sendBufferThreshold, s.wpm,
+                                  s.weightDot,          s.weightDash,          s.cqInt};
+        });
+    }
+
+    int currentId() const {
+        std::lock_guard held(mutex);
+        return nId;
+    }
+
+    // Runs fn(nId) with the slot held shared, so the interface cannot be closed meanwhile.
+    template <typename Fn>
+    auto withDevice(Fn&& fn) {
+        std::shared_lock held(slot);
+        return std::forward<Fn>(fn)(currentId());
+    }
+};
+
+}  // namespace omvar::Vetrin

@@ -1,0 +1,109 @@
+// The model with HAMLOG's fields, read through the tracker from the HAMLOG stand-in: the mode
+// decides whether anything is queued, the call sign, report and name fill the macros.
+#include "ModelFixture.h"
+
+#include "HamlogControl.h"
+
+namespace model_test {
+namespace {
+
+using omvar::sim::hamlog::HamlogControl;
+
+class ModelWithHamlog : public ModelTest {
+protected:
+    void SetUp() override {
+        ModelTest::SetUp();
+        hamlog = std::make_unique<HamlogControl>();
+    }
+
+    void TearDown() override {
+        ModelTest::TearDown();  // the hooks go before HAMLOG does
+        hamlog.reset();
+    }
+
+    // Started with a unit; null unless the tracker has found the stand-in's log window.
+    std::shared_ptr<QuentraxUnit> startWithHamlog(AppSettings settings) {
+        auto unit = startWithUnit(settings);
+        if (!wait_for([&] { return model->tracker().activeLogWindow() != nullptr; }, 20s)) {
+            ADD_FAILURE() << "the tracker did not find HAMLOG's log window";
+            return nullptr;
+        }
+        return unit;
+    }
+
+    std::unique_ptr<HamlogControl> hamlog;
+};
+
+TEST_F(ModelWithHamlog, QueuesNothingOutsideTheCwModes) {
+    AppSettings settings = defaults();
+    settings.fnMessage[0][0] = L"TEST";
+    auto unit = startWithHamlog(settings);
+    ASSERT_TRUE(unit);
+    for (const wchar_t* mode : {L"SSB", L"cw", L"FT8"}) {
+        hamlog->setText(L"A:mode", mode);
+        model->sendFnMessage(0, 0);
+        model->addToSendBuffer(L"typed", false);
+        EXPECT_EQ(model->sendBufferText(), L"") << "mode " << mode;
+    }
+    EXPECT_TRUE(
+        log->contains("モードがCW以外だったので送信バッファに追加できません: \"TEST\""));
+    EXPECT_TRUE(events->buffers().empty());
+    EXPECT_TRUE(chunks(unit).empty());
+
+    // CwAlways sends whatever the mode says.
+    gui.run([&] {
+        AppSettings always = model->settings();
+        always.cwAlways = true;
+        model->applySettings(always);
+    });
+    model->sendFnMessage(0, 0);
+    EXPECT_EQ(model->sendBufferText(), L"TEST");
+
+    for (const wchar_t* mode : {L"CW", L"A1A", L"A2A", L"F2A", L""}) {
+        gui.run([&] {
+            AppSettings plain = model->settings();
+            plain.cwAlways = false;
+            model->applySettings(plain);
+        });
+        hamlog->setText(L"A:mode", mode);
+        const std::wstring before = model->sendBufferText();
+        model->addToSendBuffer(L"E", false);
+        EXPECT_EQ(model->sendBufferText(), before + L"E") << "mode " << mode;
+    }
+}
+
+TEST_F(ModelWithHamlog, MacrosTakeHamlogsFields) {
+    AppSettings settings = defaults();
+    settings.number = L"10";
+    settings.replace0 = L"T";
+    settings.replace9 = L"N";
+    settings.fnMessage[0][1] = L"$C UR $R NR $N";
+    settings.fnMessage[0][2] = L"TNX $A";
+    auto unit = startWithHamlog(settings);
+    ASSERT_TRUE(unit);
+    hamlog->setText(L"A:mode", L"CW");
+    hamlog->setText(L"A:call", L"JA1ABC");
+    hamlog->setText(L"A:rst", L"579");
+    hamlog->setText(L"A:name", L"Ken(Jr)/P");
+
+    model->sendFnMessage(0, 1);
+    EXPECT_EQ(model->sendBufferText(), L"JA1ABC UR $R NR 1T");
+    EXPECT_EQ(waitKeyed(unit, "JA1ABC UR 57N NR 1T"), "JA1ABC UR 57N NR 1T");
+
+    // The report is read when the cursor reaches it, not when the message is queued.
+    ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 0; }));
+    unit->clear_key_timeline();
+    hamlog->setText(L"A:rst", L"559");
+    model->addToSendBuffer(L"PARIS $R", true);
+    hamlog->setText(L"A:rst", L"339");
+    EXPECT_EQ(waitKeyed(unit, "PARIS 33N"), "PARIS 33N");
+
+    ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 0; }));
+    unit->clear_key_timeline();
+    model->sendFnMessage(0, 2);
+    EXPECT_EQ(waitKeyed(unit, "TNX KENJRP"), "TNX KENJRP");
+    EXPECT_TRUE(events->sawBuffer(L"JA1ABC UR 57N NR 1T PARIS 33N TNX KenJrP"));
+}
+
+}  // namespace
+}  // namespace model_test
