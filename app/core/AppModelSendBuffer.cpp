@@ -15,6 +15,7 @@ namespace omvar::Vetrin {
 namespace {
 
 constexpr int kPaddleUsed = 15;
+constexpr std::wstring_view kWabunStart = L"[\uFF8E\uFF9A]";  // "[ﾎﾚ]"
 constexpr std::array<std::wstring_view, 4> kCwModes = {L"CW", L"A1A", L"A2A", L"F2A"};
 
 // "[%m/%d-%H:%M]" in local time; empty when the time cannot be had.
@@ -161,6 +162,11 @@ void AppModel::onPaddleInput(unsigned int code) {
     std::wstring text;
     if (decode) {
         text = quentrax::from_native_code(native, s.kanaMode);
+        // The Wabun start signal is only in the Wabun table: outside kana mode it would read as
+        // nothing, and the operator could never key his way into kana mode.
+        if (text.empty() && native == quentrax::to_native_code(kWabunStart)) {
+            text = std::wstring(kWabunStart);
+        }
         s.logger->info("パドルからの入力を復号: 「{}」 -> 「{}」", quentrax::to_pattern(native),
                        quentrax::wide_to_utf8(text));
     }
