@@ -7,7 +7,8 @@
 // the unit receives the first packet of code 0x05. The message is then cleared and the unit left
 // to go idle before the next press. A real interface's PTT lead time comes on top of this.
 //
-// Run: xvfb-run -a cmake/wine-run.sh build/win64/wineprefix build/win64/bin/bench_f1_latency.exe [presses]
+// Run: xvfb-run -a cmake/wine-run.sh build/win64/wineprefix build/win64/bin/bench_f1_latency.exe
+// [presses]
 #include "AppController.h"
 #include "AppModel.h"
 #include "AppSettings.h"
@@ -55,8 +56,8 @@ constexpr std::uint8_t kCwOutput = 0x05;
 
 void quietLoggers() {
     for (const char* name : {"quentrax", "qxpacket", "Vetrin", "HLTracker", "Snarel"}) {
-        auto logger = std::make_shared<spdlog::logger>(
-            name, std::make_shared<spdlog::sinks::null_sink_mt>());
+        auto logger =
+            std::make_shared<spdlog::logger>(name, std::make_shared<spdlog::sinks::null_sink_mt>());
         logger->set_level(spdlog::level::debug);  // formatted as in the program, then dropped
         if (std::string(name) == "quentrax" || std::string(name) == "qxpacket") {
             quentraxSetLogger(logger);
@@ -104,8 +105,7 @@ void print(const char* label, const std::vector<double>& values) {
 }
 
 // Runs on its own thread while the main thread is the program's GUI thread.
-Latencies measure(int presses, Vetrin::AppModel& model,
-                            const std::shared_ptr<QuentraxUnit>& unit) {
+Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<QuentraxUnit>& unit) {
     HamlogControl hamlog;
     hamlog.setText(L"A:mode", L"CW");
     hamlog.setText(L"A:call", L"JA1ABC");
@@ -136,13 +136,17 @@ Latencies measure(int presses, Vetrin::AppModel& model,
         if (!waitUntil([&] { return firstCwPacket(*unit).has_value(); }, 10s)) {
             throw std::runtime_error("no CW packet after F1");
         }
-        latencies.queued.push_back(std::chrono::duration<double, std::milli>(queued - start).count());
+        latencies.queued.push_back(
+            std::chrono::duration<double, std::milli>(queued - start).count());
         latencies.packet.push_back(
             std::chrono::duration<double, std::milli>(*firstCwPacket(*unit) - start).count());
         model.clearSendBuffer();
-        if (!waitUntil([&] { return model.sendQueue().pendingCount() == 0 && unit->buffer_size() == 0 &&
-                                    quentraxIsTxBusy(0) == 0; },
-                       10s)) {
+        if (!waitUntil(
+                [&] {
+                    return model.sendQueue().pendingCount() == 0 && unit->buffer_size() == 0 &&
+                           quentraxIsTxBusy(0) == 0;
+                },
+                10s)) {
             throw std::runtime_error("the unit did not go idle");
         }
         hamlog.waitTyped();

@@ -75,9 +75,9 @@ VetrinProcess::VetrinProcess(Options options) {
     std::wstring environment = environmentBlock(options.environment);
     // No console, as when started from a shortcut: the console log goes nowhere.
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE null =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inheritable, OPEN_EXISTING, 0, nullptr);
     sim::hamlog::UniqueHandle nowhere(null == INVALID_HANDLE_VALUE ? nullptr : null);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
@@ -86,11 +86,11 @@ VetrinProcess::VetrinProcess(Options options) {
         startup.hStdInput = startup.hStdOutput = startup.hStdError = nowhere.get();
     }
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(options.executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                        CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
-                        options.workingDirectory.empty() ? nullptr
-                                                         : options.workingDirectory.c_str(),
-                        &startup, &info)) {
+    if (!CreateProcessW(
+            options.executable.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+            CREATE_UNICODE_ENVIRONMENT | CREATE_SUSPENDED, environment.data(),
+            options.workingDirectory.empty() ? nullptr : options.workingDirectory.c_str(), &startup,
+            &info)) {
         throw std::runtime_error("cannot start Vetrin.exe (error " +
                                  std::to_string(GetLastError()) + ")");
     }

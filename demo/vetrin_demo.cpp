@@ -101,7 +101,7 @@ HWND focusOf(HWND window) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
     return GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info) ? info.hwndFocus
-                                                                               : nullptr;
+                                                                              : nullptr;
 }
 
 // Types the line into Vetrin's CW bar field and presses Enter, as an operator does: a click
@@ -162,9 +162,8 @@ void run(const std::wstring& screenshot) {
     hamlog.focus(L"A:call");
     say("HAMLOG stand-in up, log window A in front");
 
-    VetrinProcess vetrin({folder + L"\\Vetrin.exe",
-                          folder,
-                          {{L"QUENTRAX_VIRTUAL_TIMELINE", timeline.path()}}});
+    VetrinProcess vetrin(
+        {folder + L"\\Vetrin.exe", folder, {{L"QUENTRAX_VIRTUAL_TIMELINE", timeline.path()}}});
     const HWND main = vetrin.waitForMainWindow(60s);
     require(main != nullptr, "Vetrin's window did not show");
     say("Vetrin up with the virtual QUENTRAX");

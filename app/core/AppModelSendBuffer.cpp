@@ -51,15 +51,15 @@ bool AppModel::isCwMode() {
 
 InfoForMacroExpansion AppModel::makeInfoForMacroExpansion() {
     State& s = *state_;
-    return fillInfoForMacroExpansion(settings(), [&s](HamlogControlId id) {
-        return s.tracker.readControlText(id);
-    });
+    return fillInfoForMacroExpansion(
+        settings(), [&s](HamlogControlId id) { return s.tracker.readControlText(id); });
 }
 
 void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
     State& s = *state_;
     if (!isCwMode()) {
-        s.logger->info("モードがCW以外だったので送信バッファに追加できません: \"{}\"", quentrax::wide_to_utf8(text));
+        s.logger->info("モードがCW以外だったので送信バッファに追加できません: \"{}\"",
+                       quentrax::wide_to_utf8(text));
         return;
     }
     s.logger->info("Vetrinの送信バッファに追加: \"{}\"", quentrax::wide_to_utf8(text));
@@ -153,7 +153,9 @@ void AppModel::takeBackPending(std::size_t n) {
     emit("updateSendBuffer", s.queue.text());
 }
 
-std::wstring AppModel::sendBufferText() const { return state_->queue.text(); }
+std::wstring AppModel::sendBufferText() const {
+    return state_->queue.text();
+}
 
 void AppModel::onPaddleInput(unsigned int code) {
     State& s = *state_;

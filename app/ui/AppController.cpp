@@ -142,9 +142,9 @@ void AppController::subscribe() {
     AppModel& model = *w->model;
     HAMLOGTracker& tracker = model.tracker();
 
-    frame.add_listener("showOptionDialog",
-                       Wiring::listener(w, "showOptionDialog",
-                                        [](Wiring& self) { self.showOptionDialog(); }));
+    frame.add_listener(
+        "showOptionDialog",
+        Wiring::listener(w, "showOptionDialog", [](Wiring& self) { self.showOptionDialog(); }));
     if (w->document != nullptr) {
         w->document->add_listener("AfterNewDocument",
                                   Wiring::listener(w, "AfterNewDocument", [](Wiring& self) {
@@ -152,19 +152,17 @@ void AppController::subscribe() {
                                       self.model->resetSendBuffer();
                                   }));
     }
-    tracker.add_listener("changeWindowRect",
-                         Wiring::listener<RECT>(w, "changeWindowRect", [](Wiring& self, RECT r) {
-                             // followHamlogWindow writes the event's log line itself.
-                             self.onWindowThread([&self, r] {
-                                 self.frame->followHamlogWindow(r.left, r.top, r.right, r.bottom);
-                             });
-                         }));
-    tracker.add_listener("requestToToggleBank",
-                         Wiring::listener(w, "requestToToggleBank", [](Wiring& self) {
-                             self.noteHamlogEvent("requestToToggleBank");
-                             self.onWindowThread(
-                                 [&self] { self.frame->setBank(1 - self.frame->bank()); });
-                         }));
+    tracker.add_listener(
+        "changeWindowRect", Wiring::listener<RECT>(w, "changeWindowRect", [](Wiring& self, RECT r) {
+            // followHamlogWindow writes the event's log line itself.
+            self.onWindowThread(
+                [&self, r] { self.frame->followHamlogWindow(r.left, r.top, r.right, r.bottom); });
+        }));
+    tracker.add_listener(
+        "requestToToggleBank", Wiring::listener(w, "requestToToggleBank", [](Wiring& self) {
+            self.noteHamlogEvent("requestToToggleBank");
+            self.onWindowThread([&self] { self.frame->setBank(1 - self.frame->bank()); });
+        }));
     for (const char* event : {"editCallsign", "editHisName"}) {
         tracker.add_listener(event, Wiring::listener<std::wstring>(
                                         w, event, [event](Wiring& self, const std::wstring&) {
@@ -176,24 +174,23 @@ void AppController::subscribe() {
                              self.noteHamlogEvent("requestToFn02");
                              self.model->sendFnMessage(self.bank(), 1);
                          }));
-    tracker.add_listener("changeCqCheck",
-                         Wiring::listener<bool>(w, "changeCqCheck", [](Wiring& self, bool checked) {
-                             self.noteHamlogEvent("changeCqCheck");
-                             // The box is where this came from: nothing is written back to it.
-                             self.onWindowThread(
-                                 [&self, checked] { self.frame->showBank(checked ? 0 : 1); });
-                         }));
+    tracker.add_listener(
+        "changeCqCheck", Wiring::listener<bool>(w, "changeCqCheck", [](Wiring& self, bool checked) {
+            self.noteHamlogEvent("changeCqCheck");
+            // The box is where this came from: nothing is written back to it.
+            self.onWindowThread([&self, checked] { self.frame->showBank(checked ? 0 : 1); });
+        }));
 
     model.add_listener("updateSendBuffer",
-                       Wiring::listener<std::wstring>(
-                           w, "updateSendBuffer", [](Wiring& self, const std::wstring& text) {
-                               self.logger->debug("updateSendBuffer");
-                               self.onWindowThread([&self, &text] {
-                                   if (self.view != nullptr) {
-                                       self.view->updateSendBuffer(text);
-                                   }
-                               });
-                           }));
+                       Wiring::listener<std::wstring>(w, "updateSendBuffer",
+                                                      [](Wiring& self, const std::wstring& text) {
+                                                          self.logger->debug("updateSendBuffer");
+                                                          self.onWindowThread([&self, &text] {
+                                                              if (self.view != nullptr) {
+                                                                  self.view->updateSendBuffer(text);
+                                                              }
+                                                          });
+                                                      }));
     model.add_listener("updateWPM",
                        Wiring::listener<unsigned int>(w, "updateWPM", [](Wiring& self, unsigned) {
                            self.logger->debug("updateWPM");
@@ -220,11 +217,10 @@ void AppController::subscribe() {
                        Wiring::listener(w, "changeDeviceState", [](Wiring& self) {
                            self.onWindowThread([&self] { self.frame->showInterfaceState(); });
                        }));
-    frame.add_listener("changeHangakuKanaMode",
-                       Wiring::listener<bool>(w, "changeHangakuKanaMode",
-                                              [](Wiring& self, bool on) {
-                                                  self.model->setKanaMode(on);
-                                              }));
+    frame.add_listener(
+        "changeHangakuKanaMode",
+        Wiring::listener<bool>(w, "changeHangakuKanaMode",
+                               [](Wiring& self, bool on) { self.model->setKanaMode(on); }));
 }
 
 void AppController::shutdown() {

@@ -13,8 +13,8 @@ bool setZlogTrackBar(int position) {
     for (int step = 0; step < 2 && window != nullptr; ++step) {
         window = GetWindow(window, GW_HWNDNEXT);
     }
-    HWND trackBar = window != nullptr ? FindWindowExW(window, nullptr, L"TTrackBar", nullptr)
-                                      : nullptr;
+    HWND trackBar =
+        window != nullptr ? FindWindowExW(window, nullptr, L"TTrackBar", nullptr) : nullptr;
     if (trackBar == nullptr) {
         return false;
     }

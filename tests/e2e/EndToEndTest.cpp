@@ -207,7 +207,8 @@ TEST_F(EndToEnd, AnOperatorsSession) {
 
     // Once the program has hooked HAMLOG it sits under the log window.
     const RECT log = rectOf(hamlog->window(L"A"));
-    EXPECT_TRUE(wait_for([&] { return sameRect(rectOf(main), dockedUnder(log, rectOf(main))); }, 30s))
+    EXPECT_TRUE(
+        wait_for([&] { return sameRect(rectOf(main), dockedUnder(log, rectOf(main))); }, 30s))
         << describe(rectOf(main)) << " under " << describe(log);
     EXPECT_EQ(VetrinProcess::text(bank), L"Bank: 呼出");
 
@@ -307,8 +308,8 @@ TEST_F(EndToEnd, WithoutAnInterfaceItSaysSoAndKeepsRunning) {
     EXPECT_EQ(vetrin.exitCode(), std::optional<DWORD>(0));
     // The settings written at exit: every key in its place, and the window's placement.
     auto written = iniKeys(stage.path(L"Vetrin.ini"));
-    const auto pos = std::find(written.begin(), written.end(), std::pair<std::string, std::string>(
-                                                                  "Window", "pos"));
+    const auto pos = std::find(written.begin(), written.end(),
+                               std::pair<std::string, std::string>("Window", "pos"));
     EXPECT_NE(pos, written.end());
     std::erase_if(written, [](const auto& entry) {
         return entry.second == "pos" || entry.first.rfind("ToolBar", 0) == 0 ||

@@ -217,8 +217,8 @@ TEST_F(ControllerTest, StartSetsUpTheWindowAndZlogsTrackBar) {
     EXPECT_TRUE(
         pumpFor([&] { return frame->statusBarWindow().paneText(0) == L"QUENTRAX 未接続"; }));
     unit = QuentraxEmulator::attach(sim::UnitOptions::of(21, 10ms));
-    EXPECT_TRUE(pumpFor(
-        [&] { return frame->statusBarWindow().paneText(0) == L"QUENTRAX Ver.2.3"; }, 20s));
+    EXPECT_TRUE(
+        pumpFor([&] { return frame->statusBarWindow().paneText(0) == L"QUENTRAX Ver.2.3"; }, 20s));
 }
 
 TEST_F(ControllerTest, CqBoxAndBankFollowEachOther) {
@@ -259,7 +259,8 @@ TEST_F(ControllerTest, TabInTheCallFieldSendsF2WithTheCallSign) {
     hamlog->setText(L"A:rst", L"579");
     input(L"A:call", L"ja1abc{TAB}");
     // The prosign reads back as the first table entry with its code.
-    const std::wstring kn = quentrax::from_native_code(quentrax::to_native_code(std::wstring_view(L"[KN]")), false);
+    const std::wstring kn =
+        quentrax::from_native_code(quentrax::to_native_code(std::wstring_view(L"[KN]")), false);
     const std::string expected = "JA1ABC UR 579 " + std::string(kn.begin(), kn.end());
     EXPECT_TRUE(pumpFor([&] { return keyed() == expected; }, 30s)) << keyed();
     EXPECT_EQ(model->sendBufferText(), L"JA1ABC UR 579 [KN]");
