@@ -25,6 +25,7 @@
 #include "QuentraxEmulator.h"
 #include "StandInTiming.h"
 #include "quentrax.h"
+#include "WaitFor.h"
 
 #include <spdlog/sinks/null_sink.h>
 #include <spdlog/spdlog.h>
@@ -67,18 +68,6 @@ void quietLoggers() {
     }
 }
 
-template <typename Pred>
-bool waitUntil(Pred pred, std::chrono::milliseconds bound) {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return pred();
-        }
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
 std::optional<omvar::sim::EmuClock::time_point> firstCwPacket(const QuentraxUnit& unit) {
     for (const auto& packet : unit.packets()) {
         if (!packet.failed && packet.code() == kCwOutput) {
@@ -109,14 +98,16 @@ Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<Qu
     HamlogControl hamlog;
     hamlog.setText(L"A:mode", L"CW");
     hamlog.setText(L"A:call", L"JA1ABC");
-    if (!waitUntil([&] { return model.tracker().activeLogWindow() != nullptr; }, 30s)) {
+    if (!testing_support::wait_for([&] { return model.tracker().activeLogWindow() != nullptr; },
+                                   30s)) {
         throw std::runtime_error("the program did not hook the stand-in");
     }
     // The program takes keys from HAMLOG only while HAMLOG is in front.
-    if (!waitUntil(
+    if (!testing_support::wait_for(
             [&] {
                 hamlog.focus(L"A:call");
-                return waitUntil([&] { return hamlog.command(L"foreground") == L"A"; }, 1s);
+                return testing_support::wait_for(
+                    [&] { return hamlog.command(L"foreground") == L"A"; }, 1s);
             },
             20s)) {
         throw std::runtime_error("the stand-in did not come to the front");
@@ -133,7 +124,7 @@ Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<Qu
             std::this_thread::yield();
         }
         const auto queued = std::chrono::steady_clock::now();
-        if (!waitUntil([&] { return firstCwPacket(*unit).has_value(); }, 10s)) {
+        if (!testing_support::wait_for([&] { return firstCwPacket(*unit).has_value(); }, 10s)) {
             throw std::runtime_error("no CW packet after F1");
         }
         latencies.queued.push_back(
@@ -141,7 +132,7 @@ Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<Qu
         latencies.packet.push_back(
             std::chrono::duration<double, std::milli>(*firstCwPacket(*unit) - start).count());
         model.clearSendBuffer();
-        if (!waitUntil(
+        if (!testing_support::wait_for(
                 [&] {
                     return model.sendQueue().pendingCount() == 0 && unit->buffer_size() == 0 &&
                            quentraxIsTxBusy(0) == 0;

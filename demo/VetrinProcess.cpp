@@ -1,5 +1,7 @@
 #include "VetrinProcess.h"
 
+#include "WaitFor.h"
+
 #include <stdexcept>
 #include <thread>
 
@@ -8,7 +10,6 @@ namespace omvar::demo {
 namespace {
 
 constexpr wchar_t kInstanceProperty[] = L"VetrinUniq";
-constexpr auto kPoll = std::chrono::milliseconds(20);
 
 // The caller's environment with the additions, as a block for CreateProcessW.
 std::wstring environmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& added) {
@@ -35,18 +36,6 @@ std::wstring environmentBlock(const std::vector<std::pair<std::wstring, std::wst
     }
     block += L'\0';
     return block;
-}
-
-template <typename Pred>
-bool pollUntil(Pred pred, std::chrono::milliseconds bound) {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return pred();
-        }
-        std::this_thread::sleep_for(kPoll);
-    }
-    return true;
 }
 
 struct DialogSearch {
@@ -145,7 +134,7 @@ HWND VetrinProcess::findMainWindow(DWORD processId) {
 }
 
 HWND VetrinProcess::waitForMainWindow(std::chrono::milliseconds bound) {
-    pollUntil(
+    testing_support::wait_for(
         [&] {
             mainWindow_ = findMainWindow(processId_);
             return (mainWindow_ != nullptr && IsWindowVisible(mainWindow_)) || !running();
@@ -170,7 +159,8 @@ HWND VetrinProcess::findDialog() const {
 
 HWND VetrinProcess::waitForDialog(std::chrono::milliseconds bound) const {
     HWND dialog = nullptr;
-    pollUntil([&] { return (dialog = findDialog()) != nullptr || !running(); }, bound);
+    testing_support::wait_for([&] { return (dialog = findDialog()) != nullptr || !running(); },
+                              bound);
     return dialog;
 }
 

@@ -13,6 +13,7 @@
 #include "ScreenCapture.h"
 #include "TimelineFile.h"
 #include "VetrinProcess.h"
+#include "WaitFor.h"
 
 #include <windows.h>
 
@@ -59,18 +60,6 @@ void require(bool condition, const char* what) {
     }
 }
 
-template <typename Pred>
-bool waitUntil(Pred pred, std::chrono::milliseconds bound) {
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return pred();
-        }
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
 // The settings the session needs: Tab in the call field sends F2.
 void prepareSettings(const std::wstring& folder) {
     const std::wstring file = folder + L"\\Vetrin.ini";
@@ -112,7 +101,7 @@ void typeIntoCwBar(VetrinProcess& vetrin) {
     const HWND field = vetrin.barControl(kCwBar, kCwText);
     require(field != nullptr, "Vetrin's CW bar has no text field");
     SetForegroundWindow(main);
-    waitUntil([&] { return GetForegroundWindow() == main; }, 5s);
+    testing_support::wait_for([&] { return GetForegroundWindow() == main; }, 5s);
     RECT r{};
     GetWindowRect(field, &r);
     SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
@@ -121,7 +110,7 @@ void typeIntoCwBar(VetrinProcess& vetrin) {
     click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
     click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(2, click, sizeof(INPUT));
-    if (waitUntil([&] { return focusOf(main) == field; }, 5s)) {
+    if (testing_support::wait_for([&] { return focusOf(main) == field; }, 5s)) {
         std::vector<INPUT> keys;
         for (const wchar_t c : std::wstring(kCwBarLine)) {
             const SHORT scan = VkKeyScanW(c);
@@ -168,7 +157,7 @@ void run(const std::wstring& screenshot) {
     require(main != nullptr, "Vetrin's window did not show");
     say("Vetrin up with the virtual QUENTRAX");
     const HWND log = hamlog.window(L"A");
-    const bool docked = waitUntil(
+    const bool docked = testing_support::wait_for(
         [&] {
             RECT l{}, m{};
             GetWindowRect(log, &l);
@@ -179,7 +168,7 @@ void run(const std::wstring& screenshot) {
     say(docked ? "Vetrin sits under HAMLOG's log window" : "Vetrin did not dock (carrying on)");
 
     hamlog.focus(L"A:call");
-    waitUntil([&] { return hamlog.command(L"foreground") == L"A"; }, 10s);
+    testing_support::wait_for([&] { return hamlog.command(L"foreground") == L"A"; }, 10s);
     require(hamlog.input(L"A:call", L"{F1}"), "F1 did not reach the stand-in");
     say("F1 pressed in HAMLOG's log window");
     require(timeline.waitForEdges(0, 2, 30s), "nothing was keyed after F1");
@@ -195,7 +184,8 @@ void run(const std::wstring& screenshot) {
     require(timeline.waitForQuiet(1500ms, 120s), "the keying of F2 did not end");
 
     PostMessageW(main, WM_COMMAND, kShowCwBar, 0);
-    waitUntil([&] { return IsWindowVisible(GetDlgItem(main, kCwBar)) != FALSE; }, 5s);
+    testing_support::wait_for([&] { return IsWindowVisible(GetDlgItem(main, kCwBar)) != FALSE; },
+                              5s);
     const std::size_t beforeLine = timeline.size();
     typeIntoCwBar(vetrin);
     require(timeline.waitForEdges(beforeLine, 2, 30s), "nothing was keyed from the CW bar");
