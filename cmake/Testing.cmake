@@ -13,6 +13,7 @@ set(VETRIN_I686_TESTS
   settings_tests
   send_queue_tests
   app_model_tests       # the model: notification parameters, standard-call C functions, pacing
+  app_loader_tests      # the program's loader: the decorated standard-call names, C++ objects by value
   quentrax_exit_host    # the library's process-exit and unload paths
   quentrax_unload_host
   quentrax_sdk_demo     # the kit's example as a 32-bit logger builds it

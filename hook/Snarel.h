@@ -9,10 +9,13 @@ namespace spdlog {
 class logger;
 }
 
+// Callers get plain declarations, not dllimport ones: the test programs link the import library,
+// whose thunks serve plain calls, and the program links a loader of its own under the same names
+// that loads the library at its first call.
 #ifdef SNAREL_BUILDING
 #define SNAREL_API __declspec(dllexport)
 #else
-#define SNAREL_API __declspec(dllimport)
+#define SNAREL_API
 #endif
 
 // The hook library's exports. The library and its user must be built with the same compiler

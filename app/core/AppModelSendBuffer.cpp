@@ -15,6 +15,7 @@ namespace omvar::Vetrin {
 namespace {
 
 constexpr int kPaddleUsed = 15;
+constexpr std::wstring_view kWabunStart = L"[\uFF8E\uFF9A]";  // "[ﾎﾚ]"
 constexpr std::array<std::wstring_view, 4> kCwModes = {L"CW", L"A1A", L"A2A", L"F2A"};
 
 // "[%m/%d-%H:%M]" in local time; empty when the time cannot be had.
@@ -50,15 +51,15 @@ bool AppModel::isCwMode() {
 
 InfoForMacroExpansion AppModel::makeInfoForMacroExpansion() {
     State& s = *state_;
-    return fillInfoForMacroExpansion(settings(), [&s](HamlogControlId id) {
-        return s.tracker.readControlText(id);
-    });
+    return fillInfoForMacroExpansion(
+        settings(), [&s](HamlogControlId id) { return s.tracker.readControlText(id); });
 }
 
 void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
     State& s = *state_;
     if (!isCwMode()) {
-        s.logger->info("モードがCW以外だったので送信バッファに追加できません: \"{}\"", quentrax::wide_to_utf8(text));
+        s.logger->info("モードがCW以外だったので送信バッファに追加できません: \"{}\"",
+                       quentrax::wide_to_utf8(text));
         return;
     }
     s.logger->info("Vetrinの送信バッファに追加: \"{}\"", quentrax::wide_to_utf8(text));
@@ -152,7 +153,9 @@ void AppModel::takeBackPending(std::size_t n) {
     emit("updateSendBuffer", s.queue.text());
 }
 
-std::wstring AppModel::sendBufferText() const { return state_->queue.text(); }
+std::wstring AppModel::sendBufferText() const {
+    return state_->queue.text();
+}
 
 void AppModel::onPaddleInput(unsigned int code) {
     State& s = *state_;
@@ -161,6 +164,11 @@ void AppModel::onPaddleInput(unsigned int code) {
     std::wstring text;
     if (decode) {
         text = quentrax::from_native_code(native, s.kanaMode);
+        // The Wabun start signal is only in the Wabun table: outside kana mode it would read as
+        // nothing, and the operator could never key his way into kana mode.
+        if (text.empty() && native == quentrax::to_native_code(kWabunStart)) {
+            text = std::wstring(kWabunStart);
+        }
         s.logger->info("パドルからの入力を復号: 「{}」 -> 「{}」", quentrax::to_pattern(native),
                        quentrax::wide_to_utf8(text));
     }

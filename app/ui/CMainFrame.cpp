@@ -333,12 +333,16 @@ void CMainFrame::applyFrameSettings() {
 }
 
 void CMainFrame::setBank(int bank) {
-    bank_ = bank;
-    SetDlgItemTextW(cwBar_.hwnd(), IDC_BANK, bank == 0 ? L"Bank: 応答" : L"Bank: 呼出");
-    relayout();
+    showBank(bank);
     if (model_) {
         model_->tracker().setCqCheck(bank == 0);
     }
+}
+
+void CMainFrame::showBank(int bank) {
+    bank_ = bank;
+    SetDlgItemTextW(cwBar_.hwnd(), IDC_BANK, bank == 0 ? L"Bank: 応答" : L"Bank: 呼出");
+    relayout();
 }
 
 void CMainFrame::relayout(int clientWidth) {

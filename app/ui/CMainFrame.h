@@ -49,7 +49,11 @@ public:
 
     void applyFrameSettings();
     int bank() const { return bank_; }
+    // Selects the bank and sets HAMLOG's CQ box to match (checked for bank 0).
     void setBank(int bank);
+    // Selects the bank as HAMLOG's CQ box reports it, writing nothing back: a report that the
+    // box has already outrun would otherwise undo the box's later change.
+    void showBank(int bank);
     bool halfWidthKanaMode();
     void setHalfWidthKanaMode(bool on);
     void showInterfaceState();

@@ -19,9 +19,13 @@ constexpr int kHeight = 170;
 
 HWND child(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
            int width, int height, int id, HINSTANCE module) {
-    return CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
-                           parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module,
-                           nullptr);
+    HWND window =
+        CreateWindowExW(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,
+                        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), module, nullptr);
+    // The dialog font: the system font a child starts with is too wide for its button.
+    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                 FALSE);
+    return window;
 }
 
 }  // namespace

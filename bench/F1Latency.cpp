@@ -1,0 +1,214 @@
+// End-to-end latency of the program's main path: F1 typed in HAMLOG's log window (the stand-in)
+// to the first CW packet at the interface. The whole program runs in this process as the program
+// puts it together (document, frame, view, controller, model, the real hook library), over an
+// emulated QUENTRAX that time-stamps every packet it receives; the HAMLOG stand-in runs in its own
+// process with the hooks in it. Each press: the time is taken, the stand-in is told to type F1
+// into its call field (through its own message queue, past the hooks), and the press counts until
+// the unit receives the first packet of code 0x05. The message is then cleared and the unit left
+// to go idle before the next press. A real interface's PTT lead time comes on top of this.
+//
+// Run: xvfb-run -a cmake/wine-run.sh build/win64/wineprefix build/win64/bin/bench_f1_latency.exe
+// [presses]
+#include "AppController.h"
+#include "AppModel.h"
+#include "AppSettings.h"
+#include "Application.h"
+#include "CMainFrame.h"
+#include "DocumentTemplate.h"
+#include "LibraryLifecycle.h"
+#include "SettingsFilePath.h"
+#include "VetrinDoc.h"
+#include "VetrinView.h"
+#include "resource.h"
+
+#include "HamlogControl.h"
+#include "QuentraxEmulator.h"
+#include "StandInTiming.h"
+#include "quentrax.h"
+#include "WaitFor.h"
+
+#include <spdlog/sinks/null_sink.h>
+#include <spdlog/spdlog.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+using namespace std::chrono_literals;
+using omvar::sim::QuentraxEmulator;
+using omvar::sim::QuentraxUnit;
+using omvar::sim::hamlog::HamlogControl;
+namespace Vetrin = omvar::Vetrin;
+
+namespace {
+
+constexpr std::uint8_t kCwOutput = 0x05;
+
+void quietLoggers() {
+    for (const char* name : {"quentrax", "qxpacket", "Vetrin", "HLTracker", "Snarel"}) {
+        auto logger =
+            std::make_shared<spdlog::logger>(name, std::make_shared<spdlog::sinks::null_sink_mt>());
+        logger->set_level(spdlog::level::debug);  // formatted as in the program, then dropped
+        if (std::string(name) == "quentrax" || std::string(name) == "qxpacket") {
+            quentraxSetLogger(logger);
+        } else {
+            spdlog::register_logger(logger);
+        }
+    }
+}
+
+std::optional<omvar::sim::EmuClock::time_point> firstCwPacket(const QuentraxUnit& unit) {
+    for (const auto& packet : unit.packets()) {
+        if (!packet.failed && packet.code() == kCwOutput) {
+            return packet.time;
+        }
+    }
+    return std::nullopt;
+}
+
+double rank(std::vector<double> values, double q) {
+    std::sort(values.begin(), values.end());
+    const auto index = static_cast<std::size_t>(q * static_cast<double>(values.size()) + 0.999999);
+    return values[std::min(index == 0 ? 0 : index - 1, values.size() - 1)];
+}
+
+struct Latencies {
+    std::vector<double> queued;  // F1 typed -> the message is in the model's send queue
+    std::vector<double> packet;  // F1 typed -> the first CW packet at the interface
+};
+
+void print(const char* label, const std::vector<double>& values) {
+    std::printf("  %-34s median %5.1f ms   p95 %5.1f ms   min %5.1f ms   max %5.1f ms\n", label,
+                rank(values, 0.5), rank(values, 0.95), rank(values, 0.0), rank(values, 1.0));
+}
+
+// Runs on its own thread while the main thread is the program's GUI thread.
+Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<QuentraxUnit>& unit) {
+    HamlogControl hamlog;
+    hamlog.setText(L"A:mode", L"CW");
+    hamlog.setText(L"A:call", L"JA1ABC");
+    if (!testing_support::wait_for([&] { return model.tracker().activeLogWindow() != nullptr; },
+                                   30s)) {
+        throw std::runtime_error("the program did not hook the stand-in");
+    }
+    // The program takes keys from HAMLOG only while HAMLOG is in front.
+    if (!testing_support::wait_for(
+            [&] {
+                hamlog.focus(L"A:call");
+                return testing_support::wait_for(
+                    [&] { return hamlog.command(L"foreground") == L"A"; }, 1s);
+            },
+            20s)) {
+        throw std::runtime_error("the stand-in did not come to the front");
+    }
+    Latencies latencies;
+    for (int i = 0; i < presses; ++i) {
+        unit->clear_packets();
+        const auto start = std::chrono::steady_clock::now();
+        hamlog.type(L"A:call", L"{F1}");
+        // Watched closely (a few milliseconds of one core): when the message enters the queue.
+        const auto bound = start + 10s;
+        while (model.sendQueue().pendingCount() == 0 && !firstCwPacket(*unit) &&
+               std::chrono::steady_clock::now() < bound) {
+            std::this_thread::yield();
+        }
+        const auto queued = std::chrono::steady_clock::now();
+        if (!testing_support::wait_for([&] { return firstCwPacket(*unit).has_value(); }, 10s)) {
+            throw std::runtime_error("no CW packet after F1");
+        }
+        latencies.queued.push_back(
+            std::chrono::duration<double, std::milli>(queued - start).count());
+        latencies.packet.push_back(
+            std::chrono::duration<double, std::milli>(*firstCwPacket(*unit) - start).count());
+        model.clearSendBuffer();
+        if (!testing_support::wait_for(
+                [&] {
+                    return model.sendQueue().pendingCount() == 0 && unit->buffer_size() == 0 &&
+                           quentraxIsTxBusy(0) == 0;
+                },
+                10s)) {
+            throw std::runtime_error("the unit did not go idle");
+        }
+        hamlog.waitTyped();
+    }
+    return latencies;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int presses = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+    try {
+        omvar::quentrax::library_attach();
+        quietLoggers();
+        wchar_t folder[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, folder);
+        const auto settingsFile = std::filesystem::path(folder) / L"vetrin-f1-latency.ini";
+        std::filesystem::remove(settingsFile);
+        omvar::ui::Application application;
+        application.setProfilePath(settingsFile.wstring());
+        Vetrin::setSettingsFilePath(settingsFile.wstring());
+        Vetrin::AppSettings settings;
+        Vetrin::loadSettings(settings);
+        Vetrin::saveSettings(settings);  // the defaults: Bank-B is in use, its F1 "DE $M $M [AR]"
+
+        auto unit = QuentraxEmulator::attach(omvar::sim::UnitOptions::of(23, 10ms));
+        application.AddDocTemplate(std::make_unique<omvar::ui::SingleDocTemplate>(
+            IDR_MAINFRAME, [] { return std::make_unique<Vetrin::VetrinDoc>(); },
+            [] { return std::make_unique<Vetrin::CMainFrame>(); },
+            [] { return std::make_unique<Vetrin::VetrinView>(); }));
+        application.setShowCommand(SW_HIDE);
+        if (!application.ProcessShellCommand({})) {
+            throw std::runtime_error("the main window could not be made");
+        }
+        auto* frame = static_cast<Vetrin::CMainFrame*>(application.docTemplate()->frame());
+        Vetrin::AppController controller;
+        controller.start(*frame);
+        ShowWindow(frame->hwnd(), SW_SHOWNOACTIVATE);
+
+        Latencies latencies;
+        std::exception_ptr failure;
+        std::atomic<bool> done{false};
+        std::thread driver([&] {
+            try {
+                latencies = measure(presses, *controller.model(), unit);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            done = true;
+        });
+        while (!done) {
+            application.PumpPending();
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+        }
+        driver.join();
+        frame->destroy();
+        controller.shutdown();
+        if (failure) {
+            std::rethrow_exception(failure);
+        }
+
+        std::printf("F1 typed in the HAMLOG stand-in, from the moment it is typed to:\n");
+        std::printf("platform: %s; %d presses; the model's worker polls every 10 ms\n",
+                    bench::platform().c_str(), presses);
+        print("message queued in the model", latencies.queued);
+        print("first CW packet at the interface", latencies.packet);
+        QuentraxEmulator::detach_all();
+        omvar::quentrax::library_detach();
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_f1_latency: %s\n", e.what());
+        return 1;
+    }
+}

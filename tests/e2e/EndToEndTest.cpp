@@ -1,0 +1,349 @@
+// The whole program as the operator runs it: Vetrin.exe with the real Snarel.dll and the virtual
+// QUENTRAX (or the real interface library, or none) staged beside it in a folder of its own, the
+// HAMLOG stand-in in front, everything driven from outside (the stand-in's control channel, real
+// key input, window messages to Vetrin's windows) and the keying read from the key timeline.
+#include "AppSettings.h"
+#include "SettingsFilePath.h"
+
+#include "HamlogControl.h"
+#include "TimelineFile.h"
+#include "VetrinProcess.h"
+#include "WaitFor.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace std::chrono_literals;
+using omvar::demo::TimelineFile;
+using omvar::demo::VetrinProcess;
+using omvar::sim::hamlog::HamlogControl;
+using testing::HasSubstr;
+using testing_support::wait_for;
+
+namespace {
+
+constexpr UINT kCwBar = 59398;
+constexpr int kBankButton = 1063;
+constexpr wchar_t kNoInterfaceMessage[] =
+    L"QUENTRAXに接続できません。デバイスがUSB接続されているか確認してください。";
+
+std::wstring programFolder() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring full(path, length);
+    return full.substr(0, full.find_last_of(L"\\/") + 1);
+}
+
+std::wstring tempFolder(const std::wstring& name) {
+    wchar_t base[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, base);
+    const std::wstring folder =
+        std::wstring(base) + L"vetrin-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+std::string readFile(const std::wstring& path) {
+    std::ifstream in{std::filesystem::path(path), std::ios::binary};
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// (section, key) of every key of an INI file, in file order; UTF-16LE with its mark or ASCII.
+std::vector<std::pair<std::string, std::string>> iniKeys(const std::wstring& path) {
+    std::string bytes = readFile(path);
+    std::string text;
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            const unsigned code = static_cast<unsigned char>(bytes[i]) |
+                                  static_cast<unsigned char>(bytes[i + 1]) << 8;
+            text += code < 0x80 ? static_cast<char>(code) : '?';
+        }
+    } else {
+        text = bytes;
+    }
+    std::vector<std::pair<std::string, std::string>> keys;
+    std::string section;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line.size() > 1 && line.front() == '[' && line.back() == ']') {
+            section = line.substr(1, line.size() - 2);
+        } else if (const auto equals = line.find('='); equals != std::string::npos) {
+            keys.emplace_back(section, line.substr(0, equals));
+        }
+    }
+    return keys;
+}
+
+// The program in a folder of its own, as an operator installs it.
+class Stage {
+public:
+    enum class Interface { virtualUnit, realLibrary, none };
+
+    Stage(const std::wstring& name, Interface interface) : folder_(tempFolder(name)) {
+        const std::wstring from = programFolder();
+        copy(from + L"Vetrin.exe", L"Vetrin.exe");
+        copy(from + L"Snarel.dll", L"Snarel.dll");
+        if (interface == Interface::virtualUnit) {
+            copy(from + L"virtual\\quentrax.dll", L"quentrax.dll");
+        } else if (interface == Interface::realLibrary) {
+            copy(from + L"quentrax.dll", L"quentrax.dll");
+        }
+    }
+    ~Stage() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+
+    std::wstring path(const std::wstring& file) const { return folder_ + L"\\" + file; }
+
+    void writeSettings(const omvar::Vetrin::AppSettings& settings) const {
+        omvar::Vetrin::setSettingsFilePath(path(L"Vetrin.ini"));
+        omvar::Vetrin::saveSettings(settings);
+    }
+
+    // Started from another folder, as from a shortcut whose working directory is elsewhere; the
+    // virtual QUENTRAX writes its key timeline, makes no sound and shows no panel.
+    VetrinProcess::Options options(const std::wstring& workingDirectory) const {
+        return {path(L"Vetrin.exe"),
+                workingDirectory,
+                {{L"QUENTRAX_VIRTUAL_TIMELINE", path(L"timeline.txt")},
+                 {L"QUENTRAX_VIRTUAL_SOUND", L"0"},
+                 {L"QUENTRAX_VIRTUAL_PANEL", L"0"}}};
+    }
+
+private:
+    void copy(const std::wstring& from, const std::wstring& name) {
+        if (!CopyFileW(from.c_str(), path(name).c_str(), FALSE)) {
+            throw std::runtime_error("cannot stage a file");
+        }
+    }
+
+    std::wstring folder_;
+};
+
+RECT rectOf(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// The main window's place under a log window of this rectangle (the system reports Windows 10).
+RECT dockedUnder(const RECT& log, const RECT& main) {
+    const int height = main.bottom - main.top;
+    return {log.left - 5, log.bottom - 2, log.right + 4, log.bottom - 2 + height};
+}
+
+bool sameRect(const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+std::string describe(const RECT& r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " - " + std::to_string(r.right) +
+           "," + std::to_string(r.bottom);
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+    void input(const wchar_t* field, const wchar_t* keys) {
+        ASSERT_TRUE(hamlog->input(field, keys)) << "the stand-in did not get every key";
+    }
+
+    // The program follows HAMLOG's log windows only while HAMLOG is in front. Under Wine, taking
+    // the foreground from another process's window can leave no window in front; asking again
+    // then brings HAMLOG forward.
+    void hamlogInFront() {
+        hamlog->focus(L"A:call");
+        EXPECT_TRUE(wait_for([&] {
+            if (hamlog->command(L"foreground") == L"A") {
+                return true;
+            }
+            hamlog->focus(L"A:call");
+            return hamlog->command(L"foreground") == L"A";
+        }));
+    }
+
+    void moveLogWindow(int x, int y, int width, int height) {
+        hamlogInFront();
+        hamlog->command(L"move A " + std::to_wstring(x) + L" " + std::to_wstring(y) + L" " +
+                        std::to_wstring(width) + L" " + std::to_wstring(height));
+    }
+
+    std::optional<HamlogControl> hamlog;
+};
+
+TEST_F(EndToEnd, AnOperatorsSession) {
+    Stage stage(L"session", Stage::Interface::virtualUnit);
+    omvar::Vetrin::AppSettings settings;
+    omvar::Vetrin::loadSettings(settings);  // the defaults: the file does not exist yet
+    settings.zLogKey = true;                // Tab in the call field sends F2
+    settings.wpm = 30;
+    settings.fnMessage[0][3] = L"PARIS PARIS PARIS PARIS PARIS PARIS PARIS PARIS";
+    stage.writeSettings(settings);
+    const std::wstring elsewhere = tempFolder(L"elsewhere");
+
+    hamlog.emplace();
+    moveLogWindow(120, 100, 640, 300);
+    hamlog->setCheck(L"A:cq", 0);
+    VetrinProcess vetrin(stage.options(elsewhere));
+    const HWND main = vetrin.waitForMainWindow(60s);
+    ASSERT_NE(main, nullptr) << "Vetrin's window did not show";
+    const HWND bank = vetrin.barControl(kCwBar, kBankButton);
+    ASSERT_NE(bank, nullptr);
+    TimelineFile timeline(stage.path(L"timeline.txt"));
+
+    // Once the program has hooked HAMLOG it sits under the log window.
+    const RECT log = rectOf(hamlog->window(L"A"));
+    EXPECT_TRUE(
+        wait_for([&] { return sameRect(rectOf(main), dockedUnder(log, rectOf(main))); }, 30s))
+        << describe(rectOf(main)) << " under " << describe(log);
+    EXPECT_EQ(VetrinProcess::text(bank), L"Bank: 呼出");
+
+    // It follows the log window.
+    moveLogWindow(100, 80, 560, 280);
+    RECT moved = rectOf(hamlog->window(L"A"));
+    EXPECT_TRUE(wait_for([&] { return sameRect(rectOf(main), dockedUnder(moved, rectOf(main))); }))
+        << describe(rectOf(main)) << " under " << describe(moved);
+
+    // The CQ box selects the bank.
+    hamlog->setCheck(L"A:cq", 1);
+    EXPECT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 応答"; }));
+
+    // A log window narrower than 300 pixels leaves it where it is. The CQ box's change, reported
+    // after the move, shows when the move has been handled.
+    const RECT before = rectOf(main);
+    moveLogWindow(140, 60, 299, 282);
+    hamlog->setCheck(L"A:cq", 0);
+    EXPECT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 呼出"; }));
+    EXPECT_TRUE(sameRect(rectOf(main), before))
+        << describe(rectOf(main)) << " was " << describe(before);
+    moveLogWindow(140, 60, 300, 282);
+    moved = rectOf(hamlog->window(L"A"));
+    EXPECT_TRUE(wait_for([&] { return sameRect(rectOf(main), dockedUnder(moved, rectOf(main))); }))
+        << describe(rectOf(main)) << " under " << describe(moved);
+
+    hamlog->setCheck(L"A:cq", 1);
+    ASSERT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 応答"; }));
+
+    // F1 in the log window keys the CQ message, its macros expanded.
+    std::size_t mark = timeline.size();
+    input(L"A:call", L"{F1}");
+    EXPECT_TRUE(timeline.waitForText(mark, "CQ DE XX9XXX/1 XX9XXX/1 XX9XXX/1 PSE K", 60s))
+        << timeline.decode(mark).text;
+
+    // A call sign, then Tab: HAMLOG gets neither the Tab nor the Enter injected after it, and
+    // F2 keys the call sign with the report.
+    hamlog->setText(L"A:rst", L"579");
+    mark = timeline.size();
+    input(L"A:call", L"ja1abc{TAB}");
+    // "[KN]" reads back as "(", the Latin table's entry with its code.
+    EXPECT_TRUE(timeline.waitForText(mark, "JA1ABC UR 579 (", 60s)) << timeline.decode(mark).text;
+    EXPECT_EQ(hamlog->text(L"A:call"), L"JA1ABC");
+
+    // Esc in the call field stops the keying.
+    ASSERT_TRUE(timeline.waitForQuiet(1s, 30s));
+    mark = timeline.size();
+    input(L"A:call", L"{F4}");
+    ASSERT_TRUE(timeline.waitForEdges(mark, 30, 30s));
+    input(L"A:call", L"{ESC}");
+    ASSERT_TRUE(timeline.waitForQuiet(2s, 30s));
+    // The interface drops what it holds at once, the character it plays included.
+    const std::string stopped = timeline.decode(mark).text;
+    const std::string whole = "PARIS PARIS PARIS PARIS PARIS PARIS PARIS PARIS";
+    ASSERT_FALSE(stopped.empty());
+    EXPECT_LE(stopped.size(), whole.size() - 6) << stopped;  // a word or more was never keyed
+    EXPECT_EQ(whole.substr(0, stopped.size() - 1), stopped.substr(0, stopped.size() - 1));
+
+    // A second start only brings the first forward, restored, and ends.
+    ShowWindow(main, SW_MINIMIZE);
+    ASSERT_TRUE(wait_for([&] { return IsIconic(main) != FALSE; }));
+    {
+        VetrinProcess second(stage.options(elsewhere));
+        EXPECT_TRUE(second.waitForExit(60s));
+        EXPECT_EQ(second.exitCode(), std::optional<DWORD>(0));
+    }
+    EXPECT_TRUE(wait_for([&] { return IsIconic(main) == FALSE; }));
+    EXPECT_TRUE(wait_for([&] { return GetForegroundWindow() == main; }));
+    EXPECT_EQ(VetrinProcess::findMainWindow(0), main);
+
+    // Closed as the operator closes it.
+    ASSERT_TRUE(vetrin.close(30s));
+    EXPECT_EQ(vetrin.exitCode(), std::optional<DWORD>(0));
+    // Its files are beside it, none where it was started from.
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+    const std::string logText = readFile(stage.path(L"Vetrin.log"));
+    EXPECT_THAT(logText, HasSubstr("仮想QUENTRAX:"));
+    EXPECT_THAT(logText, HasSubstr("使用中のデバイス: QUENTRAX Ver.2.3"));
+    std::filesystem::remove_all(elsewhere);
+}
+
+TEST_F(EndToEnd, WithoutAnInterfaceItSaysSoAndKeepsRunning) {
+    Stage stage(L"unplugged", Stage::Interface::realLibrary);  // under Wine it finds no unit
+    VetrinProcess vetrin(stage.options({}));
+    const HWND main = vetrin.waitForMainWindow(60s);
+    ASSERT_NE(main, nullptr);
+    const HWND box = vetrin.waitForDialog(30s);
+    ASSERT_NE(box, nullptr) << "no message box";
+    EXPECT_EQ(VetrinProcess::text(GetDlgItem(box, 0xFFFF)), kNoInterfaceMessage);
+    EXPECT_EQ(VetrinProcess::text(box), L"Vetrin");
+    EXPECT_EQ(GetWindow(box, GW_OWNER), main);
+    EXPECT_TRUE(IsWindowVisible(main));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(wait_for([&] { return vetrin.findDialog() == nullptr; }));
+    EXPECT_TRUE(vetrin.running());
+
+    ASSERT_TRUE(vetrin.close(30s));
+    EXPECT_EQ(vetrin.exitCode(), std::optional<DWORD>(0));
+    // The settings written at exit: every key in its place, and the window's placement.
+    auto written = iniKeys(stage.path(L"Vetrin.ini"));
+    const auto pos = std::find(written.begin(), written.end(),
+                               std::pair<std::string, std::string>("Window", "pos"));
+    EXPECT_NE(pos, written.end());
+    std::erase_if(written, [](const auto& entry) {
+        return entry.second == "pos" || entry.first.rfind("ToolBar", 0) == 0 ||
+               entry.first == "Recent File List";
+    });
+    const auto expected = iniKeys(VETRIN_E2E_REFERENCE_INI);
+    EXPECT_EQ(expected.size(), 55u);
+    EXPECT_EQ(written, expected);
+    EXPECT_THAT(readFile(stage.path(L"Vetrin.log")), HasSubstr("QUENTRAXが接続されていません"));
+}
+
+TEST_F(EndToEnd, WithoutTheInterfaceLibraryItRunsAsWithoutAnInterface) {
+    Stage stage(L"nolibrary", Stage::Interface::none);
+    VetrinProcess vetrin(stage.options({}));
+    ASSERT_NE(vetrin.waitForMainWindow(60s), nullptr);
+    const HWND box = vetrin.waitForDialog(30s);
+    ASSERT_NE(box, nullptr) << "no message box";
+    EXPECT_EQ(VetrinProcess::text(GetDlgItem(box, 0xFFFF)), kNoInterfaceMessage);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(vetrin.close(30s));
+    EXPECT_EQ(vetrin.exitCode(), std::optional<DWORD>(0));
+    const std::string logText = readFile(stage.path(L"Vetrin.log"));
+    EXPECT_THAT(logText, HasSubstr("quentrax.dll could not be loaded from"));
+    EXPECT_EQ(logText.find("could not be loaded"), logText.rfind("could not be loaded"));
+    EXPECT_THAT(logText, HasSubstr("QUENTRAXが接続されていません"));
+}
+
+}  // namespace
