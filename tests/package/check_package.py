@@ -174,6 +174,17 @@ def check_kit(report, folder, source):
     for name, original in same.items():
         report.check((kit / name).read_bytes() == original.read_bytes(),
                      f"sdk/{name} is the tree's {original.relative_to(source)}")
+    for arch in ("i686", "x86_64"):
+        library = (kit / "lib" / f"libquentrax-{arch}.dll.a").read_bytes()
+        report.check(library.startswith(b"!<arch>\n"), f"sdk/lib/libquentrax-{arch}.dll.a is an archive")
+        # Member names are made from the path the library was written to.
+        report.check(not any(part in library for part in (source_path_key(source), b"_build_")),
+                     f"sdk/lib/libquentrax-{arch}.dll.a names no build folder in its members")
+
+
+def source_path_key(source):
+    """The source folder as an import library's member names spell it ("/a/b" as "_a_b")."""
+    return re.sub(r"[^A-Za-z0-9]", "_", str(source.resolve())).encode()
 
 
 def build_example(report, kit, compiler, arch, output):
