@@ -39,8 +39,10 @@ mkdir -p "$(dirname "$prefix")"
     fi
     # Japanese texts: the IPA Gothic fonts in the prefix's font folder, the Windows Japanese
     # font names mapped to them, and the system fonts (message boxes, menus) falling back to
-    # them for characters they lack. Once per prefix, also for prefixes made before this step.
-    if [ ! -f "$prefix/.vetrin-fonts" ]; then
+    # them for characters they lack. Once per prefix and version of the settings file, also for
+    # prefixes made before this step.
+    settings_mark="$prefix/.vetrin-settings-$(md5sum <"$(dirname "$0")/wine-prefix.reg" | cut -c1-12)"
+    if [ ! -f "$settings_mark" ]; then
         fonts="$prefix/drive_c/windows/Fonts"
         mkdir -p "$fonts"
         for f in /usr/share/fonts/opentype/ipafont-gothic/ipag.ttf /usr/share/wine/fonts/marlett.ttf \
@@ -57,7 +59,7 @@ mkdir -p "$(dirname "$prefix")"
                 >/dev/null 2>&1 || true
         done
         wineserver -w
-        touch "$prefix/.vetrin-fonts"
+        touch "$settings_mark"
     fi
 ) 9>"$prefix.lock"
 # Keep one warm server with Wine's helper processes for the whole run. They are started with
