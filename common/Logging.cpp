@@ -1,6 +1,7 @@
 #include "Logging.h"
 
 #include "LogFormatterFlag.h"
+#include "WindowsVersion.h"
 
 #include <quentrax.h>
 
@@ -47,22 +48,6 @@ std::shared_ptr<spdlog::sinks::sink> makeFileSink(const LoggingOptions& options)
     sink->set_formatter(std::move(formatter));
     return sink;
 }
-
-#ifdef _WIN32
-bool windowsVersionOrGreater(DWORD major, DWORD minor) {
-    OSVERSIONINFOEXW info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    info.dwMajorVersion = major;
-    info.dwMinorVersion = minor;
-    info.wServicePackMajor = 0;
-    DWORDLONG mask = 0;
-    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
-    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
-    mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
-    return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR,
-                              mask) != FALSE;
-}
-#endif
 
 }  // namespace
 

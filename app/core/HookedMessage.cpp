@@ -2,16 +2,12 @@
 
 namespace omvar::Vetrin {
 
-namespace {
-
-bool held(int key) {
-    return GetKeyState(key) < 0 || GetAsyncKeyState(key) < 0;
+bool keyHeld(int virtualKey) {
+    return GetKeyState(virtualKey) < 0 || GetAsyncKeyState(virtualKey) < 0;
 }
 
-}  // namespace
-
 Modifiers sampleModifiers() {
-    return {held(VK_SHIFT), held(VK_CONTROL), held(VK_MENU)};
+    return {keyHeld(VK_SHIFT), keyHeld(VK_CONTROL), keyHeld(VK_MENU)};
 }
 
 HookedMessage HookedMessage::from(const Snarel::HookMessageRecord& record, Modifiers modifiers) {

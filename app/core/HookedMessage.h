@@ -22,6 +22,7 @@ struct Modifiers {
 // Windows, while Wine caches a released key for up to 50 ms in a process that gets no key
 // input. A modifier is taken as held when either says so.
 Modifiers sampleModifiers();
+bool keyHeld(int virtualKey);
 
 // One forwarded message as the tracker's rules see it.
 struct HookedMessage {

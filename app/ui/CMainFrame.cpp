@@ -1,11 +1,13 @@
 #include "CMainFrame.h"
 
 #include "AppModel.h"
+#include "HookedMessage.h"
 #include "Application.h"
 #include "Loggers.h"
 #include "ScreenScale.h"
 #include "Strings.h"
 #include "VetrinView.h"
+#include "WindowsVersion.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -35,26 +37,14 @@ UINT invokeMessage() {
     return message;
 }
 
+// Keys forwarded from HAMLOG arrive posted, which leaves this thread's key state as it was:
+// the modifiers are sampled as the tracker samples them.
 bool keyDown(int key) {
-    return GetKeyState(key) < 0;
+    return keyHeld(key);
 }
 
 int scaled(int pixels) {
     return scaledForScreen(pixels);
-}
-
-bool isWindowsVersionOrLater(DWORD major, DWORD minor) {
-    OSVERSIONINFOEXW info{};
-    info.dwOSVersionInfoSize = sizeof info;
-    info.dwMajorVersion = major;
-    info.dwMinorVersion = minor;
-    info.wServicePackMajor = 0;
-    DWORDLONG mask = 0;
-    mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
-    mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
-    mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
-    return VerifyVersionInfoW(&info, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR,
-                              mask) != FALSE;
 }
 
 struct LibraryCloser {
@@ -467,7 +457,7 @@ void CMainFrame::toggleBar(ui::ControlBar& bar) {
 }
 
 bool CMainFrame::halfWidthKanaMode() {
-    if (isWindowsVersionOrLater(6, 2)) {
+    if (omvar::windowsVersionOrGreater(6, 2)) {
         return inputScope_ == kHalfWidthKatakanaScope;
     }
     HIMC context = ImmGetContext(hwnd());
@@ -483,7 +473,7 @@ bool CMainFrame::halfWidthKanaMode() {
 }
 
 void CMainFrame::setHalfWidthKanaMode(bool on) {
-    if (isWindowsVersionOrLater(6, 2)) {
+    if (omvar::windowsVersionOrGreater(6, 2)) {
         std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser> msctf(
             LoadLibraryW(L"msctf.dll"));
         if (!msctf) {
@@ -527,7 +517,7 @@ void CMainFrame::followHamlogWindow(int left, int top, int right, int bottom) {
         int x = left;
         int y = bottom;
         int w = right - left;
-        if (isWindowsVersionOrLater(10, 0)) {
+        if (omvar::windowsVersionOrGreater(10, 0)) {
             x = left - 5;
             y = bottom - 2;
             w = (right - left) + 9;
