@@ -17,6 +17,10 @@ set(VETRIN_I686_TESTS
   quentrax_exit_host    # the library's process-exit and unload paths
   quentrax_unload_host
   quentrax_sdk_demo     # the kit's example as a 32-bit logger builds it
+  virtual_quentrax_test # the virtual interface as the 32-bit program loads it
+  tracker_tests         # HAMLOG's windows, keys and fields through the 32-bit hook library
+  app_controller_tests  # the program's wiring with the 32-bit stand-ins
+  e2e_tests             # the release's Vetrin.exe, Snarel.dll and virtual quentrax.dll
 )
 
 if(CMAKE_CROSSCOMPILING)
