@@ -4,6 +4,7 @@
 #include "HookedMessage.h"
 #include "Application.h"
 #include "Loggers.h"
+#include "Manual.h"
 #include "ScreenScale.h"
 #include "Strings.h"
 #include "VetrinView.h"
@@ -12,7 +13,6 @@
 
 #include <commctrl.h>
 #include <imm.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <array>
@@ -121,7 +121,9 @@ void CMainFrame::registerCommands() {
         update.check(settings_ != nullptr && settings_->snapshot().fn12);
     });
     commands().on(ID_HELP_MANUAL, [this] {
-        ShellExecuteW(hwnd(), L"open", L"notepad.exe", L"Vetrin.txt", nullptr, SW_SHOW);
+        if (!openManual(hwnd())) {
+            logger_->warn("Notepad could not be started for Vetrin.txt");
+        }
     });
 }
 
