@@ -1,7 +1,7 @@
 // CPU of the whole process while a unit is attached and nothing is sent: first with the
 // interface opened alone (the library's reader), then with the model started (worker polling
 // every 10 ms, tracker, task queues), each thread listed. The emulated unit's own report
-// thread is part of the process here but not of the program; it is shown and taken out.
+// thread stands in for the hardware and would not run in the program; it is shown and taken out.
 // Usage: bench_model_idle_cost [seconds]
 #include <windows.h>
 
@@ -87,13 +87,15 @@ Span measure(const omvar::sim::QuentraxUnit& unit, int seconds_to_run) {
     return span;
 }
 
-double percent(double cpu, double wall) { return cpu / wall * 100.0; }
+double percent(double cpu, double wall) {
+    return cpu / wall * 100.0;
+}
 
 void report(const char* title, const Span& span) {
     std::printf("%s (%.1f s)\n", title, span.wall);
     std::printf("  whole process:            %.3f %% of one core\n",
                 percent(span.process, span.wall));
-    std::printf("  emulated unit's thread:   %.3f %% (not part of the program)\n",
+    std::printf("  emulated unit's thread:   %.3f %% (the hardware's, not the program's)\n",
                 percent(span.emulator, span.wall));
     std::printf("  program's share:          %.3f %%\n",
                 percent(span.process - span.emulator, span.wall));
@@ -121,8 +123,8 @@ int main(int argc, char** argv) {
 
     // The interface alone, as any host of the library has it.
     {
-        auto unit = omvar::sim::QuentraxEmulator::attach(
-            omvar::sim::UnitOptions::of(23, milliseconds(10)));
+        auto unit =
+            omvar::sim::QuentraxEmulator::attach(omvar::sim::UnitOptions::of(23, milliseconds(10)));
         const int id = quentraxOpen(0);
         if (id == -1) {
             std::fprintf(stderr, "no interface\n");
@@ -159,9 +161,10 @@ int main(int argc, char** argv) {
     const double wall = duration<double>(steady_clock::now() - t0).count();
     GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
     const double cpu = fileTimeSeconds(kernel) + fileTimeSeconds(user) - before;
-    std::printf("one idle worker step without its sleep: %.2f us CPU (%.2f us wall), "
-                "%.3f %% of one core at 100 steps a second\n",
-                cpu / steps * 1e6, wall / steps * 1e6, cpu / steps * 100 * 100);
+    std::printf(
+        "one idle worker step without its sleep: %.2f us CPU (%.2f us wall), "
+        "%.3f %% of one core at 100 steps a second\n",
+        cpu / steps * 1e6, wall / steps * 1e6, cpu / steps * 100 * 100);
     bench.stop();
     return 0;
 }

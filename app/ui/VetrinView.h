@@ -17,7 +17,7 @@ class VetrinView : public ui::EditView {
 public:
     ~VetrinView() override;
 
-    // The view's part of "updateSendBuffer": the whole buffer text, LF shown as CR LF, the caret
+    // What the view does on "updateSendBuffer": the whole buffer text, LF shown as CR LF, the caret
     // after the last character, the document marked modified.
     void updateSendBuffer(const std::wstring& text);
     void moveCaretToEnd();

@@ -178,7 +178,7 @@ def check_kit(report, folder, source):
         library = (kit / "lib" / f"libquentrax-{arch}.dll.a").read_bytes()
         report.check(library.startswith(b"!<arch>\n"), f"sdk/lib/libquentrax-{arch}.dll.a is an archive")
         # Member names are made from the path the library was written to.
-        report.check(not any(part in library for part in (source_path_key(source), b"_build_")),
+        report.check(not any(needle in library for needle in (source_path_key(source), b"_build_")),
                      f"sdk/lib/libquentrax-{arch}.dll.a names no build folder in its members")
 
 

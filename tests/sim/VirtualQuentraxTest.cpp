@@ -187,9 +187,9 @@ protected:
         DeleteFileW(wavPath.c_str());
     }
 
-    bool logged(const std::string& part) {
+    bool logged(const std::string& fragment) {
         for (const auto& text : log->texts()) {
-            if (text.find(part) != std::string::npos) {
+            if (text.find(fragment) != std::string::npos) {
                 return true;
             }
         }

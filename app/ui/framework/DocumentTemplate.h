@@ -15,7 +15,7 @@ class View;
 // The single-document trio: one document, its frame window and the view in it, made from the
 // program's factories the first time a document is made or opened, and reused afterwards.
 // The resource id names the frame's menu, accelerators and icon, and the document string
-// (parts separated by '\n'; part 0 is the window title).
+// (fields separated by '\n'; field 0 is the window title).
 class SingleDocTemplate {
 public:
     using DocumentFactory = std::function<std::unique_ptr<Document>()>;

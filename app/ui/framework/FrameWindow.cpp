@@ -50,7 +50,7 @@ bool FrameWindow::LoadFrame(UINT resourceId, View* view, Document* document) {
     params.icon = LoadIconW(instance, MAKEINTRESOURCEW(resourceId));
     params.background = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     params.menuOrId = LoadMenuW(instance, MAKEINTRESOURCEW(resourceId));
-    params.title = stringPart(loadString(resourceId), 0);
+    params.title = stringField(loadString(resourceId), 0);
     accelerators_ = LoadAcceleratorsW(instance, MAKEINTRESOURCEW(resourceId));
     PreCreateWindow(params);
     if (!create(params)) {
@@ -82,7 +82,7 @@ void FrameWindow::InitialUpdateFrame(int showCommand) {
 }
 
 void FrameWindow::updateTitle() {
-    std::wstring title = stringPart(loadString(resourceId_), 0);
+    std::wstring title = stringField(loadString(resourceId_), 0);
     if (addDocumentToTitle_ && document_ != nullptr) {
         title = document_->title() + L" - " + title;
     }
@@ -252,7 +252,7 @@ void FrameWindow::setMessageText(const std::wstring& text) {
 }
 
 std::wstring FrameWindow::GetMessageString(UINT id) {
-    return stringPart(loadString(id), 0);
+    return stringField(loadString(id), 0);
 }
 
 bool FrameWindow::PreTranslateMessage(MSG& message) {
@@ -303,9 +303,9 @@ bool FrameWindow::OnControlNotification(UINT, UINT, HWND) {
 
 bool FrameWindow::OnNotify(NMHDR& header, LRESULT& result) {
     if (header.code == TTN_GETDISPINFOW) {
-        // Tool tips of the tool bar: part 1 of the command's string, in the record's own buffer.
+        // Tool tips of the tool bar: field 1 of the command's string, in the record's own buffer.
         auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
-        const std::wstring tip = stringPart(loadString(static_cast<UINT>(header.idFrom)), 1);
+        const std::wstring tip = stringField(loadString(static_cast<UINT>(header.idFrom)), 1);
         lstrcpynW(info.szText, tip.c_str(), static_cast<int>(std::size(info.szText)));
         info.lpszText = info.szText;
         result = 0;

@@ -57,7 +57,7 @@ public:
     // The text of pane 0: a command prompt while a menu item is selected, the idle text
     // otherwise.
     void setMessageText(const std::wstring& text);
-    // The status text for an id: part 0 of its string resource. For IDS_IDLE_MESSAGE a program
+    // The status text for an id: field 0 of its string resource. For IDS_IDLE_MESSAGE a program
     // may answer with its own state.
     virtual std::wstring GetMessageString(UINT id);
 

@@ -78,7 +78,7 @@ void RecentFileList::updateMenu(HMENU popup) const {
     if (files_.empty()) {
         // The string resource of the first entry names the empty list.
         InsertMenuW(popup, static_cast<UINT>(position), MF_BYPOSITION | MF_STRING | MF_GRAYED,
-                    ID_FILE_MRU_FILE1, stringPart(loadString(ID_FILE_MRU_FILE1), 0).c_str());
+                    ID_FILE_MRU_FILE1, stringField(loadString(ID_FILE_MRU_FILE1), 0).c_str());
         return;
     }
     for (std::size_t i = 0; i < files_.size(); ++i) {

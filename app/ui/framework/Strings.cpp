@@ -17,7 +17,7 @@ std::wstring loadString(UINT id) {
     return std::wstring(text, static_cast<std::size_t>(length));
 }
 
-std::wstring stringPart(const std::wstring& text, std::size_t index) {
+std::wstring stringField(const std::wstring& text, std::size_t index) {
     std::size_t start = 0;
     for (std::size_t i = 0; i < index; ++i) {
         start = text.find(L'\n', start);

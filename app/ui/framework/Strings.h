@@ -9,9 +9,9 @@ namespace omvar::ui {
 
 // A string resource of the program, empty when there is none.
 std::wstring loadString(UINT id);
-// Part `index` of a resource string made of parts separated by '\n' (document strings, command
-// prompts with their tool tip), empty when there is no such part.
-std::wstring stringPart(const std::wstring& text, std::size_t index);
+// Field `index` of a resource string made of fields separated by '\n' (document strings, command
+// prompts with their tool tip), empty when there is no such field.
+std::wstring stringField(const std::wstring& text, std::size_t index);
 // Replaces %1, %2, ... in the text by the arguments, as the framework's prompts use them.
 std::wstring formatPrompt(const std::wstring& text, std::initializer_list<std::wstring> arguments);
 // A message box with the application's title as caption, owned by the active window of the

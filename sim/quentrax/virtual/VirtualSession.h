@@ -29,7 +29,7 @@ public:
     static constexpr int kSampleRate = 16000;
 
     // Attaches the unit and starts the panel and the worker; problems with the files and the
-    // sound output are logged and leave those parts out.
+    // sound output are logged, and the session goes on without them.
     VirtualSession(const VirtualSettings& settings, HMODULE module);
     // Takes the last edges, completes the files and detaches the unit.
     ~VirtualSession();

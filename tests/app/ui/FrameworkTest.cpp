@@ -71,9 +71,9 @@ TEST(RecentFileList, NewestFirstAtMostItsSizeKeptInTheProfile) {
 TEST(Strings, PromptsTakeTheirArguments) {
     EXPECT_EQ(formatPrompt(L"%1 から %2 までの整数", {L"5", L"50"}), L"5 から 50 までの整数");
     EXPECT_EQ(formatPrompt(L"%1 への変更%3", {L"無題"}), L"無題 への変更");
-    EXPECT_EQ(stringPart(L"Vetrin\n\nVetrin\n\n\nVetrin.Document\nVetrin Document", 5),
+    EXPECT_EQ(stringField(L"Vetrin\n\nVetrin\n\n\nVetrin.Document\nVetrin Document", 5),
               L"Vetrin.Document");
-    EXPECT_EQ(stringPart(L"only", 1), L"");
+    EXPECT_EQ(stringField(L"only", 1), L"");
 }
 
 TEST(Commands, RangesUpdatersAndMissingHandlers) {

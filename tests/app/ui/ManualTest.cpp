@@ -12,8 +12,8 @@ using testing_support::wait_for;
 
 namespace {
 
-// A top-level window of another process whose caption contains `part`.
-HWND findCaptionContaining(const std::wstring& part) {
+// A top-level window of another process whose caption contains `fragment`.
+HWND findCaptionContaining(const std::wstring& fragment) {
     HWND found = nullptr;
     testing_support::forEachTopLevelWindow([&](HWND window) {
         wchar_t caption[256] = {};
@@ -21,7 +21,7 @@ HWND findCaptionContaining(const std::wstring& part) {
         DWORD process = 0;
         GetWindowThreadProcessId(window, &process);
         if (process != GetCurrentProcessId() && IsWindowVisible(window) &&
-            std::wstring(caption).find(part) != std::wstring::npos) {
+            std::wstring(caption).find(fragment) != std::wstring::npos) {
             found = window;
             return false;
         }
