@@ -5,9 +5,22 @@
 #include <spdlog/spdlog.h>
 
 #include <atomic>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <string>
+
+// Loggers of these names at debug level, as the program's logging set-up has them: every line
+// formatted, then dropped. A logger of the same name registered before is replaced.
+inline void register_silent_loggers(std::initializer_list<const char*> names) {
+    for (const char* name : names) {
+        auto logger =
+            std::make_shared<spdlog::logger>(name, std::make_shared<spdlog::sinks::null_sink_mt>());
+        logger->set_level(spdlog::level::debug);
+        spdlog::drop(name);
+        spdlog::register_logger(logger);
+    }
+}
 
 // The library's two loggers for the benchmarks: the packet trace at debug level, as the library
 // sets it up when loaded (every packet formatted, then dropped); the interface log at warning

@@ -10,18 +10,11 @@
 
 #include "BenchDevice.h"
 #include "BenchLogging.h"
+#include "Percentile.h"
+
+using bench::percentile;
 
 using namespace std::chrono;
-
-namespace {
-
-double percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     const int count = argc > 1 ? std::atoi(argv[1]) : 500;

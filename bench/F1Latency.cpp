@@ -23,6 +23,7 @@
 
 #include "HamlogControl.h"
 #include "QuentraxEmulator.h"
+#include "BenchLogging.h"
 #include "StandInTiming.h"
 #include "quentrax.h"
 #include "WaitFor.h"
@@ -56,16 +57,10 @@ namespace {
 constexpr std::uint8_t kCwOutput = 0x05;
 
 void quietLoggers() {
-    for (const char* name : {"quentrax", "qxpacket", "Vetrin", "HLTracker", "Snarel"}) {
-        auto logger =
-            std::make_shared<spdlog::logger>(name, std::make_shared<spdlog::sinks::null_sink_mt>());
-        logger->set_level(spdlog::level::debug);  // formatted as in the program, then dropped
-        if (std::string(name) == "quentrax" || std::string(name) == "qxpacket") {
-            quentraxSetLogger(logger);
-        } else {
-            spdlog::register_logger(logger);
-        }
-    }
+    register_silent_loggers({"quentrax", "qxpacket", "Vetrin", "HLTracker", "Snarel"});
+    // The library's two are handed over as the program hands them.
+    quentraxSetLogger(spdlog::get("quentrax"));
+    quentraxSetLogger(spdlog::get("qxpacket"));
 }
 
 std::optional<omvar::sim::EmuClock::time_point> firstCwPacket(const QuentraxUnit& unit) {
@@ -77,12 +72,6 @@ std::optional<omvar::sim::EmuClock::time_point> firstCwPacket(const QuentraxUnit
     return std::nullopt;
 }
 
-double rank(std::vector<double> values, double q) {
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(q * static_cast<double>(values.size()) + 0.999999);
-    return values[std::min(index == 0 ? 0 : index - 1, values.size() - 1)];
-}
-
 struct Latencies {
     std::vector<double> queued;  // F1 typed -> the message is in the model's send queue
     std::vector<double> packet;  // F1 typed -> the first CW packet at the interface
@@ -90,7 +79,8 @@ struct Latencies {
 
 void print(const char* label, const std::vector<double>& values) {
     std::printf("  %-34s median %5.1f ms   p95 %5.1f ms   min %5.1f ms   max %5.1f ms\n", label,
-                rank(values, 0.5), rank(values, 0.95), rank(values, 0.0), rank(values, 1.0));
+                bench::nearest_rank(values, 0.5), bench::nearest_rank(values, 0.95),
+                bench::nearest_rank(values, 0.0), bench::nearest_rank(values, 1.0));
 }
 
 // Runs on its own thread while the main thread is the program's GUI thread.

@@ -23,6 +23,7 @@
 #include "GuiThread.h"
 #include "QuentraxEmulator.h"
 #include "SettingsFilePath.h"
+#include "WaitFor.h"
 #include "quentrax.h"
 
 class ModelBench {
@@ -35,13 +36,7 @@ public:
         set_up_bench_loggers();
         quentraxSetLogger(spdlog::get("quentrax"));
         quentraxSetLogger(spdlog::get("qxpacket"));
-        for (const char* name : {"Vetrin", "HLTracker", "Snarel"}) {
-            auto logger = std::make_shared<spdlog::logger>(
-                name, std::make_shared<spdlog::sinks::null_sink_mt>());
-            logger->set_level(spdlog::level::debug);  // as the program's logging set-up has it
-            spdlog::drop(name);
-            spdlog::register_logger(logger);
-        }
+        register_silent_loggers({"Vetrin", "HLTracker", "Snarel"});
         wchar_t folder[MAX_PATH];
         GetTempPathW(MAX_PATH, folder);
         settingsFile_ = std::filesystem::path(folder) /
@@ -58,8 +53,10 @@ public:
         std::filesystem::remove(settingsFile_, ignored);
     }
 
-    // The defaults with the benchmark's changes.
-    static omvar::Vetrin::AppSettings defaults() {
+    // The program's defaults, whatever an earlier run of this benchmark saved.
+    omvar::Vetrin::AppSettings defaults() const {
+        std::error_code ignored;
+        std::filesystem::remove(settingsFile_, ignored);
         omvar::Vetrin::AppSettings settings;
         omvar::Vetrin::loadSettings(settings);
         return settings;
@@ -79,13 +76,9 @@ public:
         }
         // The keyer settings of the start have been applied once the speed has.
         const auto speed = static_cast<std::uint8_t>(60000.0 / (settings.wpm * 50) * 0.5 + 0.5);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-        while (unit->keyer().speed != speed) {
-            if (std::chrono::steady_clock::now() > deadline) {
-                std::fprintf(stderr, "keyer settings not applied\n");
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!testing_support::wait_for([&] { return unit->keyer().speed == speed; })) {
+            std::fprintf(stderr, "keyer settings not applied\n");
+            return false;
         }
         return true;
     }

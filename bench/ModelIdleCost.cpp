@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     }
 
     // The model started with the unit, nothing to send.
-    if (!bench.start(ModelBench::defaults())) {
+    if (!bench.start(bench.defaults())) {
         return 1;
     }
     std::this_thread::sleep_for(seconds(2));

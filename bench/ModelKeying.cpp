@@ -15,34 +15,24 @@
 #include <vector>
 
 #include "ModelBench.h"
+#include "Percentile.h"
 #include "MorseCode.h"
 #include "PlayingUnits.h"
 #include "UnitTimeline.h"
 
 using namespace std::chrono;
+using bench::percentile;
 using omvar::sim::EmuClock;
+using testing_support::wait_for;
 
 namespace {
-
-template <typename Pred>
-bool waitUntil(Pred pred, milliseconds bound) {
-    const auto deadline = steady_clock::now() + bound;
-    while (!pred()) {
-        if (steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(milliseconds(2));
-    }
-    return true;
-}
 
 // Words until the message has 200 elements (a prosign is one), never ending in a blank.
 std::wstring continuityMessage() {
     const std::vector<std::wstring> words = {
-        L"CQ",  L"TEST", L"DE",   L"XX9XXX/1", L"[AR]", L"QRZ?", L"UR",   L"599", L"5NN",
-        L"NR",  L"0123", L"[KN]", L"TNX",      L"FB",   L"QSO",  L"73",   L"[VA]", L"456789",
-        L"PSE", L"K",    L"[BK]", L"RST",      L"QTH",  L"TOKYO", L"NAME", L"HIRO", L"WX",
-        L"FINE"};
+        L"CQ",   L"TEST", L"DE",  L"XX9XXX/1", L"[AR]", L"QRZ?", L"UR",   L"599",    L"5NN", L"NR",
+        L"0123", L"[KN]", L"TNX", L"FB",       L"QSO",  L"73",   L"[VA]", L"456789", L"PSE", L"K",
+        L"[BK]", L"RST",  L"QTH", L"TOKYO",    L"NAME", L"HIRO", L"WX",   L"FINE"};
     std::wstring text;
     int count = 0;
     for (std::size_t i = 0;; ++i) {
@@ -114,7 +104,7 @@ void continuity(ModelBench& bench, const std::vector<int>& speeds) {
                 "worst excess", "keying [s]", "vs nominal", "vs unit");
     for (const int wpm : speeds) {
         for (const auto& [maxCount, threshold] : {std::pair{3, 1}, std::pair{1, 0}}) {
-            auto settings = ModelBench::defaults();
+            auto settings = bench.defaults();
             settings.wpm = wpm;
             settings.sendBufferMaxCount = maxCount;
             settings.sendBufferThreshold = threshold;
@@ -128,7 +118,7 @@ void continuity(ModelBench& bench, const std::vector<int>& speeds) {
                 codes.push_back(element.code);
             }
             const auto expected = expectedElements(codes);
-            const bool done = waitUntil(
+            const bool done = wait_for(
                 [&] {
                     return bench.model->sendQueue().pendingCount() == 0 &&
                            keyedElements(unit).size() == expected.size();
@@ -155,8 +145,8 @@ void continuity(ModelBench& bench, const std::vector<int>& speeds) {
             const double keyed = elements.back().up - elements.front().down;
             const double units = omvar::Vetrin::playingUnits(codes, 1.0, 3.0);
             std::printf("%5d %3d/%-2d %9zu %10d %9.2f dots %12.2f %11.2f%% %11.2f%%\n", wpm,
-                        maxCount, threshold, elements.size(), late, worst / unitMs,
-                        keyed / 1000.0, (keyed / (units * nominalMs) - 1.0) * 100.0,
+                        maxCount, threshold, elements.size(), late, worst / unitMs, keyed / 1000.0,
+                        (keyed / (units * nominalMs) - 1.0) * 100.0,
                         (keyed / (units * unitMs) - 1.0) * 100.0);
             std::fflush(stdout);
         }
@@ -164,21 +154,16 @@ void continuity(ModelBench& bench, const std::vector<int>& speeds) {
     bench.stop();
 }
 
-double percentile(std::vector<double> values, double p) {
-    std::sort(values.begin(), values.end());
-    const auto index = static_cast<std::size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
-    return values[std::min(index, values.size() - 1)];
-}
-
 void stopLatency(ModelBench& bench, const std::vector<int>& speeds) {
     std::printf("stop latency: clearSendBuffer at 50 random moments while keying\n");
-    std::printf("  stop: from the call to the last key-up; wire: from the call until the unit "
-                "had the clear command (the interface library's write path)\n");
+    std::printf(
+        "  stop: from the call to the last key-up; wire: from the call until the unit "
+        "had the clear command (the interface library's write path)\n");
     std::printf("%5s %24s %24s %14s %15s\n", "WPM", "stop median/p90/max [ms]",
                 "wire median/p90/max [ms]", "started after", "started >30 ms");
     std::mt19937 random(20240611);
     for (const int wpm : speeds) {
-        auto settings = ModelBench::defaults();
+        auto settings = bench.defaults();
         settings.wpm = wpm;
         if (!bench.start(settings)) {
             return;
@@ -193,7 +178,7 @@ void stopLatency(ModelBench& bench, const std::vector<int>& speeds) {
         for (int trial = 0; trial < 50; ++trial) {
             unit.clear_key_timeline();
             bench.model->addToSendBuffer(L"PARIS PARIS PARIS PARIS PARIS PARIS", false);
-            if (!waitUntil([&] { return !unit.key_timeline().empty(); }, seconds(10))) {
+            if (!wait_for([&] { return !unit.key_timeline().empty(); }, seconds(10))) {
                 std::printf("trial %d: nothing keyed\n", trial);
                 return;
             }
@@ -202,8 +187,8 @@ void stopLatency(ModelBench& bench, const std::vector<int>& speeds) {
             const auto t0 = EmuClock::now();
             bench.model->clearSendBuffer();
             // Whatever the interface or a late chunk still keys shows within a few characters.
-            waitUntil([&] { return unit.buffer_size() == 0 && quentraxIsTxBusy(0) == 0; },
-                      seconds(10));
+            wait_for([&] { return unit.buffer_size() == 0 && quentraxIsTxBusy(0) == 0; },
+                     seconds(10));
             std::this_thread::sleep_for(milliseconds(static_cast<int>(20 * unitMs)));
             const auto timeline = unit.key_timeline();
             auto lastUp = t0;

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "BenchDevice.h"
+#include "WaitFor.h"
 
 using namespace std::chrono;
 
@@ -93,8 +94,10 @@ int main(int argc, char** argv) {
     const auto stats_during = unit->stats();
     // Until reading has resumed: the line that sums up the run comes with the first good read.
     const std::size_t reports = stats_during.reports;
-    while (unit->stats().reports < reports + 5) {
-        std::this_thread::sleep_for(milliseconds(10));
+    if (!testing_support::wait_for([&] { return unit->stats().reports >= reports + 5; },
+                                   seconds(30))) {
+        std::fprintf(stderr, "reading did not resume after the failing reads\n");
+        return 1;
     }
     const std::size_t bytes_total = log->bytes() - bytes_before;
     const std::size_t lines_total = log->lines() - lines_before;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "HamlogControl.h"
+#include "Percentile.h"
 
 namespace bench {
 
@@ -58,16 +59,10 @@ struct Summary {
 };
 
 inline Summary summarize(std::vector<double> times) {
-    if (times.empty()) {
-        throw std::runtime_error("no samples");
-    }
-    std::sort(times.begin(), times.end());
-    const auto rank = [&](double q) {
-        const auto index =
-            static_cast<std::size_t>(q * static_cast<double>(times.size()) + 0.999999) - 1;
-        return times[std::min(index, times.size() - 1)];
-    };
-    return {rank(0.5), rank(0.99), times.front(), times.back()};
+    const double median = nearest_rank(times, 0.5);
+    const double p99 = nearest_rank(times, 0.99);
+    const auto [min, max] = std::minmax_element(times.begin(), times.end());
+    return {median, p99, *min, *max};
 }
 
 inline void printSummary(const char* label, const Summary& s, const char* unit = "us") {

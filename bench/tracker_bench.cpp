@@ -23,6 +23,7 @@
 #include <spdlog/sinks/null_sink.h>
 #include <spdlog/spdlog.h>
 
+#include "BenchLogging.h"
 #include "HAMLOGTracker.h"
 #include "HamlogControl.h"
 #include "HookMessageRecord.h"
@@ -159,20 +160,10 @@ LRESULT CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-void registerSilentLoggers() {
-    // The tracker's and the hook library's loggers at the program's level, writing nowhere.
-    for (const char* name : {"HLTracker", "Snarel"}) {
-        auto logger =
-            std::make_shared<spdlog::logger>(name, std::make_shared<spdlog::sinks::null_sink_mt>());
-        logger->set_level(spdlog::level::debug);
-        spdlog::register_logger(logger);
-    }
-}
-
 int run() {
     std::printf("Tracker benchmark: the HAMLOG tracker behind Snarel's hooks on the stand-in\n");
     std::printf("Measured under: %s\n\n", bench::platform().c_str());
-    registerSilentLoggers();
+    register_silent_loggers({"HLTracker", "Snarel"});  // the tracker's and the hook library's
 
     std::atomic<long> forwarded{0};
     testing_support::MessageWindowThread mainWindow(L"TrackerBenchMain", mainProc, &forwarded);
