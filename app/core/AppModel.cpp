@@ -1,10 +1,10 @@
 // The model's life cycle, the connection with the interface and the keyer settings.
 #include "AppModelState.h"
+#include "Loggers.h"
 
 #include "Snarel.h"
 #include "quentrax.h"
 
-#include <spdlog/sinks/null_sink.h>
 #include <spdlog/spdlog.h>
 
 #include <algorithm>
@@ -18,20 +18,9 @@ namespace omvar::Vetrin {
 
 namespace {
 
-constexpr int kMinWpm = 5;
-constexpr int kMaxWpm = 50;
 constexpr WPARAM kEncoderUp = 1;
 constexpr WPARAM kEncoderDown = 2;
 constexpr WPARAM kMessageButton = 3;
-
-std::shared_ptr<spdlog::logger> modelLogger() {
-    if (auto logger = spdlog::get("Vetrin")) {
-        return logger;
-    }
-    // Without the program's logging set-up (tools, some tests) the model logs nowhere.
-    return std::make_shared<spdlog::logger>("Vetrin",
-                                            std::make_shared<spdlog::sinks::null_sink_mt>());
-}
 
 // A weight in dot units as the interface takes it: twice the weight, rounded. Values far out of
 // range (only a hand-edited settings file has them) are kept within a byte, which the interface
@@ -43,7 +32,9 @@ int halfUnits(float weight) {
 
 }  // namespace
 
-AppModel::AppModel() : state_(std::make_unique<State>()) { state_->logger = modelLogger(); }
+AppModel::AppModel() : state_(std::make_unique<State>()) {
+    state_->logger = namedLogger("Vetrin");
+}
 
 AppModel::~AppModel() {
     try {
@@ -63,15 +54,9 @@ void AppModel::start(HWND mainWindow) {
     s.settings.load();
     s.notifyMessage = RegisterWindowMessageW(L"QUENTRAX.DLL");
     s.hidden = DummyWindow::create();
+    // The hidden window's procedure catches and logs whatever a handler throws.
     s.hidden->setMessageHook([this](UINT message, WPARAM wParam, LPARAM lParam) {
-        // Runs inside a window procedure: nothing may escape into the system.
-        try {
-            onInterfaceNotification(message, wParam, lParam);
-        } catch (const std::exception& e) {
-            state_->logger->error("Interface notification failed: {}", e.what());
-        } catch (...) {
-            state_->logger->error("Interface notification failed");
-        }
+        onInterfaceNotification(message, wParam, lParam);
     });
 
     const int id = quentraxOpen(0);
@@ -145,24 +130,18 @@ void AppModel::shutdown() {
     }
     omvar::Snarel::StopHook();
     s.tracker.destroyHiddenWindow();
-    {
-        std::unique_lock closing(s.slot);
-        int id = -1;
-        {
-            std::lock_guard held(s.mutex);
-            id = std::exchange(s.nId, -1);
-        }
-        if (id != -1) {
-            quentraxClose(id);
-        }
-    }
+    s.closeInterface();
     s.hidden.reset();  // the interface, closed, sends nothing more
     s.settings.save();
 }
 
-AppSettings AppModel::settings() const { return state_->settings.snapshot(); }
+AppSettings AppModel::settings() const {
+    return state_->settings.snapshot();
+}
 
-LiveSettings& AppModel::liveSettings() { return state_->settings; }
+LiveSettings& AppModel::liveSettings() {
+    return state_->settings;
+}
 
 void AppModel::applySettings(AppSettings next) {
     State& s = *state_;
@@ -184,7 +163,9 @@ void AppModel::applySettings(AppSettings next) {
     s.settings.apply(next);
 }
 
-int AppModel::nId() const { return state_->currentId(); }
+int AppModel::nId() const {
+    return state_->currentId();
+}
 
 std::wstring AppModel::versionText() {
     State& s = *state_;
@@ -222,24 +203,15 @@ void AppModel::reconnect() {
     }
     s.logger->info("QUENTRAXが再接続されました");
     s.logger->info("使用中のデバイス: QUENTRAX Ver.{}", quentrax::wide_to_utf8(versionText()));
-    s.withDevice([&](int nId) {
-        quentraxSetCallbackWindow(nId, s.hidden ? s.hidden->handle() : nullptr);
-    });
+    s.withDevice(
+        [&](int nId) { quentraxSetCallbackWindow(nId, s.hidden ? s.hidden->handle() : nullptr); });
     applySettings(settings());
     emit("changeDeviceState");
 }
 
 void AppModel::dropConnection() {
     State& s = *state_;
-    {
-        std::unique_lock closing(s.slot);
-        int id = -1;
-        {
-            std::lock_guard held(s.mutex);
-            id = std::exchange(s.nId, -1);
-        }
-        quentraxClose(id);
-    }
+    s.closeInterface();
     s.logger->info("デバイスが切断されました");
     emit("changeDeviceState");
 }
@@ -301,23 +273,28 @@ void AppModel::onInterfaceNotification(UINT message, WPARAM wParam, LPARAM) {
     }
 }
 
-bool AppModel::kanaMode() const { return state_->kanaMode; }
+bool AppModel::kanaMode() const {
+    return state_->kanaMode;
+}
 
-void AppModel::setKanaMode(bool on) { state_->kanaMode = on; }
+void AppModel::setKanaMode(bool on) {
+    state_->kanaMode = on;
+}
 
-HAMLOGTracker& AppModel::tracker() { return state_->tracker; }
+HAMLOGTracker& AppModel::tracker() {
+    return state_->tracker;
+}
 
-DeferredTaskQueue& AppModel::taskQueue() { return state_->tasks; }
+DeferredTaskQueue& AppModel::taskQueue() {
+    return state_->tasks;
+}
 
-SendQueue& AppModel::sendQueue() { return state_->queue; }
+SendQueue& AppModel::sendQueue() {
+    return state_->queue;
+}
 
 HWND AppModel::notificationWindow() const {
     return state_->hidden ? state_->hidden->handle() : nullptr;
-}
-
-double AppModel::playingUnits(const std::vector<std::uint8_t>& codes, double weightDot,
-                              double weightDash) {
-    return Vetrin::playingUnits(std::span<const std::uint8_t>(codes), weightDot, weightDash);
 }
 
 }  // namespace omvar::Vetrin

@@ -99,11 +99,6 @@ public:
     void scheduleBeacon(int milliseconds);
     void fireBeacon();
 
-    // Playing time of a sequence of native codes in dot units (word space 7, character gap 3,
-    // element gap 1, dots and dashes by the weights).
-    static double playingUnits(const std::vector<std::uint8_t>& codes, double weightDot,
-                               double weightDash);
-
 private:
     struct State;
 

@@ -5,7 +5,9 @@
 
 namespace omvar::Vetrin {
 
-bool AppModel::beaconOn() const { return state_->beaconOn; }
+bool AppModel::beaconOn() const {
+    return state_->beaconOn;
+}
 
 void AppModel::startBeacon() {
     State& s = *state_;
@@ -42,9 +44,8 @@ void AppModel::scheduleBeacon(int milliseconds) {
         // take it off the heap. Otherwise a firing due at once could clear the flag first, and
         // the flag, left set, would stop every later repetition.
         std::lock_guard held(s.tasks.mutex());
-        s.tasks.schedule([this] { fireBeacon(); },
-                         static_cast<std::int64_t>(milliseconds) *
-                             DeferredTaskQueue::kTicksPerMillisecond);
+        s.tasks.schedule([this] { fireBeacon(); }, static_cast<std::int64_t>(milliseconds) *
+                                                       DeferredTaskQueue::kTicksPerMillisecond);
         s.beaconScheduled = true;
     }
     s.logger->info("ビーコンは{}秒後に予約されました", milliseconds / 1000.0);

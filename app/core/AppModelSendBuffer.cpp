@@ -14,7 +14,6 @@ namespace omvar::Vetrin {
 
 namespace {
 
-constexpr int kPaddleUsed = 15;
 constexpr std::wstring_view kWabunStart = L"[\uFF8E\uFF9A]";  // "[ﾎﾚ]"
 constexpr std::array<std::wstring_view, 4> kCwModes = {L"CW", L"A1A", L"A2A", L"F2A"};
 

@@ -4,6 +4,7 @@
 #include "AppModel.h"
 #include "PlayingUnits.h"
 #include "TextEncoding.h"
+#include "quentrax.h"
 
 #include <spdlog/logger.h>
 
@@ -18,6 +19,9 @@
 #include <utility>
 
 namespace omvar::Vetrin {
+
+// What quentraxIsTxBusy answers while the paddle is in use.
+constexpr int kPaddleUsed = 15;
 
 // The settings the worker reads on every step, taken without copying the stored messages.
 struct PacingSettings {
@@ -53,7 +57,6 @@ struct AppModel::State {
     std::mutex waitMutex;
     std::condition_variable waitCondition;
     std::uint64_t wakeups = 0;  // under waitMutex
-    std::atomic<bool> waiting{false};
     std::atomic<bool> dataAdded{false};
     std::atomic<bool> beaconOn{false};
     std::atomic<bool> beaconScheduled{false};
@@ -85,6 +88,19 @@ struct AppModel::State {
     auto withDevice(Fn&& fn) {
         std::shared_lock held(slot);
         return std::forward<Fn>(fn)(currentId());
+    }
+
+    // Closes the interface once no call on it runs; nId is -1 from then on.
+    void closeInterface() {
+        std::unique_lock closing(slot);
+        int id = -1;
+        {
+            std::lock_guard held(mutex);
+            id = std::exchange(nId, -1);
+        }
+        if (id != -1) {
+            quentraxClose(id);
+        }
     }
 };
 

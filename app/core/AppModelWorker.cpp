@@ -17,7 +17,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-constexpr int kPaddleUsed = 15;
 constexpr int kGeneratorCapacity = 8;
 constexpr int kMaxCodesPerPacket = 7;  // quentraxPutCodes refuses more, and the text would go
 constexpr auto kStepInterval = milliseconds(10);
@@ -69,11 +68,9 @@ void AppModel::wakeWorker() {
 bool AppModel::waitForWorker(long long waitMs, std::uint64_t wakeupsBefore) {
     State& s = *state_;
     std::unique_lock held(s.waitMutex);
-    s.waiting = true;
     const bool woken = waitMs > 0 && s.waitCondition.wait_for(held, milliseconds(waitMs), [&] {
         return s.wakeups != wakeupsBefore || s.stopRequested;
     });
-    s.waiting = false;
     return woken;
 }
 
@@ -107,9 +104,9 @@ void AppModel::workerStep() {
         return;
     }
 
-    int n = static_cast<int>(std::min<std::size_t>(
-        {pending, static_cast<std::size_t>(std::max(pacing.maxCount, 0)),
-         static_cast<std::size_t>(kMaxCodesPerPacket)}));
+    int n = static_cast<int>(
+        std::min<std::size_t>({pending, static_cast<std::size_t>(std::max(pacing.maxCount, 0)),
+                               static_cast<std::size_t>(kMaxCodesPerPacket)}));
     if (n == 0) {
         return;
     }
@@ -138,8 +135,8 @@ void AppModel::workerStep() {
     std::wstring chunk;
     while (static_cast<int>(codes.size()) < n) {
         // A macro may expand to nothing and leave another one at the cursor.
-        for (auto next = s.queue.peekAtCursor();
-             next && next->kind == SendElement::kDeferredMacro; next = s.queue.peekAtCursor()) {
+        for (auto next = s.queue.peekAtCursor(); next && next->kind == SendElement::kDeferredMacro;
+             next = s.queue.peekAtCursor()) {
             s.queue.expandDeferredAtCursor(makeInfoForMacroExpansion());
             emit("updateSendBuffer", s.queue.text());
         }
@@ -147,8 +144,8 @@ void AppModel::workerStep() {
         if (!element) {
             break;
         }
-        if (!element->displayOnly && (element->kind == SendElement::kCharacter ||
-                                      element->kind == SendElement::kProsign)) {
+        if (!element->displayOnly &&
+            (element->kind == SendElement::kCharacter || element->kind == SendElement::kProsign)) {
             codes.push_back(element->code);
             chunk += element->text;
         }
@@ -158,8 +155,8 @@ void AppModel::workerStep() {
         return;
     }
     const std::uint64_t wakeupsTaken = wakeupCount();
-    s.logger->debug("デバイスに送信: {} \"{}\" ({}文字)", patterns(codes), quentrax::wide_to_utf8(chunk),
-                    codes.size());
+    s.logger->debug("デバイスに送信: {} \"{}\" ({}文字)", patterns(codes),
+                    quentrax::wide_to_utf8(chunk), codes.size());
     s.withDevice([&](int id) {
         quentraxPutCodes(id, codes.data(), static_cast<int>(codes.size()));
         // A clear that came after the chunk was taken may have cancelled the interface before
@@ -173,7 +170,8 @@ void AppModel::workerStep() {
     // again.
     const double units = Vetrin::playingUnits(std::span<const std::uint8_t>(codes.data(), 1),
                                               pacing.weightDot, pacing.weightDash);
-    const int wpm = std::clamp(pacing.wpm, 5, 50);  // a hand-edited file may hold anything
+    const int wpm =
+        std::clamp(pacing.wpm, kMinWpm, kMaxWpm);  // a hand-edited file may hold anything
     const auto waitMs = static_cast<long long>(60000.0 / (wpm * 50) * units);
     s.logger->debug("文字が再生されるのを待機: {}[ms]", waitMs);
     if (waitForWorker(waitMs, wakeupsBefore)) {

@@ -8,6 +8,9 @@ namespace omvar::Vetrin {
 
 constexpr int kBankCount = 2;
 constexpr int kFnKeyCount = 12;
+// The keyer speeds the program offers, in WPM.
+constexpr int kMinWpm = 5;
+constexpr int kMaxWpm = 50;
 
 // Everything the operator can set. A value type: the model holds the live copy, the options
 // dialog and the document's close check hold their own. A fresh record is all empty, zero and

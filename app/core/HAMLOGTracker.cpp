@@ -3,6 +3,7 @@
 #include "HamlogWindowMap.h"
 #include "HookMessageRecord.h"
 #include "HookedMessage.h"
+#include "Loggers.h"
 #include "MessageNames.h"
 #include "Snarel.h"
 #include "TextEncoding.h"
@@ -69,14 +70,6 @@ std::wstring caption(HWND window) {
     wchar_t text[64] = {};
     const int length = GetWindowTextW(window, text, 64);
     return std::wstring(text, static_cast<std::size_t>(length > 0 ? length : 0));
-}
-
-std::shared_ptr<spdlog::logger> trackerLogger() {
-    if (auto logger = spdlog::get("HLTracker")) {
-        return logger;
-    }
-    // Only a program that did not set up logging gets here; it stays silent.
-    return std::make_shared<spdlog::logger>("HLTracker");
 }
 
 }  // namespace
@@ -197,7 +190,7 @@ void HAMLOGTracker::State::onHooksInstalled() {
     cqMachinePlaying = readCqMachinePlaying();
     owner.emit("changeWindowRect", activeLogRect());
     owner.emit("changeCqCheck", readCqCheck());
-    owner.emit("changeCqMachinePlayState", readCqMachinePlaying());
+    owner.emit("changeCqMachinePlayState", cqMachinePlaying);
 }
 
 void HAMLOGTracker::State::onHooksRemoved() {
@@ -523,7 +516,7 @@ RECT HAMLOGTracker::State::activeLogRect() const {
 
 // ---- the tracker ----
 
-HAMLOGTracker::HAMLOGTracker() : state_(std::make_unique<State>(*this, trackerLogger())) {}
+HAMLOGTracker::HAMLOGTracker() : state_(std::make_unique<State>(*this, namedLogger("HLTracker"))) {}
 
 HAMLOGTracker::~HAMLOGTracker() = default;
 

@@ -1,5 +1,7 @@
 #include "ProfileFile.h"
 
+#include "FileHandle.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -10,11 +12,6 @@
 namespace omvar::Vetrin {
 
 namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
 std::wstring fullPath(const std::wstring& path) {
     if (path.empty()) {

@@ -36,7 +36,6 @@ public:
     void unload();
     bool isLoaded() const { return state_.load(std::memory_order_acquire) == State::loaded; }
 
-    const std::wstring& fileName() const { return fileName_; }
     const std::vector<std::string>& exportNames() const { return exportNames_; }
 
 private:
