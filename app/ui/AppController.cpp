@@ -126,8 +126,7 @@ void AppController::start(CMainFrame& mainWindow) {
             },
     });
 
-    mainWindow.applyFrameSettings();
-    mainWindow.showInterfaceState();
+    mainWindow.applyFrameSettings();  // the status text included
 
     subscribe();
 

@@ -37,16 +37,6 @@ UINT invokeMessage() {
     return message;
 }
 
-// Keys forwarded from HAMLOG arrive posted, which leaves this thread's key state as it was:
-// the modifiers are sampled as the tracker samples them.
-bool keyDown(int key) {
-    return keyHeld(key);
-}
-
-int scaled(int pixels) {
-    return scaledForScreen(pixels);
-}
-
 struct LibraryCloser {
     void operator()(HMODULE module) const { FreeLibrary(module); }
 };
@@ -73,7 +63,7 @@ void CMainFrame::setModel(std::shared_ptr<AppModel> model) {
 
 void CMainFrame::registerCommands() {
     commands().onRange(IDC_FN_KEY01, IDC_FN_KEY12, [this](UINT id) {
-        onFnKey(static_cast<int>(id - IDC_FN_KEY01), keyDown(VK_SHIFT));
+        onFnKey(static_cast<int>(id - IDC_FN_KEY01), keyHeld(VK_SHIFT));
     });
     commands().on(IDC_BANK, [this] { setBank(1 - bank_); });
     commands().on(ID_TOGGLE_BANK, [this] { setBank(1 - bank_); });
@@ -183,11 +173,11 @@ int CMainFrame::OnCreate(CREATESTRUCTW& create) {
     RECT r = windowRect();
     int width = r.right - r.left;
     int height = r.bottom - r.top;
-    if (width < scaled(300) || width > scaled(1500)) {
-        width = scaled(729);
+    if (width < scaledForScreen(300) || width > scaledForScreen(1500)) {
+        width = scaledForScreen(729);
     }
-    if (height < scaled(kMinimumHeight) || height > scaled(500)) {
-        height = scaled(210);
+    if (height < scaledForScreen(kMinimumHeight) || height > scaledForScreen(500)) {
+        height = scaledForScreen(210);
     }
     SetWindowPos(hwnd(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (ui::Application::current() != nullptr) {
@@ -223,7 +213,7 @@ LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_SIZING: {
             auto& r = *reinterpret_cast<RECT*>(lParam);
-            const int minimum = scaled(kMinimumHeight);
+            const int minimum = scaledForScreen(kMinimumHeight);
             if (r.bottom - r.top < minimum) {
                 if (wParam == WMSZ_TOP || wParam == WMSZ_TOPLEFT || wParam == WMSZ_TOPRIGHT) {
                     r.top = r.bottom - minimum;
@@ -292,6 +282,8 @@ void CMainFrame::runInvoked() {
         function();
     } catch (const std::exception& e) {
         logger_->error("CMainFrame::Invoke: {}", e.what());
+    } catch (...) {
+        logger_->error("CMainFrame::Invoke: an exception of unknown type");
     }
 }
 
@@ -320,7 +312,7 @@ void CMainFrame::applyFrameSettings() {
     SetWindowPos(hwnd(), settings_->snapshot().viewTop ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     relayout();
-    setMessageText(GetMessageString(IDS_IDLE_MESSAGE));
+    showInterfaceState();
     OnIdleUpdate();
 }
 
@@ -540,9 +532,9 @@ bool CMainFrame::PreTranslateMessage(MSG& message) {
 }
 
 bool CMainFrame::translateKey(const MSG& message) {
-    const bool shift = keyDown(VK_SHIFT);
-    const bool ctrl = keyDown(VK_CONTROL);
-    const bool alt = keyDown(VK_MENU);
+    // Keys forwarded from HAMLOG arrive posted, which leaves this thread's key state as it was:
+    // the modifiers are sampled as the tracker samples them.
+    const auto [shift, ctrl, alt] = sampleModifiers();
     HWND focus = GetFocus();
     VetrinView* editor = editorView();
     const bool inEditor = editor != nullptr && focus == editor->hwnd();

@@ -1,7 +1,9 @@
 #include "VetrinDoc.h"
 
 #include "AppSettings.h"
+#include "FileHandle.h"
 #include "Loggers.h"
+#include "TextEncoding.h"
 #include "VetrinView.h"
 
 #include <memory>
@@ -14,11 +16,6 @@
 namespace omvar::Vetrin {
 
 namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using FileHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, HandleCloser>;
 
 FileHandle openFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition) {
     HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, disposition,
@@ -54,8 +51,7 @@ bool VetrinDoc::OnOpenDocument(const std::wstring& path) {
     auto logger = namedLogger("Vetrin");
     FileHandle file = openFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     if (!file) {
-        logger->error("cannot open {}: error {}", std::string(path.begin(), path.end()),
-                      GetLastError());
+        logger->error("cannot open {}: error {}", quentrax::wide_to_utf8(path), GetLastError());
         return false;
     }
     std::string bytes;

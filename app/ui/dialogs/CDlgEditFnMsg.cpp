@@ -1,6 +1,7 @@
 #include "CDlgEditFnMsg.h"
 
 #include "AppModel.h"
+#include "TextEncoding.h"
 #include "resource.h"
 
 #include <cstdio>
@@ -9,21 +10,6 @@
 
 namespace omvar::Vetrin {
 
-namespace {
-
-constexpr UINT kShiftJis = 932;
-
-std::string shiftJis(const std::wstring& text) {
-    const int size = WideCharToMultiByte(kShiftJis, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    WideCharToMultiByte(kShiftJis, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
-                        nullptr, nullptr);
-    return out;
-}
-
-}  // namespace
-
 CDlgEditFnMsg::CDlgEditFnMsg(AppModel& model, int bank, int index, std::function<void()> stored)
     : Dialog(IDD_EDIT_FN_MESSAGE),
       model_(model),
@@ -31,7 +17,7 @@ CDlgEditFnMsg::CDlgEditFnMsg(AppModel& model, int bank, int index, std::function
       index_(index),
       stored_(std::move(stored)) {
     if (index < 0 || index >= kFnKeyCount || bank < 0 || bank >= kBankCount) {
-        throw std::runtime_error(shiftJis(L"不正なFnメッセージ番号"));
+        throw std::runtime_error(quentrax::wide_to_shift_jis(L"不正なFnメッセージ番号"));
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppSettings.h"
 #include "Dialog.h"
 
 #include <windows.h>
@@ -13,8 +14,8 @@ class AppModel;
 // model's speed at once (stored, sent to the interface, "updateWPM" emitted).
 class CSetWpmDlg : public ui::Dialog {
 public:
-    static constexpr int kTopWpm = 50;
-    static constexpr int kBottomWpm = 5;
+    static constexpr int kTopWpm = kMaxWpm;
+    static constexpr int kBottomWpm = kMinWpm;
 
     explicit CSetWpmDlg(AppModel& model);
 

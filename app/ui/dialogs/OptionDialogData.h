@@ -14,8 +14,8 @@ struct OptionDialogData {
     // Ranges the pages accept.
     static constexpr double kCqSecondsMin = 1.0;
     static constexpr double kCqSecondsMax = 10.0;
-    static constexpr int kWpmMin = 5;
-    static constexpr int kWpmMax = 50;
+    static constexpr int kWpmMin = kMinWpm;
+    static constexpr int kWpmMax = kMaxWpm;
     static constexpr double kWeightMin = 0.0;
     static constexpr double kWeightMax = 5.0;
     static constexpr int kPttDelayMin = 0;
