@@ -1,5 +1,6 @@
 #include "VetrinProcess.h"
 
+#include "CVetrinApp.h"
 #include "WaitFor.h"
 
 #include <stdexcept>
@@ -8,8 +9,6 @@
 namespace omvar::demo {
 
 namespace {
-
-constexpr wchar_t kInstanceProperty[] = L"VetrinUniq";
 
 // The caller's environment with the additions, as a block for CreateProcessW.
 std::wstring environmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& added) {
@@ -126,7 +125,7 @@ HWND VetrinProcess::findMainWindow(DWORD processId) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         if ((processId == 0 || owner == processId) &&
-            GetPropW(window, kInstanceProperty) != nullptr) {
+            GetPropW(window, Vetrin::CVetrinApp::kInstanceProperty) != nullptr) {
             return window;
         }
     }

@@ -10,6 +10,8 @@
 #include "VetrinProcess.h"
 #include "WaitFor.h"
 
+#include "resource.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -33,8 +35,6 @@ using testing_support::wait_for;
 
 namespace {
 
-constexpr UINT kCwBar = 59398;
-constexpr int kBankButton = 1063;
 constexpr wchar_t kNoInterfaceMessage[] =
     L"QUENTRAXに接続できません。デバイスがUSB接続されているか確認してください。";
 
@@ -209,7 +209,7 @@ TEST_F(EndToEnd, AnOperatorsSession) {
     VetrinProcess vetrin(stage.options(elsewhere));
     const HWND main = vetrin.waitForMainWindow(60s);
     ASSERT_NE(main, nullptr) << "Vetrin's window did not show";
-    const HWND bank = vetrin.barControl(kCwBar, kBankButton);
+    const HWND bank = vetrin.barControl(IDW_CW_BAR, IDC_BANK);
     ASSERT_NE(bank, nullptr);
     TimelineFile timeline(stage.path(L"timeline.txt"));
 
