@@ -2,6 +2,7 @@
 
 #include "CVetrinApp.h"
 #include "WaitFor.h"
+#include "WindowEnumeration.h"
 
 #include <stdexcept>
 #include <thread>
@@ -35,25 +36,6 @@ std::wstring environmentBlock(const std::vector<std::pair<std::wstring, std::wst
     }
     block += L'\0';
     return block;
-}
-
-struct DialogSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK findDialogOf(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<DialogSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (owner == search->processId && IsWindowVisible(window) &&
-        lstrcmpW(className, L"#32770") == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
 }
 
 }  // namespace
@@ -151,9 +133,19 @@ HWND VetrinProcess::barControl(UINT barId, int controlId) const {
 }
 
 HWND VetrinProcess::findDialog() const {
-    DialogSearch search{processId_, nullptr};
-    EnumWindows(&findDialogOf, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND found = nullptr;
+    testing_support::forEachTopLevelWindow([&](HWND window) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        wchar_t className[16] = {};
+        GetClassNameW(window, className, 16);
+        if (owner == processId_ && IsWindowVisible(window) && lstrcmpW(className, L"#32770") == 0) {
+            found = window;
+            return false;
+        }
+        return true;
+    });
+    return found;
 }
 
 HWND VetrinProcess::waitForDialog(std::chrono::milliseconds bound) const {
