@@ -10,6 +10,7 @@
 #include "SettingsFilePath.h"
 
 #include "HamlogControl.h"
+#include "ProgramFolder.h"
 #include "ScreenCapture.h"
 #include "TimelineFile.h"
 #include "VetrinProcess.h"
@@ -29,6 +30,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using omvar::demo::programFolder;
 using omvar::demo::TimelineFile;
 using omvar::demo::VetrinProcess;
 using omvar::sim::hamlog::HamlogControl;
@@ -39,13 +41,6 @@ constexpr wchar_t kCallSign[] = L"ja1abc";
 // Typed in lower case: the field shows upper case, and Shift with F, Y or U is one of the main
 // window's keys (bank, speed).
 constexpr wchar_t kCwBarLine[] = L"tu 73";
-
-std::wstring programFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring full(path, length);
-    return full.substr(0, full.find_last_of(L"\\/"));
-}
 
 void say(const char* text) {
     std::printf("demo: %s\n", text);

@@ -6,6 +6,7 @@
 #include "SettingsFilePath.h"
 
 #include "HamlogControl.h"
+#include "ProgramFolder.h"
 #include "TimelineFile.h"
 #include "VetrinProcess.h"
 #include "WaitFor.h"
@@ -27,6 +28,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using omvar::demo::programFolder;
 using omvar::demo::TimelineFile;
 using omvar::demo::VetrinProcess;
 using omvar::sim::hamlog::HamlogControl;
@@ -37,13 +39,6 @@ namespace {
 
 constexpr wchar_t kNoInterfaceMessage[] =
     L"QUENTRAXに接続できません。デバイスがUSB接続されているか確認してください。";
-
-std::wstring programFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring full(path, length);
-    return full.substr(0, full.find_last_of(L"\\/") + 1);
-}
 
 std::wstring tempFolder(const std::wstring& name) {
     wchar_t base[MAX_PATH] = {};
@@ -102,7 +97,7 @@ public:
     enum class Interface { virtualUnit, realLibrary, none };
 
     Stage(const std::wstring& name, Interface interface) : folder_(tempFolder(name)) {
-        const std::wstring from = programFolder();
+        const std::wstring from = programFolder() + L"\\";
         copy(from + L"Vetrin.exe", L"Vetrin.exe");
         copy(from + L"Snarel.dll", L"Snarel.dll");
         if (interface == Interface::virtualUnit) {
