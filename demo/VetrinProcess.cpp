@@ -1,6 +1,8 @@
 #include "VetrinProcess.h"
 
+#include "CVetrinApp.h"
 #include "WaitFor.h"
+#include "WindowEnumeration.h"
 
 #include <stdexcept>
 #include <thread>
@@ -8,8 +10,6 @@
 namespace omvar::demo {
 
 namespace {
-
-constexpr wchar_t kInstanceProperty[] = L"VetrinUniq";
 
 // The caller's environment with the additions, as a block for CreateProcessW.
 std::wstring environmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& added) {
@@ -36,25 +36,6 @@ std::wstring environmentBlock(const std::vector<std::pair<std::wstring, std::wst
     }
     block += L'\0';
     return block;
-}
-
-struct DialogSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK findDialogOf(HWND window, LPARAM parameter) {
-    auto* search = reinterpret_cast<DialogSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    wchar_t className[16] = {};
-    GetClassNameW(window, className, 16);
-    if (owner == search->processId && IsWindowVisible(window) &&
-        lstrcmpW(className, L"#32770") == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
 }
 
 }  // namespace
@@ -126,7 +107,7 @@ HWND VetrinProcess::findMainWindow(DWORD processId) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
         if ((processId == 0 || owner == processId) &&
-            GetPropW(window, kInstanceProperty) != nullptr) {
+            GetPropW(window, Vetrin::CVetrinApp::kInstanceProperty) != nullptr) {
             return window;
         }
     }
@@ -152,9 +133,19 @@ HWND VetrinProcess::barControl(UINT barId, int controlId) const {
 }
 
 HWND VetrinProcess::findDialog() const {
-    DialogSearch search{processId_, nullptr};
-    EnumWindows(&findDialogOf, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    HWND found = nullptr;
+    testing_support::forEachTopLevelWindow([&](HWND window) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        wchar_t className[16] = {};
+        GetClassNameW(window, className, 16);
+        if (owner == processId_ && IsWindowVisible(window) && lstrcmpW(className, L"#32770") == 0) {
+            found = window;
+            return false;
+        }
+        return true;
+    });
+    return found;
 }
 
 HWND VetrinProcess::waitForDialog(std::chrono::milliseconds bound) const {

@@ -10,10 +10,13 @@
 #include "SettingsFilePath.h"
 
 #include "HamlogControl.h"
+#include "ProgramFolder.h"
 #include "ScreenCapture.h"
 #include "TimelineFile.h"
 #include "VetrinProcess.h"
 #include "WaitFor.h"
+
+#include "resource.h"
 
 #include <windows.h>
 
@@ -27,27 +30,17 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using omvar::demo::programFolder;
 using omvar::demo::TimelineFile;
 using omvar::demo::VetrinProcess;
 using omvar::sim::hamlog::HamlogControl;
 
 namespace {
 
-constexpr UINT kCwBar = 59398;
-constexpr UINT kShowCwBar = 32780;
-constexpr int kCwText = 1046;
-constexpr int kSendButton = 1061;
 constexpr wchar_t kCallSign[] = L"ja1abc";
 // Typed in lower case: the field shows upper case, and Shift with F, Y or U is one of the main
 // window's keys (bank, speed).
 constexpr wchar_t kCwBarLine[] = L"tu 73";
-
-std::wstring programFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring full(path, length);
-    return full.substr(0, full.find_last_of(L"\\/"));
-}
 
 void say(const char* text) {
     std::printf("demo: %s\n", text);
@@ -98,7 +91,7 @@ HWND focusOf(HWND window) {
 // gets the text and the send button is pressed instead.
 void typeIntoCwBar(VetrinProcess& vetrin) {
     const HWND main = vetrin.mainWindow();
-    const HWND field = vetrin.barControl(kCwBar, kCwText);
+    const HWND field = vetrin.barControl(IDW_CW_BAR, IDC_CW_TEXT);
     require(field != nullptr, "Vetrin's CW bar has no text field");
     SetForegroundWindow(main);
     testing_support::wait_for([&] { return GetForegroundWindow() == main; }, 5s);
@@ -131,7 +124,7 @@ void typeIntoCwBar(VetrinProcess& vetrin) {
         say("typed \"tu 73\" and Enter into Vetrin's CW bar");
     } else {
         SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(kCwBarLine));
-        SendMessageW(vetrin.barControl(kCwBar, kSendButton), BM_CLICK, 0, 0);
+        SendMessageW(vetrin.barControl(IDW_CW_BAR, IDC_SEND), BM_CLICK, 0, 0);
         say("put \"tu 73\" into Vetrin's CW bar and pressed its send button");
     }
 }
@@ -183,9 +176,9 @@ void run(const std::wstring& screenshot) {
     require(timeline.waitForEdges(beforeTab, 2, 30s), "nothing was keyed after Tab");
     require(timeline.waitForQuiet(1500ms, 120s), "the keying of F2 did not end");
 
-    PostMessageW(main, WM_COMMAND, kShowCwBar, 0);
-    testing_support::wait_for([&] { return IsWindowVisible(GetDlgItem(main, kCwBar)) != FALSE; },
-                              5s);
+    PostMessageW(main, WM_COMMAND, ID_VIEW_CW_BAR, 0);
+    testing_support::wait_for(
+        [&] { return IsWindowVisible(GetDlgItem(main, IDW_CW_BAR)) != FALSE; }, 5s);
     const std::size_t beforeLine = timeline.size();
     typeIntoCwBar(vetrin);
     require(timeline.waitForEdges(beforeLine, 2, 30s), "nothing was keyed from the CW bar");

@@ -3,6 +3,7 @@
 // interface) or does nothing.
 #include "ProgramLibraries.h"
 
+#include "QuentraxExportNames.h"
 #include "quentrax.h"
 
 #include <spdlog/logger.h>
@@ -40,13 +41,6 @@ enum Export : std::size_t {
     kSetExtendedOption,
 };
 
-// 32-bit Windows exports three of them under their decorated standard-call names.
-#ifdef _WIN64
-#define QUENTRAX_DECORATED(name, bytes) #name
-#else
-#define QUENTRAX_DECORATED(name, bytes) "_" #name "@" #bytes
-#endif
-
 std::vector<std::string> exportNames() {
     return {
         "quentraxOpen",
@@ -70,9 +64,9 @@ std::vector<std::string> exportNames() {
         "quentraxSetSideTone",
         "quentraxQueryBufSize",
         "quentraxGetVersion",
-        QUENTRAX_DECORATED(quentraxSetLogger, 8),
-        QUENTRAX_DECORATED(quentraxSetLogLevel, 4),
-        QUENTRAX_DECORATED(quentraxSetExtendedOption, 12),
+        QUENTRAX_EXPORT_NAME(quentraxSetLogger, 8),
+        QUENTRAX_EXPORT_NAME(quentraxSetLogLevel, 4),
+        QUENTRAX_EXPORT_NAME(quentraxSetExtendedOption, 12),
     };
 }
 

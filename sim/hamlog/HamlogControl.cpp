@@ -238,10 +238,10 @@ void HamlogControl::type(std::wstring_view name, std::wstring_view keys) {
     command(L"type " + std::wstring(name) + L" " + std::wstring(keys));
 }
 
-bool HamlogControl::waitTyped(std::chrono::milliseconds bound) {
+bool HamlogControl::waitForZero(const wchar_t* query, std::chrono::milliseconds bound) {
     const auto deadline = std::chrono::steady_clock::now() + bound;
     for (;;) {
-        if (command(L"typing") == L"0") {
+        if (command(query) == L"0") {
             return true;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -251,16 +251,16 @@ bool HamlogControl::waitTyped(std::chrono::milliseconds bound) {
     }
 }
 
+bool HamlogControl::waitTyped(std::chrono::milliseconds bound) {
+    return waitForZero(L"typing", bound);
+}
+
 bool HamlogControl::input(std::wstring_view name, std::wstring_view keys,
                           std::chrono::milliseconds bound) {
     const std::wstring lostBefore = command(L"inputlost");
     command(L"input " + std::wstring(name) + L" " + std::wstring(keys));
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    while (command(L"inputting") != L"0") {
-        if (std::chrono::steady_clock::now() >= deadline) {
-            return false;
-        }
-        pumpSentMessages(std::chrono::milliseconds(2));
+    if (!waitForZero(L"inputting", bound)) {
+        return false;
     }
     return command(L"inputlost") == lostBefore;
 }

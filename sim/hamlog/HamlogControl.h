@@ -87,6 +87,9 @@ public:
 
 private:
     void start();
+    // Asks the stand-in the query until it answers "0", handling the messages sent to this
+    // thread in between; false when the bound passes first.
+    bool waitForZero(const wchar_t* query, std::chrono::milliseconds bound);
 
     Options options_;
     UniqueHandle process_;

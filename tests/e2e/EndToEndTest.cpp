@@ -6,9 +6,12 @@
 #include "SettingsFilePath.h"
 
 #include "HamlogControl.h"
+#include "ProgramFolder.h"
 #include "TimelineFile.h"
 #include "VetrinProcess.h"
 #include "WaitFor.h"
+
+#include "resource.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -25,6 +28,7 @@
 #include <vector>
 
 using namespace std::chrono_literals;
+using omvar::demo::programFolder;
 using omvar::demo::TimelineFile;
 using omvar::demo::VetrinProcess;
 using omvar::sim::hamlog::HamlogControl;
@@ -33,17 +37,8 @@ using testing_support::wait_for;
 
 namespace {
 
-constexpr UINT kCwBar = 59398;
-constexpr int kBankButton = 1063;
 constexpr wchar_t kNoInterfaceMessage[] =
     L"QUENTRAXに接続できません。デバイスがUSB接続されているか確認してください。";
-
-std::wstring programFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring full(path, length);
-    return full.substr(0, full.find_last_of(L"\\/") + 1);
-}
 
 std::wstring tempFolder(const std::wstring& name) {
     wchar_t base[MAX_PATH] = {};
@@ -102,7 +97,7 @@ public:
     enum class Interface { virtualUnit, realLibrary, none };
 
     Stage(const std::wstring& name, Interface interface) : folder_(tempFolder(name)) {
-        const std::wstring from = programFolder();
+        const std::wstring from = programFolder() + L"\\";
         copy(from + L"Vetrin.exe", L"Vetrin.exe");
         copy(from + L"Snarel.dll", L"Snarel.dll");
         if (interface == Interface::virtualUnit) {
@@ -209,7 +204,7 @@ TEST_F(EndToEnd, AnOperatorsSession) {
     VetrinProcess vetrin(stage.options(elsewhere));
     const HWND main = vetrin.waitForMainWindow(60s);
     ASSERT_NE(main, nullptr) << "Vetrin's window did not show";
-    const HWND bank = vetrin.barControl(kCwBar, kBankButton);
+    const HWND bank = vetrin.barControl(IDW_CW_BAR, IDC_BANK);
     ASSERT_NE(bank, nullptr);
     TimelineFile timeline(stage.path(L"timeline.txt"));
 

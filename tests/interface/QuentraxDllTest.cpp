@@ -13,23 +13,12 @@
 #include <vector>
 
 #include "CapturingSink.h"
+#include "QuentraxExportNames.h"
 
 namespace {
 
 using testing_support::capturing_logger;
 using testing_support::CapturingSink;
-
-constexpr bool kDecoratedNames = sizeof(void*) == 4;
-
-// The last three functions keep their decorated standard-call names in the 32-bit library.
-std::string exportName(const char* plain, int argumentBytes) {
-    if (!kDecoratedNames) {
-        return plain;
-    }
-    std::string name = "_";
-    name.append(plain).append("@").append(std::to_string(argumentBytes));
-    return name;
-}
 
 // Loads the library for one test and unloads it again, so every test sees a fresh library.
 class Library {
@@ -55,8 +44,8 @@ public:
     std::shared_ptr<CapturingSink> attachLoggers() const {
         using SetLogger = void(WINAPI*)(std::shared_ptr<spdlog::logger>);
         using SetLogLevel = void(WINAPI*)(int);
-        auto setLogger = find<SetLogger>(exportName("quentraxSetLogger", 8));
-        auto setLogLevel = find<SetLogLevel>(exportName("quentraxSetLogLevel", 4));
+        auto setLogger = find<SetLogger>(QUENTRAX_EXPORT_NAME(quentraxSetLogger, 8));
+        auto setLogLevel = find<SetLogLevel>(QUENTRAX_EXPORT_NAME(quentraxSetLogLevel, 4));
         if (setLogger == nullptr || setLogLevel == nullptr) {
             ADD_FAILURE() << "no logger functions";
             return std::make_shared<CapturingSink>();
@@ -73,11 +62,14 @@ private:
     HMODULE module_;
 };
 
-// Every function, with the bytes its arguments take on the 32-bit stack.
+// Every function, with the bytes its arguments take on the 32-bit stack and, for the last three,
+// the name it is exported under (decorated in the 32-bit library).
 struct Export {
     const char* name;
     int argumentBytes;
-    bool decorated = false;
+    const char* exported = nullptr;
+
+    std::string exportedName() const { return exported != nullptr ? exported : name; }
 };
 const std::vector<Export> kExports = {
     {"quentraxOpen", 4},
@@ -101,18 +93,18 @@ const std::vector<Export> kExports = {
     {"quentraxSetSideTone", 8},
     {"quentraxQueryBufSize", 4},
     {"quentraxGetVersion", 4},
-    {"quentraxSetLogger", 8, true},
-    {"quentraxSetLogLevel", 4, true},
-    {"quentraxSetExtendedOption", 12, true},
+    {"quentraxSetLogger", 8, QUENTRAX_EXPORT_NAME(quentraxSetLogger, 8)},
+    {"quentraxSetLogLevel", 4, QUENTRAX_EXPORT_NAME(quentraxSetLogLevel, 4)},
+    {"quentraxSetExtendedOption", 12, QUENTRAX_EXPORT_NAME(quentraxSetExtendedOption, 12)},
 };
 
 TEST(QuentraxDll, EveryFunctionIsFoundUnderItsExportedName) {
     Library library;
     ASSERT_NE(library.module(), nullptr) << "LoadLibrary failed: " << GetLastError();
     for (const auto& e : kExports) {
-        const std::string name = e.decorated ? exportName(e.name, e.argumentBytes) : e.name;
+        const std::string name = e.exportedName();
         EXPECT_NE(library.find<FARPROC>(name), nullptr) << name;
-        if (e.decorated && kDecoratedNames) {
+        if (name != e.name) {
             EXPECT_EQ(library.find<FARPROC>(e.name), nullptr) << e.name << " is exported plain";
         }
     }
@@ -211,7 +203,7 @@ TEST(QuentraxDll, EveryFunctionRemovesItsOwnArguments) {
             plain == "quentraxPutCodes") {
             arguments[1] = pointer;
         }
-        const std::string name = e.decorated ? exportName(e.name, e.argumentBytes) : plain;
+        const std::string name = e.exportedName();
         const auto outcome = callWithArguments(library.find<const void*>(name), arguments);
         EXPECT_EQ(outcome.removedBytes, e.argumentBytes) << name;
         if (plain == "quentraxClose" || plain == "quentraxSetLogLevel") {

@@ -15,6 +15,7 @@
 #include "MessageWindowThread.h"
 #include "Snarel.h"
 #include "WaitFor.h"
+#include "WindowEnumeration.h"
 
 namespace omvar::sim::hamlog {
 
@@ -63,16 +64,12 @@ std::vector<HWND> directChildren(HWND parent) {
     return children;
 }
 
-// A named callback: on i686 a lambda converts only to a default-convention pointer, not to the
-// standard-call one the system calls back through.
-BOOL CALLBACK collectWindow(HWND window, LPARAM list) {
-    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-    return TRUE;
-}
-
 std::vector<HWND> threadWindows(DWORD thread) {
     std::vector<HWND> windows;
-    EnumThreadWindows(thread, collectWindow, reinterpret_cast<LPARAM>(&windows));
+    testing_support::forEachThreadWindow(thread, [&](HWND window) {
+        windows.push_back(window);
+        return true;
+    });
     return windows;
 }
 

@@ -21,6 +21,7 @@
 #include "KeyTimeline.h"
 #include "MessageWindowThread.h"
 #include "MorseDecoder.h"
+#include "QuentraxExportNames.h"
 #include "WaitFor.h"
 #include "quentrax.h"
 #include "resource.h"
@@ -44,14 +45,6 @@ std::wstring tempFile(const wchar_t* name) {
            L"-" + name;
 }
 
-// 32-bit Windows exports the functions that take C++ objects under their decorated
-// standard-call names.
-#ifdef _WIN64
-#define DECORATED(name, bytes) #name
-#else
-#define DECORATED(name, bytes) "_" #name "@" #bytes
-#endif
-
 // The library's exports, found by name as a program that loads it at run time finds them.
 class VirtualLibrary {
 public:
@@ -67,7 +60,7 @@ public:
         find(setSideTone, "quentraxSetSideTone");
         find(getVersion, "quentraxGetVersion");
         find(setCallbackWindow, "quentraxSetCallbackWindow");
-        find(setLogger, DECORATED(quentraxSetLogger, 8));
+        find(setLogger, QUENTRAX_EXPORT_NAME(quentraxSetLogger, 8));
     }
     ~VirtualLibrary() {
         if (module_ != nullptr) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "HostLogSink.h"
+#include "QuentraxExportNames.h"
 #include "quentrax.h"
 
 #ifdef _WIN32
@@ -30,11 +31,6 @@ void* find(Library library, const char* name) {
 bool unload(Library library) {
     return FreeLibrary(library) != 0;
 }
-#if defined(_M_IX86) || defined(__i386__)
-constexpr const char* kSetLoggerName = "_quentraxSetLogger@8";
-#else
-constexpr const char* kSetLoggerName = "quentraxSetLogger";
-#endif
 #else
 using Library = void*;
 Library load(const char* path) {
@@ -46,7 +42,6 @@ void* find(Library library, const char* name) {
 bool unload(Library library) {
     return dlclose(library) == 0;
 }
-constexpr const char* kSetLoggerName = "quentraxSetLogger";
 #endif
 
 template <typename F>
@@ -66,7 +61,7 @@ int main(int argc, char** argv) {
     if (library == nullptr) {
         return fail("cannot load the library");
     }
-    auto set_logger = function<SetLogger>(library, kSetLoggerName);
+    auto set_logger = function<SetLogger>(library, QUENTRAX_EXPORT_NAME(quentraxSetLogger, 8));
     auto open = function<OneInt>(library, "quentraxOpen");
     auto close = function<Close>(library, "quentraxClose");
     if (set_logger == nullptr || open == nullptr || close == nullptr) {
