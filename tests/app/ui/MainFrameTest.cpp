@@ -436,16 +436,18 @@ TEST_F(MainFrameTest, InvokeRunsOnTheGuiThread) {
     EXPECT_EQ(ranOn.load(), gui);
 
     // While another thread waits in its own Invoke, a call from the GUI thread runs at once.
+    // The other call is in progress once its message waits in this thread's queue; until this
+    // thread takes messages again, it cannot run.
+    pump();
     std::atomic<bool> otherRan{false};
-    std::atomic<bool> waiting{false};
-    std::thread other([&] {
-        waiting = true;
-        frame_->Invoke([&] { otherRan = true; });
-    });
-    testing_support::wait_for([&] { return waiting.load(); });
+    std::thread other([&] { frame_->Invoke([&] { otherRan = true; }); });
+    // No ASSERT here: the other thread stays in Invoke until this one takes its messages.
+    EXPECT_TRUE(testing_support::wait_for(
+        [] { return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; }));
     bool mine = false;
     frame_->Invoke([&] { mine = true; });
     EXPECT_TRUE(mine);
+    EXPECT_FALSE(otherRan.load());
     EXPECT_TRUE(pumpFor([&] { return otherRan.load(); }));
     other.join();
 }
