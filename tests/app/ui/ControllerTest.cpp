@@ -43,6 +43,7 @@ using omvar::sim::QuentraxEmulator;
 using omvar::sim::QuentraxUnit;
 using omvar::sim::hamlog::HamlogControl;
 using testing_support::CapturingSink;
+using testing_support::pumpFor;
 
 namespace {
 
@@ -104,10 +105,7 @@ protected:
         }
         application.AddDocTemplate(nullptr);
         application.setMainWindow(nullptr);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&message);
-        }
+        testing_support::drainMessages();
         QuentraxEmulator::detach_all();
         quentrax::library_detach();
         std::error_code ignored;
@@ -148,16 +146,6 @@ protected:
     void hamlogInFront() {
         hamlog->focus(L"A:call");
         EXPECT_TRUE(pumpFor([&] { return hamlog->command(L"foreground") == L"A"; }));
-    }
-
-    template <typename Pred>
-    bool pumpFor(Pred pred, std::chrono::milliseconds bound = 10s) {
-        return testing_support::wait_for(
-            [&] {
-                application.PumpPending();
-                return pred();
-            },
-            bound);
     }
 
     // Types into the stand-in as a keyboard does, the stand-in in front.

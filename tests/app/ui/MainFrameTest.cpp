@@ -31,7 +31,7 @@ using namespace omvar;
 using namespace omvar::Vetrin;
 using testing_support::pressKey;
 using testing_support::pressWith;
-using testing_support::pumpUntil;
+using testing_support::pumpFor;
 
 namespace {
 
@@ -76,10 +76,7 @@ protected:
     void TearDown() override {
         application.AddDocTemplate(nullptr);
         application.setMainWindow(nullptr);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&message);
-        }
+        testing_support::drainMessages();
     }
 
     void makeFrame(bool withModel = true) {
@@ -110,14 +107,6 @@ protected:
     }
 
     void pump() { application.PumpPending(); }
-
-    template <typename Pred>
-    bool pumpFor(Pred pred) {
-        return testing_support::wait_for([&] {
-            application.PumpPending();
-            return pred();
-        });
-    }
 
     HWND button(int index) { return frame_->messageBar().item(IDC_FN_KEY01 + index); }
     RECT buttonRect(int index) {

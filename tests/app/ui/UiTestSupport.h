@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Application.h"
 #include "ScreenCapture.h"
 #include "WaitFor.h"
 #include "WindowEnumeration.h"
@@ -28,6 +29,27 @@ bool pumpUntil(Pred pred, std::chrono::milliseconds bound = std::chrono::seconds
             return pred();
         },
         bound);
+}
+
+// Runs the messages through the application's own path (its key handling and idle work) until
+// the condition holds or the bound passes; for tests that made the process's Application.
+template <typename Pred>
+bool pumpFor(Pred pred, std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+    return wait_for(
+        [&] {
+            omvar::ui::Application::current()->PumpPending();
+            return pred();
+        },
+        bound);
+}
+
+// Dispatches what is left in the calling thread's queue, so nothing of one test reaches the
+// next.
+inline void drainMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&message);
+    }
 }
 
 // The screenshot folder of the build tree, made when missing.
