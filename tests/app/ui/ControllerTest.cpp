@@ -18,6 +18,7 @@
 #include "CapturingSink.h"
 #include "HamlogControl.h"
 #include "QuentraxEmulator.h"
+#include "DialogDriver.h"
 #include "UiTestSupport.h"
 #include "UnitTimeline.h"
 #include "quentrax.h"
@@ -323,13 +324,13 @@ TEST_F(ControllerTest, OptionsAreAppliedOnlyWhenConfirmed) {
     ASSERT_TRUE(startProgram(defaults()));
     std::filesystem::remove(settingsFile);
     {
-        testing_support::DialogAnswerer answer(IDCANCEL);
+        dialog_test::DialogAnswerer answer(IDCANCEL);
         SendMessageW(frame->hwnd(), WM_COMMAND, ID_OPTIONS, 0);
         EXPECT_TRUE(answer.seen());
     }
     EXPECT_FALSE(std::filesystem::exists(settingsFile));
     {
-        testing_support::DialogAnswerer answer(IDOK);
+        dialog_test::DialogAnswerer answer(IDOK);
         SendMessageW(frame->hwnd(), WM_COMMAND, ID_OPTIONS, 0);
         EXPECT_TRUE(answer.seen());
     }

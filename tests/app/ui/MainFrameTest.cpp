@@ -11,6 +11,7 @@
 #include "VetrinView.h"
 #include "resource.h"
 
+#include "DialogDriver.h"
 #include "UiTestSupport.h"
 
 #include <commctrl.h>
@@ -507,7 +508,7 @@ TEST_F(MainFrameTest, DocumentSavesUtf8WithoutMarkAndOpensAsShown) {
     // Not UTF-8: the prompt, and the document as it was.
     const std::wstring broken = folder_ + L"\\broken.txt";
     writeBytes(broken, "\x82\xA0\xFF");
-    testing_support::DialogAnswerer answer(IDOK);
+    dialog_test::DialogAnswerer answer(IDOK);
     EXPECT_FALSE(application.OpenDocumentFile(broken));
     EXPECT_TRUE(answer.seen());
     EXPECT_NE(answer.text().find(L"文書を開けませんでした。"), std::wstring::npos);
@@ -527,7 +528,7 @@ TEST_F(MainFrameTest, NewDocumentEmitsAndClearsTheEditor) {
     int news = 0;
     doc_->add_listener("AfterNewDocument", std::function<void()>([&] { ++news; }));
     view_->updateSendBuffer(L"ABC");  // modified: "new" asks first
-    testing_support::DialogAnswerer answer(IDNO);
+    dialog_test::DialogAnswerer answer(IDNO);
     SendMessageW(frame_->hwnd(), WM_COMMAND, ID_FILE_NEW, 0);
     EXPECT_TRUE(answer.seen());
     EXPECT_EQ(news, 1);
@@ -542,14 +543,14 @@ TEST_F(MainFrameTest, CloseAsksToSaveOnlyWithoutCloseAnyway) {
     settings.closeAnyway = false;
     saveSettings(settings);
     {
-        testing_support::DialogAnswerer answer(IDCANCEL);
+        dialog_test::DialogAnswerer answer(IDCANCEL);
         SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
         EXPECT_TRUE(answer.seen());
         EXPECT_NE(answer.text().find(L"への変更を保存しますか"), std::wstring::npos);
         EXPECT_NE(frame_->hwnd(), nullptr);  // cancelled: still open
     }
     {
-        testing_support::DialogAnswerer answer(IDNO);
+        dialog_test::DialogAnswerer answer(IDNO);
         SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
         EXPECT_TRUE(answer.seen());
         EXPECT_EQ(frame_->hwnd(), nullptr);

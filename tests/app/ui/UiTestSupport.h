@@ -10,7 +10,6 @@
 #include <chrono>
 #include <initializer_list>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace testing_support {
@@ -102,62 +101,5 @@ inline void pressKey(WORD key) {
 inline void pressWith(WORD modifier, WORD key) {
     typeKeys({{modifier, true}, {key, true}, {key, false}, {modifier, false}});
 }
-
-// Waits (on its own thread) for a message box or dialog of this process, reports its texts and
-// answers it with the given button.
-class DialogAnswerer {
-public:
-    explicit DialogAnswerer(int button) {
-        thread_ = std::thread([this, button] {
-            HWND found = nullptr;
-            wait_for(
-                [&] {
-                    found = nullptr;
-                    forEachTopLevelWindow([&](HWND window) {
-                        DWORD process = 0;
-                        GetWindowThreadProcessId(window, &process);
-                        wchar_t className[16] = {};
-                        GetClassNameW(window, className, 16);
-                        if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-                            lstrcmpW(className, L"#32770") == 0) {
-                            found = window;
-                            return false;
-                        }
-                        return true;
-                    });
-                    return found != nullptr;
-                },
-                std::chrono::seconds(20));
-            if (found == nullptr) {
-                return;
-            }
-            wchar_t text[1024] = {};
-            GetDlgItemTextW(found, 0xFFFF, text, 1024);
-            text_ = text;
-            PostMessageW(found, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(found, button)));
-            seen_ = true;
-        });
-    }
-    ~DialogAnswerer() { finish(); }
-    void finish() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-    bool seen() {
-        finish();
-        return seen_;
-    }
-    std::wstring text() {
-        finish();
-        return text_;
-    }
-
-private:
-    std::thread thread_;
-    std::wstring text_;
-    bool seen_ = false;
-};
 
 }  // namespace testing_support
