@@ -52,13 +52,16 @@ inline std::vector<HWND> dialogsOf(DWORD thread, const std::wstring& caption = {
     return found;
 }
 
-inline HWND waitForDialog(DWORD thread, const std::wstring& caption) {
+inline HWND waitForDialog(DWORD thread, const std::wstring& caption,
+                          std::chrono::milliseconds bound = std::chrono::seconds(10)) {
     HWND found = nullptr;
-    wait_for([&] {
-        const auto all = dialogsOf(thread, caption);
-        found = all.empty() ? nullptr : all.front();
-        return found != nullptr;
-    });
+    wait_for(
+        [&] {
+            const auto all = dialogsOf(thread, caption);
+            found = all.empty() ? nullptr : all.front();
+            return found != nullptr;
+        },
+        bound);
     return found;
 }
 
@@ -81,6 +84,45 @@ inline std::wstring takeMessageBox(DWORD thread) {
     wait_for([&] { return !IsWindow(box); });
     return text;
 }
+
+// Waits (on its own thread) for a dialog or message box of the thread that makes it, takes the
+// text of a box and answers with the given button. For a modal call that follows on this thread.
+class DialogAnswerer {
+public:
+    explicit DialogAnswerer(int button) {
+        thread_ = std::thread([this, button, gui = GetCurrentThreadId()] {
+            const HWND found = waitForDialog(gui, {}, std::chrono::seconds(20));
+            if (found == nullptr) {
+                return;
+            }
+            text_ = textOf(GetDlgItem(found, 0xFFFF));
+            PostMessageW(found, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(found, button)));
+            seen_ = true;
+        });
+    }
+    ~DialogAnswerer() { finish(); }
+    DialogAnswerer(const DialogAnswerer&) = delete;
+    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+    void finish() {
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+    bool seen() {
+        finish();
+        return seen_;
+    }
+    std::wstring text() {
+        finish();
+        return text_;
+    }
+
+private:
+    std::thread thread_;
+    std::wstring text_;
+    bool seen_ = false;
+};
 
 inline void setText(HWND dialog, int id, const std::wstring& text) {
     SendMessageW(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));

@@ -7,6 +7,7 @@
 #include "StandardIds.h"
 #include "Strings.h"
 
+#include "DialogDriver.h"
 #include "UiTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -135,20 +136,20 @@ TEST(DataExchange, NumbersParseAndRangesAreChecked) {
     host.set(L"51");
     save.text(100, value);
     {
-        testing_support::DialogAnswerer answer(IDOK);
+        dialog_test::DialogAnswerer answer(IDOK);
         EXPECT_THROW(save.range(value, 5, 50), DataExchangeFailure);
         EXPECT_NE(answer.text().find(L"5 から 50 までの整数"), std::wstring::npos);
     }
     host.set(L"3x");
     {
-        testing_support::DialogAnswerer answer(IDOK);
+        dialog_test::DialogAnswerer answer(IDOK);
         EXPECT_THROW(save.text(100, value), DataExchangeFailure);
         EXPECT_NE(answer.text().find(L"整数を入力してください"), std::wstring::npos);
     }
     host.set(L"0.5");
     save.text(100, seconds);
     {
-        testing_support::DialogAnswerer answer(IDOK);
+        dialog_test::DialogAnswerer answer(IDOK);
         EXPECT_THROW(save.range(seconds, 1.0, 10.0), DataExchangeFailure);
         EXPECT_NE(answer.text().find(L"1 から 10 までの数値"), std::wstring::npos);
     }

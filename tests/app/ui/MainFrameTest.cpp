@@ -11,6 +11,7 @@
 #include "VetrinView.h"
 #include "resource.h"
 
+#include "DialogDriver.h"
 #include "UiTestSupport.h"
 
 #include <commctrl.h>
@@ -31,7 +32,7 @@ using namespace omvar;
 using namespace omvar::Vetrin;
 using testing_support::pressKey;
 using testing_support::pressWith;
-using testing_support::pumpUntil;
+using testing_support::pumpFor;
 
 namespace {
 
@@ -76,10 +77,7 @@ protected:
     void TearDown() override {
         application.AddDocTemplate(nullptr);
         application.setMainWindow(nullptr);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&message);
-        }
+        testing_support::drainMessages();
     }
 
     void makeFrame(bool withModel = true) {
@@ -110,14 +108,6 @@ protected:
     }
 
     void pump() { application.PumpPending(); }
-
-    template <typename Pred>
-    bool pumpFor(Pred pred) {
-        return testing_support::wait_for([&] {
-            application.PumpPending();
-            return pred();
-        });
-    }
 
     HWND button(int index) { return frame_->messageBar().item(IDC_FN_KEY01 + index); }
     RECT buttonRect(int index) {
@@ -436,16 +426,18 @@ TEST_F(MainFrameTest, InvokeRunsOnTheGuiThread) {
     EXPECT_EQ(ranOn.load(), gui);
 
     // While another thread waits in its own Invoke, a call from the GUI thread runs at once.
+    // The other call is in progress once its message waits in this thread's queue; until this
+    // thread takes messages again, it cannot run.
+    pump();
     std::atomic<bool> otherRan{false};
-    std::atomic<bool> waiting{false};
-    std::thread other([&] {
-        waiting = true;
-        frame_->Invoke([&] { otherRan = true; });
-    });
-    testing_support::wait_for([&] { return waiting.load(); });
+    std::thread other([&] { frame_->Invoke([&] { otherRan = true; }); });
+    // No ASSERT here: the other thread stays in Invoke until this one takes its messages.
+    EXPECT_TRUE(testing_support::wait_for(
+        [] { return (HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) != 0; }));
     bool mine = false;
     frame_->Invoke([&] { mine = true; });
     EXPECT_TRUE(mine);
+    EXPECT_FALSE(otherRan.load());
     EXPECT_TRUE(pumpFor([&] { return otherRan.load(); }));
     other.join();
 }
@@ -516,7 +508,7 @@ TEST_F(MainFrameTest, DocumentSavesUtf8WithoutMarkAndOpensAsShown) {
     // Not UTF-8: the prompt, and the document as it was.
     const std::wstring broken = folder_ + L"\\broken.txt";
     writeBytes(broken, "\x82\xA0\xFF");
-    testing_support::DialogAnswerer answer(IDOK);
+    dialog_test::DialogAnswerer answer(IDOK);
     EXPECT_FALSE(application.OpenDocumentFile(broken));
     EXPECT_TRUE(answer.seen());
     EXPECT_NE(answer.text().find(L"文書を開けませんでした。"), std::wstring::npos);
@@ -536,7 +528,7 @@ TEST_F(MainFrameTest, NewDocumentEmitsAndClearsTheEditor) {
     int news = 0;
     doc_->add_listener("AfterNewDocument", std::function<void()>([&] { ++news; }));
     view_->updateSendBuffer(L"ABC");  // modified: "new" asks first
-    testing_support::DialogAnswerer answer(IDNO);
+    dialog_test::DialogAnswerer answer(IDNO);
     SendMessageW(frame_->hwnd(), WM_COMMAND, ID_FILE_NEW, 0);
     EXPECT_TRUE(answer.seen());
     EXPECT_EQ(news, 1);
@@ -551,14 +543,14 @@ TEST_F(MainFrameTest, CloseAsksToSaveOnlyWithoutCloseAnyway) {
     settings.closeAnyway = false;
     saveSettings(settings);
     {
-        testing_support::DialogAnswerer answer(IDCANCEL);
+        dialog_test::DialogAnswerer answer(IDCANCEL);
         SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
         EXPECT_TRUE(answer.seen());
         EXPECT_NE(answer.text().find(L"への変更を保存しますか"), std::wstring::npos);
         EXPECT_NE(frame_->hwnd(), nullptr);  // cancelled: still open
     }
     {
-        testing_support::DialogAnswerer answer(IDNO);
+        dialog_test::DialogAnswerer answer(IDNO);
         SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
         EXPECT_TRUE(answer.seen());
         EXPECT_EQ(frame_->hwnd(), nullptr);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Application.h"
 #include "ScreenCapture.h"
 #include "WaitFor.h"
 #include "WindowEnumeration.h"
@@ -9,7 +10,6 @@
 #include <chrono>
 #include <initializer_list>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace testing_support {
@@ -28,6 +28,27 @@ bool pumpUntil(Pred pred, std::chrono::milliseconds bound = std::chrono::seconds
             return pred();
         },
         bound);
+}
+
+// Runs the messages through the application's own path (its key handling and idle work) until
+// the condition holds or the bound passes; for tests that made the process's Application.
+template <typename Pred>
+bool pumpFor(Pred pred, std::chrono::milliseconds bound = std::chrono::seconds(10)) {
+    return wait_for(
+        [&] {
+            omvar::ui::Application::current()->PumpPending();
+            return pred();
+        },
+        bound);
+}
+
+// Dispatches what is left in the calling thread's queue, so nothing of one test reaches the
+// next.
+inline void drainMessages() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        DispatchMessageW(&message);
+    }
 }
 
 // The screenshot folder of the build tree, made when missing.
@@ -80,62 +101,5 @@ inline void pressKey(WORD key) {
 inline void pressWith(WORD modifier, WORD key) {
     typeKeys({{modifier, true}, {key, true}, {key, false}, {modifier, false}});
 }
-
-// Waits (on its own thread) for a message box or dialog of this process, reports its texts and
-// answers it with the given button.
-class DialogAnswerer {
-public:
-    explicit DialogAnswerer(int button) {
-        thread_ = std::thread([this, button] {
-            HWND found = nullptr;
-            wait_for(
-                [&] {
-                    found = nullptr;
-                    forEachTopLevelWindow([&](HWND window) {
-                        DWORD process = 0;
-                        GetWindowThreadProcessId(window, &process);
-                        wchar_t className[16] = {};
-                        GetClassNameW(window, className, 16);
-                        if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-                            lstrcmpW(className, L"#32770") == 0) {
-                            found = window;
-                            return false;
-                        }
-                        return true;
-                    });
-                    return found != nullptr;
-                },
-                std::chrono::seconds(20));
-            if (found == nullptr) {
-                return;
-            }
-            wchar_t text[1024] = {};
-            GetDlgItemTextW(found, 0xFFFF, text, 1024);
-            text_ = text;
-            PostMessageW(found, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(found, button)));
-            seen_ = true;
-        });
-    }
-    ~DialogAnswerer() { finish(); }
-    void finish() {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-    bool seen() {
-        finish();
-        return seen_;
-    }
-    std::wstring text() {
-        finish();
-        return text_;
-    }
-
-private:
-    std::thread thread_;
-    std::wstring text_;
-    bool seen_ = false;
-};
 
 }  // namespace testing_support
