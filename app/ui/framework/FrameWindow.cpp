@@ -15,6 +15,38 @@
 
 namespace omvar::ui {
 
+namespace {
+
+// An edit control's own editing keys: cut, copy, paste and undo in their Ctrl, Shift and Alt
+// forms. The accelerators map some of them to the Edit commands, which act on the view.
+bool isEditingKey(const MSG& message) {
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool alt = GetKeyState(VK_MENU) < 0;
+    const WPARAM key = message.wParam;
+    if (message.message == WM_SYSKEYDOWN) {
+        return key == VK_BACK && alt && !ctrl && !shift;
+    }
+    if (message.message != WM_KEYDOWN || alt) {
+        return false;
+    }
+    if (ctrl && !shift) {
+        return key == 'X' || key == 'C' || key == 'V' || key == 'Z' || key == VK_INSERT;
+    }
+    if (shift && !ctrl) {
+        return key == VK_DELETE || key == VK_INSERT;
+    }
+    return false;
+}
+
+bool isEditControl(HWND window) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    return lstrcmpiW(className, WC_EDITW) == 0;
+}
+
+}  // namespace
+
 FrameWindow::FrameWindow() {
     commands_.on(ID_VIEW_TOOLBAR, [this] {
         if (ControlBar* bar = controlBar(ID_VIEW_TOOLBAR)) {
@@ -257,7 +289,13 @@ std::wstring FrameWindow::GetMessageString(UINT id) {
 
 bool FrameWindow::PreTranslateMessage(MSG& message) {
     if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
-        if (accelerators_ != nullptr && TranslateAcceleratorW(hwnd(), accelerators_, &message)) {
+        // In an edit other than the view (a bar's field) the editing keys are the field's own:
+        // Ctrl+V pastes there, not into the view.
+        const bool fieldKey = isEditingKey(message) && isEditControl(message.hwnd) &&
+                              (view_ == nullptr || message.hwnd != view_->hwnd()) &&
+                              IsChild(hwnd(), message.hwnd);
+        if (!fieldKey && accelerators_ != nullptr &&
+            TranslateAcceleratorW(hwnd(), accelerators_, &message)) {
             return true;
         }
         for (ControlBar* bar : bars_) {
