@@ -83,8 +83,6 @@ public:
     CommandMap& commands() { return commands_; }
 
 private:
-    static bool isIdleMessage(const MSG& message);
-
     FrameWindow* mainWindow_ = nullptr;
     int showCommand_ = SW_SHOW;
     std::unique_ptr<Profile> profile_;
