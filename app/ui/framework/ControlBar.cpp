@@ -96,11 +96,7 @@ void DialogBar::updateCommands() {
         }
         if (update.text()) {
             // Only a change is written: a rewrite would reset the caret and flicker.
-            const int length = GetWindowTextLengthW(control);
-            std::wstring current(static_cast<std::size_t>(length) + 1, L'\0');
-            current.resize(
-                static_cast<std::size_t>(GetWindowTextW(control, current.data(), length + 1)));
-            if (current != *update.text()) {
+            if (windowText(control) != *update.text()) {
                 SetWindowTextW(control, update.text()->c_str());
             }
         }

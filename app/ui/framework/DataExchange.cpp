@@ -1,19 +1,9 @@
 #include "DataExchange.h"
 
 #include "Strings.h"
+#include "Window.h"
 
 namespace omvar::ui {
-
-namespace {
-
-std::wstring controlText(HWND control) {
-    const int length = GetWindowTextLengthW(control);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), length + 1)));
-    return text;
-}
-
-}  // namespace
 
 HWND DataExchange::control(int id) {
     HWND handle = GetDlgItem(dialog_, id);
@@ -38,7 +28,7 @@ void DataExchange::fail(const std::wstring& message) {
 void DataExchange::text(int id, std::wstring& value) {
     HWND c = control(id);
     if (saving_) {
-        value = controlText(c);
+        value = windowText(c);
     } else {
         SetWindowTextW(c, value.c_str());
     }

@@ -22,7 +22,6 @@ public:
     HWND hwnd() const { return hwnd_; }
     UINT templateId() const { return templateId_; }
     HWND item(int id) const { return GetDlgItem(hwnd_, id); }
-    std::wstring itemText(int id) const;
     void setItemText(int id, const std::wstring& text) const;
 
     // False when a saved value failed its check (the user has been told).

@@ -43,6 +43,14 @@ std::wstring classFor(HICON icon, HCURSOR cursor, HBRUSH background, WNDPROC pro
 
 }  // namespace
 
+std::wstring windowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
 Window::~Window() {
     destroy();
 }
@@ -62,11 +70,7 @@ void Window::destroy() {
 }
 
 std::wstring Window::text() const {
-    const int length = GetWindowTextLengthW(hwnd_);
-    std::wstring result(static_cast<std::size_t>(length) + 1, L'\0');
-    result.resize(static_cast<std::size_t>(
-        GetWindowTextW(hwnd_, result.data(), static_cast<int>(result.size()))));
-    return result;
+    return windowText(hwnd_);
 }
 
 void Window::setText(const std::wstring& text) const {

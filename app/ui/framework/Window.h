@@ -6,6 +6,9 @@
 
 namespace omvar::ui {
 
+// The window's text (a control's, a caption), whatever its length.
+std::wstring windowText(HWND window);
+
 // One window and the C++ object that handles its messages. The object is found from the handle
 // (fromHandle), so a message reaches the small virtual OnXxx handlers below; a handler that is
 // not overridden gets the window's default processing. A window is either created from a class
