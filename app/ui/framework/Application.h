@@ -30,7 +30,6 @@ public:
     Application& operator=(const Application&) = delete;
 
     static Application* current();
-    HINSTANCE instance() const { return GetModuleHandleW(nullptr); }
 
     // InitInstance; when it succeeds the message loop until WM_QUIT; ExitInstance. The process's
     // exit code.

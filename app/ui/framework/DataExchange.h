@@ -22,7 +22,6 @@ public:
     DataExchange(HWND dialog, bool saving) : dialog_(dialog), saving_(saving) {}
 
     bool saving() const { return saving_; }
-    HWND dialog() const { return dialog_; }
 
     void text(int id, std::wstring& value);
     void check(int id, bool& value);

@@ -40,7 +40,6 @@ protected:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     // The object's handling of one message; `self` was set at WM_INITDIALOG.
     virtual INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void setHandle(HWND dialog) { hwnd_ = dialog; }
 
 private:
     UINT templateId_;

@@ -30,7 +30,6 @@ public:
     // (then the earlier document stays, and on the first call nothing is left behind).
     Document* OpenDocumentFile(const std::wstring& path);
 
-    UINT resourceId() const { return resourceId_; }
     Document* document() const { return document_.get(); }
     FrameWindow* frame() const { return frame_.get(); }
     View* view() const { return view_.get(); }

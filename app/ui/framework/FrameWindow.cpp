@@ -326,17 +326,10 @@ void FrameWindow::OnDestroy() {
     }
 }
 
-bool FrameWindow::OnCommand(UINT id, UINT code, HWND control) {
+bool FrameWindow::OnCommand(UINT id, UINT code, HWND) {
     // Menu items, accelerators and button clicks are commands; other notifications are the
     // control's own business.
-    if (code == 0 || code == 1) {
-        return routeCommand(id);
-    }
-    return OnControlNotification(id, code, control);
-}
-
-bool FrameWindow::OnControlNotification(UINT, UINT, HWND) {
-    return false;
+    return (code == 0 || code == 1) && routeCommand(id);
 }
 
 bool FrameWindow::OnNotify(NMHDR& header, LRESULT& result) {

@@ -36,7 +36,6 @@ public:
     // Bars: top bars stack in the order added; the status bar goes to the bottom.
     void addControlBar(ControlBar& bar);
     void setStatusBar(StatusBar& bar);
-    StatusBar* statusBar() const { return statusBar_; }
     void ShowControlBar(ControlBar& bar, bool show);
     ControlBar* controlBar(UINT barId) const;
     void RecalcLayout();
@@ -72,8 +71,6 @@ protected:
     void OnDestroy() override;
     bool OnCommand(UINT id, UINT code, HWND control) override;
     bool OnNotify(NMHDR& header, LRESULT& result) override;
-    // A control notification other than a click (EN_CHANGE, ...). True when handled.
-    virtual bool OnControlNotification(UINT id, UINT code, HWND control);
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // Whether the title shows the document's name ("name - title").

@@ -50,8 +50,8 @@ bool PropertyPage::OnNotify(NMHDR& header, LRESULT& result) {
     }
 }
 
-PropertySheetDialog::PropertySheetDialog(std::wstring caption, HWND parent, UINT startPage)
-    : caption_(std::move(caption)), parent_(parent), startPage_(startPage) {}
+PropertySheetDialog::PropertySheetDialog(std::wstring caption, HWND parent)
+    : caption_(std::move(caption)), parent_(parent) {}
 
 thread_local PropertySheetDialog* PropertySheetDialog::creating_ = nullptr;
 
@@ -161,7 +161,6 @@ INT_PTR PropertySheetDialog::DoModal() {
     header.hInstance = GetModuleHandleW(nullptr);
     header.pszCaption = caption_.c_str();
     header.nPages = static_cast<UINT>(pages.size());
-    header.nStartPage = startPage_;
     header.ppsp = pages.data();
     confirmed_ = false;
     creating_ = this;

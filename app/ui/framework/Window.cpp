@@ -165,7 +165,6 @@ LRESULT Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCDESTROY) {
         const LRESULT result = DefaultProc(message, wParam, lParam);
         unbind();
-        OnFinalDestroy();
         return result;
     }
     return WindowProc(message, wParam, lParam);

@@ -80,8 +80,6 @@ protected:
     virtual bool OnCommand(UINT id, UINT code, HWND control);
     // A WM_NOTIFY. True when handled; result is the message's result.
     virtual bool OnNotify(NMHDR& header, LRESULT& result);
-    // The window was destroyed; the handle is already detached.
-    virtual void OnFinalDestroy() {}
 
 private:
     static LRESULT CALLBACK ClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
