@@ -48,23 +48,15 @@ bool isEditControl(HWND window) {
 }  // namespace
 
 FrameWindow::FrameWindow() {
-    commands_.on(ID_VIEW_TOOLBAR, [this] {
-        if (ControlBar* bar = controlBar(ID_VIEW_TOOLBAR)) {
+    // The tool bar and the status bar have their command's id as bar id.
+    static_assert(ID_VIEW_STATUS_BAR == ID_VIEW_TOOLBAR + 1);
+    commands_.onRange(ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, [this](UINT id) {
+        if (ControlBar* bar = controlBar(id)) {
             ShowControlBar(*bar, !bar->isVisible());
         }
     });
-    commands_.onUpdate(ID_VIEW_TOOLBAR, [this](CommandUpdate& update) {
-        ControlBar* bar = controlBar(ID_VIEW_TOOLBAR);
-        update.enable(bar != nullptr);
-        update.check(bar != nullptr && bar->isVisible());
-    });
-    commands_.on(ID_VIEW_STATUS_BAR, [this] {
-        if (ControlBar* bar = controlBar(ID_VIEW_STATUS_BAR)) {
-            ShowControlBar(*bar, !bar->isVisible());
-        }
-    });
-    commands_.onUpdate(ID_VIEW_STATUS_BAR, [this](CommandUpdate& update) {
-        ControlBar* bar = controlBar(ID_VIEW_STATUS_BAR);
+    commands_.onUpdateRange(ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, [this](CommandUpdate& update) {
+        ControlBar* bar = controlBar(update.id());
         update.enable(bar != nullptr);
         update.check(bar != nullptr && bar->isVisible());
     });
@@ -207,32 +199,46 @@ void FrameWindow::LoadBarState(const std::wstring& name) {
     RecalcLayout();
 }
 
-bool FrameWindow::routeCommand(UINT id) {
-    if (view_ != nullptr && view_->commands().execute(id)) {
-        return true;
-    }
-    if (document_ != nullptr && document_->commands().execute(id)) {
-        return true;
-    }
-    if (commands_.execute(id)) {
-        return true;
-    }
+std::array<const CommandMap*, 4> FrameWindow::commandRoute() const {
     Application* app = Application::current();
-    return app != nullptr && app->commands().execute(id);
+    return {view_ != nullptr ? &view_->commands() : nullptr,
+            document_ != nullptr ? &document_->commands() : nullptr, &commands_,
+            app != nullptr ? &app->commands() : nullptr};
+}
+
+bool FrameWindow::routeCommand(UINT id) {
+    for (const CommandMap* map : commandRoute()) {
+        if (map != nullptr && map->execute(id)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool FrameWindow::hasCommandHandler(UINT id) const {
-    Application* app = Application::current();
-    return (view_ != nullptr && view_->commands().hasHandler(id)) ||
-           (document_ != nullptr && document_->commands().hasHandler(id)) ||
-           commands_.hasHandler(id) || (app != nullptr && app->commands().hasHandler(id));
+    for (const CommandMap* map : commandRoute()) {
+        if (map != nullptr && map->hasHandler(id)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool FrameWindow::updateCommand(CommandUpdate& update) {
-    Application* app = Application::current();
-    return (view_ != nullptr && view_->commands().update(update)) ||
-           (document_ != nullptr && document_->commands().update(update)) ||
-           commands_.update(update) || (app != nullptr && app->commands().update(update));
+    for (const CommandMap* map : commandRoute()) {
+        if (map != nullptr && map->update(update)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FrameWindow::commandEnabled(CommandUpdate& update) {
+    if (updateCommand(update)) {
+        return update.enabled().value_or(true);
+    }
+    // A command nobody handles is shown disabled.
+    return hasCommandHandler(update.id());
 }
 
 void FrameWindow::updateMenu(HMENU popup) {
@@ -246,13 +252,7 @@ void FrameWindow::updateMenu(HMENU popup) {
             continue;  // separators and submenus
         }
         CommandUpdate update(id);
-        bool enabled = false;
-        if (updateCommand(update)) {
-            enabled = update.enabled().value_or(true);
-        } else {
-            // A command nobody handles is shown disabled.
-            enabled = hasCommandHandler(id);
-        }
+        const bool enabled = commandEnabled(update);
         EnableMenuItem(popup, static_cast<UINT>(i),
                        MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
         if (update.checked()) {

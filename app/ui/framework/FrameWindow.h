@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Window.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,9 @@ public:
     bool hasCommandHandler(UINT id) const;
     // The first updater along the route; false when there is none.
     bool updateCommand(CommandUpdate& update);
+    // Runs the updater and tells whether the command is enabled: as the updater says (enabled
+    // when it leaves that alone), or without an updater whether anyone handles it.
+    bool commandEnabled(CommandUpdate& update);
     CommandMap& commands() { return commands_; }
 
     // Idle time: the bars' controls and panes.
@@ -77,6 +81,8 @@ protected:
     bool addDocumentToTitle_ = true;
 
 private:
+    // The command maps in route order: view, document, frame, application (null when absent).
+    std::array<const CommandMap*, 4> commandRoute() const;
     void updateMenu(HMENU popup);
 
     View* view_ = nullptr;
