@@ -36,6 +36,8 @@ public:
 
 private:
     bool createTrio();
+    // Frame, view and document, in that order; the frame stops being the main window first.
+    void destroyTrio();
 
     UINT resourceId_;
     DocumentFactory makeDocument_;
