@@ -1,6 +1,7 @@
 #include "ControlBar.h"
 
 #include "Commands.h"
+#include "Dialog.h"
 #include "FrameWindow.h"
 
 #include <commctrl.h>
@@ -8,10 +9,6 @@
 namespace omvar::ui {
 
 namespace {
-
-INT_PTR CALLBACK plainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG ? TRUE : FALSE;
-}
 
 bool isPushButton(HWND control) {
     wchar_t className[32] = {};

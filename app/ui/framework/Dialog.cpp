@@ -2,6 +2,10 @@
 
 namespace omvar::ui {
 
+INT_PTR CALLBACK plainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
+}
+
 void DialogBase::setItemText(int id, const std::wstring& text) const {
     SetDlgItemTextW(hwnd_, id, text.c_str());
 }

@@ -8,6 +8,10 @@
 
 namespace omvar::ui {
 
+// The dialog procedure of a template shown as it is, without handlers of its own: a dialog bar,
+// a page measured for its size.
+INT_PTR CALLBACK plainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 // What a modal dialog and a property page share: a dialog resource, the OnXxx handlers and the
 // data exchange with the controls. A dialog keeps its values in members (or one data struct)
 // and moves them in DoDataExchange; UpdateData(false) fills the controls, UpdateData(true)

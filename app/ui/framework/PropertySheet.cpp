@@ -57,15 +57,11 @@ thread_local PropertySheetDialog* PropertySheetDialog::creating_ = nullptr;
 
 namespace {
 
-INT_PTR CALLBACK measureProc(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG ? TRUE : FALSE;
-}
-
 // The size in pixels a page template needs with its own font.
 SIZE pageSize(UINT templateId, HWND owner) {
     SIZE size{};
     HWND probe = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner,
-                                    &measureProc, 0);
+                                    &plainDialogProc, 0);
     if (probe == nullptr) {
         return size;
     }

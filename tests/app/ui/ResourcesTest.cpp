@@ -20,10 +20,6 @@ using testing_support::screenshot;
 
 namespace {
 
-INT_PTR CALLBACK plainProc(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG ? TRUE : FALSE;
-}
-
 std::wstring textOf(HWND window) {
     wchar_t buffer[512] = {};
     GetWindowTextW(window, buffer, 512);
@@ -41,7 +37,7 @@ class DialogUnderTest {
 public:
     explicit DialogUnderTest(UINT id, HWND parent = nullptr) {
         dialog_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), parent,
-                                     &plainProc, 0);
+                                     &omvar::ui::plainDialogProc, 0);
     }
     ~DialogUnderTest() {
         if (dialog_ != nullptr)
