@@ -35,6 +35,7 @@ public:
 
 private:
     Vetrin::ProfileFile file_;
+    mutable bool preparedForUnicode_ = false;
 };
 
 }  // namespace omvar::ui
