@@ -13,8 +13,17 @@ namespace {
 constexpr wchar_t kObjectProperty[] = L"omvar.ui.Window";
 constexpr UINT_PTR kSubclassId = 0x6f6d7661;  // any constant unique to the framework
 
-// One window class per distinct appearance; registered once per process.
-std::wstring classFor(HICON icon, HCURSOR cursor, HBRUSH background, WNDPROC procedure) {
+}  // namespace
+
+std::wstring windowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::wstring Window::classFor(HICON icon, HCURSOR cursor, HBRUSH background) {
     using Key = std::tuple<HICON, HCURSOR, HBRUSH>;
     static std::mutex mutex;
     static std::map<Key, std::wstring> classes;
@@ -27,7 +36,7 @@ std::wstring classFor(HICON icon, HCURSOR cursor, HBRUSH background, WNDPROC pro
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = procedure;
+    wc.lpfnWndProc = &Window::ClassProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hIcon = icon;
     wc.hIconSm = icon;
@@ -39,16 +48,6 @@ std::wstring classFor(HICON icon, HCURSOR cursor, HBRUSH background, WNDPROC pro
     }
     classes.emplace(key, name);
     return name;
-}
-
-}  // namespace
-
-std::wstring windowText(HWND window) {
-    const int length = GetWindowTextLengthW(window);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(
-        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
 }
 
 Window::~Window() {
@@ -90,7 +89,7 @@ RECT Window::windowRect() const {
 }
 
 bool Window::create(CreateParams p) {
-    const std::wstring className = classFor(p.icon, p.cursor, p.background, &Window::ClassProc);
+    const std::wstring className = classFor(p.icon, p.cursor, p.background);
     if (className.empty()) {
         return false;
     }

@@ -82,6 +82,8 @@ protected:
     virtual bool OnNotify(NMHDR& header, LRESULT& result);
 
 private:
+    // One window class per distinct appearance; registered once per process.
+    static std::wstring classFor(HICON icon, HCURSOR cursor, HBRUSH background);
     static LRESULT CALLBACK ClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);
