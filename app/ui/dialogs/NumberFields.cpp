@@ -47,8 +47,8 @@ std::wstring boundText(double bound) {
     dx.fail(ui::formatPrompt(ui::loadString(empty ? emptyId : rangeId), {minimum, maximum}));
 }
 
-}  // namespace
-
+// A number as the edits show it: at most `digits` significant digits, and at least one decimal
+// ("1.0", "2.5").
 std::wstring formatReal(double value, int digits) {
     wchar_t buffer[64];
     std::swprintf(buffer, 64, L"%.*g", digits, value);
@@ -59,6 +59,7 @@ std::wstring formatReal(double value, int digits) {
     return text;
 }
 
+// The whole text (blanks around it aside) as a decimal number; false when it is not one.
 bool parseReal(const std::wstring& text, double& value) {
     const std::wstring plain = plainNumberText(text);
     // wcstod also reads "inf", "nan" and hexadecimal forms; none of them is a setting.
@@ -90,12 +91,15 @@ bool parseInt(const std::wstring& text, int& value) {
     return true;
 }
 
+}  // namespace
+
 void exchangeInt(ui::DataExchange& dx, int id, int& value, int minimum, int maximum) {
+    std::wstring text;
     if (!dx.saving()) {
-        dx.text(id, value);
+        text = std::to_wstring(value);
+        dx.text(id, text);
         return;
     }
-    std::wstring text;
     dx.text(id, text);  // also makes this the control that a refusal focuses
     int parsed = 0;
     if (!parseInt(text, parsed) || parsed < minimum || parsed > maximum) {

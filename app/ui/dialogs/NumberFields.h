@@ -15,11 +15,4 @@ void exchangeInt(ui::DataExchange& dx, int id, int& value, int minimum, int maxi
 void exchangeReal(ui::DataExchange& dx, int id, double& value, double minimum, double maximum,
                   int digits);
 
-// A number as the edits show it: at most `digits` significant digits, and at least one decimal
-// ("1.0", "2.5").
-std::wstring formatReal(double value, int digits);
-// The whole text (blanks around it aside) as a decimal number; false when it is not one.
-bool parseReal(const std::wstring& text, double& value);
-bool parseInt(const std::wstring& text, int& value);
-
 }  // namespace omvar::Vetrin

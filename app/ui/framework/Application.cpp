@@ -115,12 +115,10 @@ bool Application::PumpMessage() {
 
 bool Application::PumpPending() {
     MSG message;
-    bool idle = false;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             return false;
         }
-        idle = idle || isIdleMessage(message);
         if (!PreTranslateMessage(message)) {
             TranslateMessage(&message);
             DispatchMessageW(&message);
@@ -130,11 +128,6 @@ bool Application::PumpPending() {
     while (OnIdle(count++)) {
     }
     return true;
-}
-
-bool Application::isIdleMessage(const MSG& message) {
-    // Painting and the caret's blink timer must not start idle work, or it would run forever.
-    return message.message != WM_PAINT && message.message != 0x0118;
 }
 
 bool Application::OnIdle(long count) {

@@ -30,7 +30,6 @@ public:
     Application& operator=(const Application&) = delete;
 
     static Application* current();
-    HINSTANCE instance() const { return GetModuleHandleW(nullptr); }
 
     // InitInstance; when it succeeds the message loop until WM_QUIT; ExitInstance. The process's
     // exit code.
@@ -83,8 +82,6 @@ public:
     CommandMap& commands() { return commands_; }
 
 private:
-    static bool isIdleMessage(const MSG& message);
-
     FrameWindow* mainWindow_ = nullptr;
     int showCommand_ = SW_SHOW;
     std::unique_ptr<Profile> profile_;

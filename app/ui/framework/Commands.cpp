@@ -3,11 +3,11 @@
 namespace omvar::ui {
 
 void CommandMap::on(UINT id, std::function<void()> handler) {
-    handlers_[id] = Range{id, [handler = std::move(handler)](UINT) { handler(); }, {}};
+    onRange(id, id, [handler = std::move(handler)](UINT) { handler(); });
 }
 
 void CommandMap::onRange(UINT first, UINT last, Handler handler) {
-    handlers_[first] = Range{last, std::move(handler), {}};
+    handlers_[first] = Range<Handler>{last, std::move(handler)};
 }
 
 void CommandMap::onUpdate(UINT id, Updater updater) {
@@ -15,24 +15,25 @@ void CommandMap::onUpdate(UINT id, Updater updater) {
 }
 
 void CommandMap::onUpdateRange(UINT first, UINT last, Updater updater) {
-    updaters_[first] = Range{last, {}, std::move(updater)};
+    updaters_[first] = Range<Updater>{last, std::move(updater)};
 }
 
-const CommandMap::Range* CommandMap::find(const std::map<UINT, Range>& ranges, UINT id) const {
+template <typename Function>
+const Function* CommandMap::find(const std::map<UINT, Range<Function>>& ranges, UINT id) {
     auto it = ranges.upper_bound(id);
     if (it == ranges.begin()) {
         return nullptr;
     }
     --it;
-    return id <= it->second.last ? &it->second : nullptr;
+    return id <= it->second.last ? &it->second.function : nullptr;
 }
 
 bool CommandMap::execute(UINT id) const {
-    const Range* range = find(handlers_, id);
-    if (range == nullptr) {
+    const Handler* handler = find(handlers_, id);
+    if (handler == nullptr) {
         return false;
     }
-    range->handler(id);
+    (*handler)(id);
     return true;
 }
 
@@ -41,11 +42,11 @@ bool CommandMap::hasHandler(UINT id) const {
 }
 
 bool CommandMap::update(CommandUpdate& update) const {
-    const Range* range = find(updaters_, update.id());
-    if (range == nullptr) {
+    const Updater* updater = find(updaters_, update.id());
+    if (updater == nullptr) {
         return false;
     }
-    range->updater(update);
+    (*updater)(update);
     return true;
 }
 

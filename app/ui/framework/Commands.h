@@ -52,15 +52,17 @@ public:
     bool update(CommandUpdate& update) const;
 
 private:
+    // Keyed by the first id of the range.
+    template <typename Function>
     struct Range {
         UINT last;
-        Handler handler;
-        Updater updater;
+        Function function;
     };
-    const Range* find(const std::map<UINT, Range>& ranges, UINT id) const;
+    template <typename Function>
+    static const Function* find(const std::map<UINT, Range<Function>>& ranges, UINT id);
 
-    std::map<UINT, Range> handlers_;  // keyed by the first id of each range
-    std::map<UINT, Range> updaters_;
+    std::map<UINT, Range<Handler>> handlers_;
+    std::map<UINT, Range<Updater>> updaters_;
 };
 
 }  // namespace omvar::ui

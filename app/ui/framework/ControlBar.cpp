@@ -1,6 +1,7 @@
 #include "ControlBar.h"
 
 #include "Commands.h"
+#include "Dialog.h"
 #include "FrameWindow.h"
 
 #include <commctrl.h>
@@ -8,10 +9,6 @@
 namespace omvar::ui {
 
 namespace {
-
-INT_PTR CALLBACK plainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG ? TRUE : FALSE;
-}
 
 bool isPushButton(HWND control) {
     wchar_t className[32] = {};
@@ -96,11 +93,7 @@ void DialogBar::updateCommands() {
         }
         if (update.text()) {
             // Only a change is written: a rewrite would reset the caret and flicker.
-            const int length = GetWindowTextLengthW(control);
-            std::wstring current(static_cast<std::size_t>(length) + 1, L'\0');
-            current.resize(
-                static_cast<std::size_t>(GetWindowTextW(control, current.data(), length + 1)));
-            if (current != *update.text()) {
+            if (windowText(control) != *update.text()) {
                 SetWindowTextW(control, update.text()->c_str());
             }
         }

@@ -15,29 +15,20 @@ public:
 
 // Moves values between a dialog's controls and the members of its data struct, one call per
 // control in DoDataExchange. Loading (saving() false) puts the members into the controls;
-// saving reads the controls back and checks them, and a value that does not parse or lies
-// outside its range shows the framework's prompt, focuses the control and throws
-// DataExchangeFailure, so the dialog stays open.
+// saving reads the controls back. A check that refuses a value calls fail, which shows the
+// prompt, focuses the control and throws DataExchangeFailure, so the dialog stays open.
 class DataExchange {
 public:
     DataExchange(HWND dialog, bool saving) : dialog_(dialog), saving_(saving) {}
 
     bool saving() const { return saving_; }
-    HWND dialog() const { return dialog_; }
 
     void text(int id, std::wstring& value);
-    void text(int id, int& value);
-    void text(int id, double& value);
-    void text(int id, float& value);
     void check(int id, bool& value);
     // The index of the checked radio button in the group that starts with firstId, -1 for none.
     void radio(int firstId, int& index);
     // The selected entry of a combo box (drop-down list), -1 for none.
     void comboIndex(int id, int& index);
-
-    // Range checks, after the matching text() call; they act only when saving.
-    void range(int value, int minimum, int maximum);
-    void range(double value, double minimum, double maximum);
 
     // Shows the prompt, focuses the last control and throws.
     [[noreturn]] void fail(const std::wstring& message);

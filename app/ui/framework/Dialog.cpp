@@ -2,12 +2,8 @@
 
 namespace omvar::ui {
 
-std::wstring DialogBase::itemText(int id) const {
-    HWND control = item(id);
-    const int length = GetWindowTextLengthW(control);
-    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(control, text.data(), length + 1)));
-    return text;
+INT_PTR CALLBACK plainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
+    return message == WM_INITDIALOG ? TRUE : FALSE;
 }
 
 void DialogBase::setItemText(int id, const std::wstring& text) const {

@@ -8,6 +8,10 @@
 
 namespace omvar::ui {
 
+// The dialog procedure of a template shown as it is, without handlers of its own: a dialog bar,
+// a page measured for its size.
+INT_PTR CALLBACK plainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
 // What a modal dialog and a property page share: a dialog resource, the OnXxx handlers and the
 // data exchange with the controls. A dialog keeps its values in members (or one data struct)
 // and moves them in DoDataExchange; UpdateData(false) fills the controls, UpdateData(true)
@@ -22,7 +26,6 @@ public:
     HWND hwnd() const { return hwnd_; }
     UINT templateId() const { return templateId_; }
     HWND item(int id) const { return GetDlgItem(hwnd_, id); }
-    std::wstring itemText(int id) const;
     void setItemText(int id, const std::wstring& text) const;
 
     // False when a saved value failed its check (the user has been told).
@@ -41,7 +44,6 @@ protected:
     static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     // The object's handling of one message; `self` was set at WM_INITDIALOG.
     virtual INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void setHandle(HWND dialog) { hwnd_ = dialog; }
 
 private:
     UINT templateId_;

@@ -22,7 +22,6 @@ public:
     const std::wstring& pathName() const { return pathName_; }
     // Sets the file name and, when asked, puts it at the top of the recent-file list.
     void setPathName(const std::wstring& path, bool addToRecentFiles = true);
-    void clearPathName() { pathName_.clear(); }
     // The name the title and the prompts show: the file's name, or the untitled name.
     std::wstring title() const;
     bool isModified() const { return modified_; }

@@ -17,7 +17,11 @@ SingleDocTemplate::SingleDocTemplate(UINT resourceId, DocumentFactory document, 
       makeView_(std::move(view)) {}
 
 SingleDocTemplate::~SingleDocTemplate() {
-    // Taking the windows down at exit is not the user closing the main window: no WM_QUIT.
+    destroyTrio();
+}
+
+void SingleDocTemplate::destroyTrio() {
+    // Taking the windows down here is not the user closing the main window: no WM_QUIT.
     if (Application* app = Application::current();
         app != nullptr && frame_ && app->mainWindow() == frame_.get()) {
         app->setMainWindow(nullptr);
@@ -35,9 +39,7 @@ bool SingleDocTemplate::createTrio() {
     view_->setDocument(document_.get());
     document_->setView(view_.get());
     if (!frame_->LoadFrame(resourceId_, view_.get(), document_.get())) {
-        frame_.reset();
-        view_.reset();
-        document_.reset();
+        destroyTrio();
         return false;
     }
     if (Application* app = Application::current(); app != nullptr && app->mainWindow() == nullptr) {
@@ -69,13 +71,7 @@ Document* SingleDocTemplate::OpenDocumentFile(const std::wstring& path) {
     }
     if (!done && created) {
         // The first document failed: no frame without a document.
-        if (Application* app = Application::current();
-            app != nullptr && app->mainWindow() == frame_.get()) {
-            app->setMainWindow(nullptr);
-        }
-        frame_.reset();
-        view_.reset();
-        document_.reset();
+        destroyTrio();
         return nullptr;
     }
     frame_->updateTitle();

@@ -30,13 +30,14 @@ public:
     // (then the earlier document stays, and on the first call nothing is left behind).
     Document* OpenDocumentFile(const std::wstring& path);
 
-    UINT resourceId() const { return resourceId_; }
     Document* document() const { return document_.get(); }
     FrameWindow* frame() const { return frame_.get(); }
     View* view() const { return view_.get(); }
 
 private:
     bool createTrio();
+    // Frame, view and document, in that order; the frame stops being the main window first.
+    void destroyTrio();
 
     UINT resourceId_;
     DocumentFactory makeDocument_;

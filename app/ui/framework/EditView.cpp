@@ -20,7 +20,6 @@ EditView::EditView() {
     commands().onUpdate(ID_EDIT_PASTE, [](CommandUpdate& update) {
         update.enable(IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE);
     });
-    commands().on(ID_EDIT_SELECT_ALL, [this] { SendMessageW(hwnd(), EM_SETSEL, 0, -1); });
 }
 
 void EditView::PreCreateWindow(DWORD& style, DWORD& exStyle) {

@@ -7,7 +7,7 @@
 namespace omvar::ui {
 
 // A view that is a multi-line EDIT control filling the client area, with the standard Edit
-// commands (undo, cut, copy, paste, select all).
+// commands (undo, cut, copy, paste).
 class EditView : public View {
 public:
     EditView();
@@ -16,7 +16,6 @@ public:
 
     std::wstring getText() const { return text(); }
     void setEditText(const std::wstring& text) { setText(text); }
-    HWND editControl() const { return hwnd(); }
 
 protected:
     // The EDIT control's styles; an override may change them before creation.

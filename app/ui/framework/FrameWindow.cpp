@@ -15,24 +15,48 @@
 
 namespace omvar::ui {
 
+namespace {
+
+// An edit control's own editing keys: cut, copy, paste and undo in their Ctrl, Shift and Alt
+// forms. The accelerators map some of them to the Edit commands, which act on the view.
+bool isEditingKey(const MSG& message) {
+    const bool shift = GetKeyState(VK_SHIFT) < 0;
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    const bool alt = GetKeyState(VK_MENU) < 0;
+    const WPARAM key = message.wParam;
+    if (message.message == WM_SYSKEYDOWN) {
+        return key == VK_BACK && alt && !ctrl && !shift;
+    }
+    if (message.message != WM_KEYDOWN || alt) {
+        return false;
+    }
+    if (ctrl && !shift) {
+        return key == 'X' || key == 'C' || key == 'V' || key == 'Z' || key == VK_INSERT;
+    }
+    if (shift && !ctrl) {
+        return key == VK_DELETE || key == VK_INSERT;
+    }
+    return false;
+}
+
+bool isEditControl(HWND window) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    return lstrcmpiW(className, WC_EDITW) == 0;
+}
+
+}  // namespace
+
 FrameWindow::FrameWindow() {
-    commands_.on(ID_VIEW_TOOLBAR, [this] {
-        if (ControlBar* bar = controlBar(ID_VIEW_TOOLBAR)) {
+    // The tool bar and the status bar have their command's id as bar id.
+    static_assert(ID_VIEW_STATUS_BAR == ID_VIEW_TOOLBAR + 1);
+    commands_.onRange(ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, [this](UINT id) {
+        if (ControlBar* bar = controlBar(id)) {
             ShowControlBar(*bar, !bar->isVisible());
         }
     });
-    commands_.onUpdate(ID_VIEW_TOOLBAR, [this](CommandUpdate& update) {
-        ControlBar* bar = controlBar(ID_VIEW_TOOLBAR);
-        update.enable(bar != nullptr);
-        update.check(bar != nullptr && bar->isVisible());
-    });
-    commands_.on(ID_VIEW_STATUS_BAR, [this] {
-        if (ControlBar* bar = controlBar(ID_VIEW_STATUS_BAR)) {
-            ShowControlBar(*bar, !bar->isVisible());
-        }
-    });
-    commands_.onUpdate(ID_VIEW_STATUS_BAR, [this](CommandUpdate& update) {
-        ControlBar* bar = controlBar(ID_VIEW_STATUS_BAR);
+    commands_.onUpdateRange(ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, [this](CommandUpdate& update) {
+        ControlBar* bar = controlBar(update.id());
         update.enable(bar != nullptr);
         update.check(bar != nullptr && bar->isVisible());
     });
@@ -175,32 +199,46 @@ void FrameWindow::LoadBarState(const std::wstring& name) {
     RecalcLayout();
 }
 
-bool FrameWindow::routeCommand(UINT id) {
-    if (view_ != nullptr && view_->commands().execute(id)) {
-        return true;
-    }
-    if (document_ != nullptr && document_->commands().execute(id)) {
-        return true;
-    }
-    if (commands_.execute(id)) {
-        return true;
-    }
+std::array<const CommandMap*, 4> FrameWindow::commandRoute() const {
     Application* app = Application::current();
-    return app != nullptr && app->commands().execute(id);
+    return {view_ != nullptr ? &view_->commands() : nullptr,
+            document_ != nullptr ? &document_->commands() : nullptr, &commands_,
+            app != nullptr ? &app->commands() : nullptr};
+}
+
+bool FrameWindow::routeCommand(UINT id) {
+    for (const CommandMap* map : commandRoute()) {
+        if (map != nullptr && map->execute(id)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool FrameWindow::hasCommandHandler(UINT id) const {
-    Application* app = Application::current();
-    return (view_ != nullptr && view_->commands().hasHandler(id)) ||
-           (document_ != nullptr && document_->commands().hasHandler(id)) ||
-           commands_.hasHandler(id) || (app != nullptr && app->commands().hasHandler(id));
+    for (const CommandMap* map : commandRoute()) {
+        if (map != nullptr && map->hasHandler(id)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool FrameWindow::updateCommand(CommandUpdate& update) {
-    Application* app = Application::current();
-    return (view_ != nullptr && view_->commands().update(update)) ||
-           (document_ != nullptr && document_->commands().update(update)) ||
-           commands_.update(update) || (app != nullptr && app->commands().update(update));
+    for (const CommandMap* map : commandRoute()) {
+        if (map != nullptr && map->update(update)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FrameWindow::commandEnabled(CommandUpdate& update) {
+    if (updateCommand(update)) {
+        return update.enabled().value_or(true);
+    }
+    // A command nobody handles is shown disabled.
+    return hasCommandHandler(update.id());
 }
 
 void FrameWindow::updateMenu(HMENU popup) {
@@ -214,13 +252,7 @@ void FrameWindow::updateMenu(HMENU popup) {
             continue;  // separators and submenus
         }
         CommandUpdate update(id);
-        bool enabled = false;
-        if (updateCommand(update)) {
-            enabled = update.enabled().value_or(true);
-        } else {
-            // A command nobody handles is shown disabled.
-            enabled = hasCommandHandler(id);
-        }
+        const bool enabled = commandEnabled(update);
         EnableMenuItem(popup, static_cast<UINT>(i),
                        MF_BYPOSITION | (enabled ? MF_ENABLED : MF_GRAYED));
         if (update.checked()) {
@@ -257,7 +289,13 @@ std::wstring FrameWindow::GetMessageString(UINT id) {
 
 bool FrameWindow::PreTranslateMessage(MSG& message) {
     if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
-        if (accelerators_ != nullptr && TranslateAcceleratorW(hwnd(), accelerators_, &message)) {
+        // In an edit other than the view (a bar's field) the editing keys are the field's own:
+        // Ctrl+V pastes there, not into the view.
+        const bool fieldKey = isEditingKey(message) && isEditControl(message.hwnd) &&
+                              (view_ == nullptr || message.hwnd != view_->hwnd()) &&
+                              IsChild(hwnd(), message.hwnd);
+        if (!fieldKey && accelerators_ != nullptr &&
+            TranslateAcceleratorW(hwnd(), accelerators_, &message)) {
             return true;
         }
         for (ControlBar* bar : bars_) {
@@ -288,17 +326,10 @@ void FrameWindow::OnDestroy() {
     }
 }
 
-bool FrameWindow::OnCommand(UINT id, UINT code, HWND control) {
+bool FrameWindow::OnCommand(UINT id, UINT code, HWND) {
     // Menu items, accelerators and button clicks are commands; other notifications are the
     // control's own business.
-    if (code == 0 || code == 1) {
-        return routeCommand(id);
-    }
-    return OnControlNotification(id, code, control);
-}
-
-bool FrameWindow::OnControlNotification(UINT, UINT, HWND) {
-    return false;
+    return (code == 0 || code == 1) && routeCommand(id);
 }
 
 bool FrameWindow::OnNotify(NMHDR& header, LRESULT& result) {

@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "Window.h"
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,6 @@ public:
     // Bars: top bars stack in the order added; the status bar goes to the bottom.
     void addControlBar(ControlBar& bar);
     void setStatusBar(StatusBar& bar);
-    StatusBar* statusBar() const { return statusBar_; }
     void ShowControlBar(ControlBar& bar, bool show);
     ControlBar* controlBar(UINT barId) const;
     void RecalcLayout();
@@ -50,6 +50,9 @@ public:
     bool hasCommandHandler(UINT id) const;
     // The first updater along the route; false when there is none.
     bool updateCommand(CommandUpdate& update);
+    // Runs the updater and tells whether the command is enabled: as the updater says (enabled
+    // when it leaves that alone), or without an updater whether anyone handles it.
+    bool commandEnabled(CommandUpdate& update);
     CommandMap& commands() { return commands_; }
 
     // Idle time: the bars' controls and panes.
@@ -72,14 +75,14 @@ protected:
     void OnDestroy() override;
     bool OnCommand(UINT id, UINT code, HWND control) override;
     bool OnNotify(NMHDR& header, LRESULT& result) override;
-    // A control notification other than a click (EN_CHANGE, ...). True when handled.
-    virtual bool OnControlNotification(UINT id, UINT code, HWND control);
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // Whether the title shows the document's name ("name - title").
     bool addDocumentToTitle_ = true;
 
 private:
+    // The command maps in route order: view, document, frame, application (null when absent).
+    std::array<const CommandMap*, 4> commandRoute() const;
     void updateMenu(HMENU popup);
 
     View* view_ = nullptr;

@@ -27,7 +27,10 @@ std::optional<std::vector<std::uint8_t>> Profile::getBinary(const std::wstring& 
 bool Profile::writeString(const std::wstring& section, const std::wstring& key,
                           const std::wstring& value) const {
     // A new file starts as UTF-16, so Japanese texts (paths, messages) keep every character.
-    file_.prepareForUnicode();
+    // Once that is settled the file stays as it is; a failure is tried again on the next write.
+    if (!preparedForUnicode_) {
+        preparedForUnicode_ = file_.prepareForUnicode();
+    }
     return file_.writeString(section, key, value);
 }
 

@@ -17,8 +17,6 @@ class Profile {
 public:
     explicit Profile(std::wstring path);
 
-    const std::wstring& path() const { return file_.path(); }
-
     std::wstring getString(const std::wstring& section, const std::wstring& key,
                            const std::wstring& fallback = {}) const;
     int getInt(const std::wstring& section, const std::wstring& key, int fallback) const;
@@ -37,6 +35,7 @@ public:
 
 private:
     Vetrin::ProfileFile file_;
+    mutable bool preparedForUnicode_ = false;
 };
 
 }  // namespace omvar::ui

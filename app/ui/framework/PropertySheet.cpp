@@ -50,22 +50,18 @@ bool PropertyPage::OnNotify(NMHDR& header, LRESULT& result) {
     }
 }
 
-PropertySheetDialog::PropertySheetDialog(std::wstring caption, HWND parent, UINT startPage)
-    : caption_(std::move(caption)), parent_(parent), startPage_(startPage) {}
+PropertySheetDialog::PropertySheetDialog(std::wstring caption, HWND parent)
+    : caption_(std::move(caption)), parent_(parent) {}
 
 thread_local PropertySheetDialog* PropertySheetDialog::creating_ = nullptr;
 
 namespace {
 
-INT_PTR CALLBACK measureProc(HWND, UINT message, WPARAM, LPARAM) {
-    return message == WM_INITDIALOG ? TRUE : FALSE;
-}
-
 // The size in pixels a page template needs with its own font.
 SIZE pageSize(UINT templateId, HWND owner) {
     SIZE size{};
     HWND probe = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId), owner,
-                                    &measureProc, 0);
+                                    &plainDialogProc, 0);
     if (probe == nullptr) {
         return size;
     }
@@ -161,7 +157,6 @@ INT_PTR PropertySheetDialog::DoModal() {
     header.hInstance = GetModuleHandleW(nullptr);
     header.pszCaption = caption_.c_str();
     header.nPages = static_cast<UINT>(pages.size());
-    header.nStartPage = startPage_;
     header.ppsp = pages.data();
     confirmed_ = false;
     creating_ = this;

@@ -18,9 +18,6 @@ class PropertyPage : public DialogBase {
 public:
     using DialogBase::DialogBase;
 
-    // The sheet the page was added to.
-    PropertySheetDialog* sheet() const { return sheet_; }
-
     PROPSHEETPAGEW describe();
 
 protected:
@@ -45,10 +42,9 @@ private:
 // otherwise.
 class PropertySheetDialog {
 public:
-    PropertySheetDialog(std::wstring caption, HWND parent, UINT startPage = 0);
+    PropertySheetDialog(std::wstring caption, HWND parent);
 
     void addPage(PropertyPage& page);
-    void setStartPage(UINT index) { startPage_ = index; }
     INT_PTR DoModal();
 
 private:
@@ -59,7 +55,6 @@ private:
 
     std::wstring caption_;
     HWND parent_;
-    UINT startPage_;
     std::vector<PropertyPage*> pages_;
     bool confirmed_ = false;
     static thread_local PropertySheetDialog* creating_;

@@ -9,6 +9,32 @@
 
 namespace omvar::ui {
 
+namespace {
+
+// A device context of the bar with the font the bar draws its text in, for measuring.
+class BarFontDc {
+public:
+    explicit BarFontDc(HWND bar) : bar_(bar), dc_(GetDC(bar)) {
+        HFONT font = reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0));
+        old_ = SelectObject(dc_, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+    }
+    ~BarFontDc() {
+        SelectObject(dc_, old_);
+        ReleaseDC(bar_, dc_);
+    }
+    BarFontDc(const BarFontDc&) = delete;
+    BarFontDc& operator=(const BarFontDc&) = delete;
+
+    HDC get() const { return dc_; }
+
+private:
+    HWND bar_;
+    HDC dc_;
+    HGDIOBJ old_ = nullptr;
+};
+
+}  // namespace
+
 bool StatusBar::Create(FrameWindow& frame, UINT barId, std::span<const UINT> panes) {
     setBar(frame, barId);
     panes_ = panes;
@@ -31,13 +57,9 @@ bool StatusBar::Create(FrameWindow& frame, UINT barId, std::span<const UINT> pan
 }
 
 int StatusBar::textWidth(const std::wstring& text) const {
-    HDC dc = GetDC(hwnd());
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
-    HGDIOBJ old = SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
+    const BarFontDc dc(hwnd());
     SIZE size{};
-    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd(), dc);
+    GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
     return size.cx;
 }
 
@@ -62,13 +84,8 @@ void StatusBar::applyParts() {
 
 int StatusBar::layoutHeight(int) {
     // The text's height with the bar's borders above and below it.
-    HDC dc = GetDC(hwnd());
-    HFONT font = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
-    HGDIOBJ old = SelectObject(dc, font != nullptr ? font : GetStockObject(DEFAULT_GUI_FONT));
     TEXTMETRICW metrics{};
-    GetTextMetricsW(dc, &metrics);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd(), dc);
+    GetTextMetricsW(BarFontDc(hwnd()).get(), &metrics);
     int borders[3] = {};
     SendMessageW(hwnd(), SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
     return metrics.tmHeight + 2 * borders[1] + 4;

@@ -65,12 +65,7 @@ void ToolBar::updateCommands() {
             continue;
         }
         CommandUpdate update(id);
-        bool enabled = false;
-        if (frame()->updateCommand(update)) {
-            enabled = update.enabled().value_or(true);
-        } else {
-            enabled = frame()->hasCommandHandler(id);
-        }
+        const bool enabled = frame()->commandEnabled(update);
         SendMessageW(hwnd(), TB_ENABLEBUTTON, id, MAKELPARAM(enabled ? TRUE : FALSE, 0));
         if (update.checked()) {
             SendMessageW(hwnd(), TB_CHECKBUTTON, id, MAKELPARAM(*update.checked(), 0));

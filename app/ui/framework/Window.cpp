@@ -13,8 +13,17 @@ namespace {
 constexpr wchar_t kObjectProperty[] = L"omvar.ui.Window";
 constexpr UINT_PTR kSubclassId = 0x6f6d7661;  // any constant unique to the framework
 
-// One window class per distinct appearance; registered once per process.
-std::wstring classFor(HICON icon, HCURSOR cursor, HBRUSH background, WNDPROC procedure) {
+}  // namespace
+
+std::wstring windowText(HWND window) {
+    const int length = GetWindowTextLengthW(window);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+std::wstring Window::classFor(HICON icon, HCURSOR cursor, HBRUSH background) {
     using Key = std::tuple<HICON, HCURSOR, HBRUSH>;
     static std::mutex mutex;
     static std::map<Key, std::wstring> classes;
@@ -27,7 +36,7 @@ std::wstring classFor(HICON icon, HCURSOR cursor, HBRUSH background, WNDPROC pro
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
-    wc.lpfnWndProc = procedure;
+    wc.lpfnWndProc = &Window::ClassProc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hIcon = icon;
     wc.hIconSm = icon;
@@ -40,8 +49,6 @@ std::wstring classFor(HICON icon, HCURSOR cursor, HBRUSH background, WNDPROC pro
     classes.emplace(key, name);
     return name;
 }
-
-}  // namespace
 
 Window::~Window() {
     destroy();
@@ -62,11 +69,7 @@ void Window::destroy() {
 }
 
 std::wstring Window::text() const {
-    const int length = GetWindowTextLengthW(hwnd_);
-    std::wstring result(static_cast<std::size_t>(length) + 1, L'\0');
-    result.resize(static_cast<std::size_t>(
-        GetWindowTextW(hwnd_, result.data(), static_cast<int>(result.size()))));
-    return result;
+    return windowText(hwnd_);
 }
 
 void Window::setText(const std::wstring& text) const {
@@ -86,7 +89,7 @@ RECT Window::windowRect() const {
 }
 
 bool Window::create(CreateParams p) {
-    const std::wstring className = classFor(p.icon, p.cursor, p.background, &Window::ClassProc);
+    const std::wstring className = classFor(p.icon, p.cursor, p.background);
     if (className.empty()) {
         return false;
     }
@@ -161,7 +164,6 @@ LRESULT Window::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCDESTROY) {
         const LRESULT result = DefaultProc(message, wParam, lParam);
         unbind();
-        OnFinalDestroy();
         return result;
     }
     return WindowProc(message, wParam, lParam);

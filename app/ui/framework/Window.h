@@ -6,6 +6,9 @@
 
 namespace omvar::ui {
 
+// The window's text (a control's, a caption), whatever its length.
+std::wstring windowText(HWND window);
+
 // One window and the C++ object that handles its messages. The object is found from the handle
 // (fromHandle), so a message reaches the small virtual OnXxx handlers below; a handler that is
 // not overridden gets the window's default processing. A window is either created from a class
@@ -77,10 +80,10 @@ protected:
     virtual bool OnCommand(UINT id, UINT code, HWND control);
     // A WM_NOTIFY. True when handled; result is the message's result.
     virtual bool OnNotify(NMHDR& header, LRESULT& result);
-    // The window was destroyed; the handle is already detached.
-    virtual void OnFinalDestroy() {}
 
 private:
+    // One window class per distinct appearance; registered once per process.
+    static std::wstring classFor(HICON icon, HCURSOR cursor, HBRUSH background);
     static LRESULT CALLBACK ClassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                          UINT_PTR id, DWORD_PTR self);

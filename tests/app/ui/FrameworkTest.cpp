@@ -1,5 +1,5 @@
 // The framework's own pieces that the windows build on: the profile's binary values, prompts,
-// the recent-file list, command routing and the data exchange checks.
+// the recent-file list, command routing and the data exchange of texts.
 #include "Commands.h"
 #include "DataExchange.h"
 #include "Profile.h"
@@ -116,43 +116,32 @@ private:
     HWND host_ = nullptr;
 };
 
-TEST(DataExchange, NumbersParseAndRangesAreChecked) {
+TEST(DataExchange, TextMovesBothWaysAndARefusalFocusesTheField) {
     EditHost host;
-    double seconds = 2.5;
+    std::wstring text = L"CQ";
     DataExchange load(host.get(), false);
-    load.text(100, seconds);
+    load.text(100, text);
     wchar_t shown[32] = {};
     GetDlgItemTextW(host.get(), 100, shown, 32);
-    EXPECT_STREQ(shown, L"2.5");
+    EXPECT_STREQ(shown, L"CQ");
 
     host.set(L" 7 ");
-    int value = 0;
     DataExchange save(host.get(), true);
-    save.text(100, value);
-    EXPECT_EQ(value, 7);
-    EXPECT_NO_THROW(save.range(value, 5, 50));
+    save.text(100, text);
+    EXPECT_EQ(text, L" 7 ");  // as typed: the checks are the caller's
 
-    // Out of range: the prompt names the range; the answer keeps the dialog open (throws).
-    host.set(L"51");
-    save.text(100, value);
+    // A refusal tells the user, keeps the dialog open (throws) and selects the field's text.
     {
         dialog_test::DialogAnswerer answer(IDOK);
-        EXPECT_THROW(save.range(value, 5, 50), DataExchangeFailure);
+        EXPECT_THROW(save.fail(L"5 から 50 までの整数を入力してください。"), DataExchangeFailure);
         EXPECT_NE(answer.text().find(L"5 から 50 までの整数"), std::wstring::npos);
     }
-    host.set(L"3x");
-    {
-        dialog_test::DialogAnswerer answer(IDOK);
-        EXPECT_THROW(save.text(100, value), DataExchangeFailure);
-        EXPECT_NE(answer.text().find(L"整数を入力してください"), std::wstring::npos);
-    }
-    host.set(L"0.5");
-    save.text(100, seconds);
-    {
-        dialog_test::DialogAnswerer answer(IDOK);
-        EXPECT_THROW(save.range(seconds, 1.0, 10.0), DataExchangeFailure);
-        EXPECT_NE(answer.text().find(L"1 から 10 までの数値"), std::wstring::npos);
-    }
+    DWORD start = 1;
+    DWORD end = 0;
+    SendDlgItemMessageW(host.get(), 100, EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                        reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 0u);
+    EXPECT_EQ(end, 3u);
 }
 
 }  // namespace

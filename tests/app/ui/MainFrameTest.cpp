@@ -597,4 +597,72 @@ TEST_F(MainFrameTest, Screenshots) {
     EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-f1-f12-tool-bar.png"));
 }
 
+// The editing keys typed in the CW bar's field edit the field, not the view, in every form the
+// accelerators know them by; in the view they still act on the view.
+TEST_F(MainFrameTest, EditingKeysInTheCwFieldEditTheField) {
+    const auto setClipboard = [](const std::wstring& text) {
+        ASSERT_TRUE(OpenClipboard(nullptr));
+        EmptyClipboard();
+        const std::size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes);
+        lstrcpyW(static_cast<wchar_t*>(GlobalLock(memory)), text.c_str());
+        GlobalUnlock(memory);
+        SetClipboardData(CF_UNICODETEXT, memory);
+        CloseClipboard();
+    };
+    const auto clipboard = [] {
+        std::wstring text;
+        if (OpenClipboard(nullptr)) {
+            if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+                text = static_cast<const wchar_t*>(GlobalLock(data));
+                GlobalUnlock(data);
+            }
+            CloseClipboard();
+        }
+        return text;
+    };
+    frame_->ShowControlBar(frame_->cwBar(), true);
+    HWND field = frame_->cwBar().item(IDC_CW_TEXT);
+    SetWindowTextW(view_->hwnd(), L"LOG");
+    SendMessageW(view_->hwnd(), EM_SETSEL, 0, -1);  // a cut or paste there would show
+    setClipboard(L"TU");
+    SetForegroundWindow(frame_->hwnd());
+    SetFocus(field);
+    pump();
+
+    pressWith(VK_CONTROL, 'V');
+    EXPECT_TRUE(pumpFor([&] { return windowText(field) == L"TU"; })) << windowText(field);
+    pressWith(VK_SHIFT, VK_INSERT);
+    EXPECT_TRUE(pumpFor([&] { return windowText(field) == L"TUTU"; })) << windowText(field);
+
+    SendMessageW(field, EM_SETSEL, 0, 2);
+    pressWith(VK_CONTROL, 'X');
+    EXPECT_TRUE(pumpFor([&] { return windowText(field) == L"TU"; })) << windowText(field);
+    EXPECT_EQ(clipboard(), L"TU");
+
+    SetWindowTextW(field, L"5NN");
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    pressWith(VK_CONTROL, 'C');
+    EXPECT_TRUE(pumpFor([&] { return clipboard() == L"5NN"; })) << clipboard();
+    SetWindowTextW(field, L"73");
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    pressWith(VK_CONTROL, VK_INSERT);
+    EXPECT_TRUE(pumpFor([&] { return clipboard() == L"73"; })) << clipboard();
+    pressWith(VK_SHIFT, VK_DELETE);
+    EXPECT_TRUE(pumpFor([&] { return windowText(field).empty(); })) << windowText(field);
+    EXPECT_EQ(clipboard(), L"73");
+
+    EXPECT_EQ(GetFocus(), field);
+    EXPECT_EQ(windowText(view_->hwnd()), L"LOG");
+    EXPECT_EQ(model_->sendBufferText(), L"");
+
+    // In the view the same keys are the Edit commands on the view.
+    focusEditor();
+    SendMessageW(view_->hwnd(), EM_SETSEL, 0, -1);
+    pressWith(VK_CONTROL, 'V');
+    EXPECT_TRUE(pumpFor([&] { return windowText(view_->hwnd()) == L"73"; }))
+        << windowText(view_->hwnd());
+    EXPECT_EQ(windowText(field), L"");
+}
+
 }  // namespace
