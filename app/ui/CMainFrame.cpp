@@ -347,9 +347,8 @@ void CMainFrame::relayout(int clientWidth) {
     for (int i = 0; i < kFnKeyCount; ++i) {
         HWND button = messageBar_.item(IDC_FN_KEY01 + i);
         const std::wstring caption = L" " + settings.fnMessage[bank_][i];
-        wchar_t current[512] = {};
-        GetWindowTextW(button, current, 512);
-        if (caption != current) {
+        // Read whole: a stored message can be longer than any fixed buffer.
+        if (caption != ui::windowText(button)) {
             SetWindowTextW(button, caption.c_str());  // only a change: no flicker
         }
         if (i == 4 || i == 8) {
@@ -410,13 +409,7 @@ void CMainFrame::sendCwText() {
     if (!model_) {
         return;
     }
-    const std::wstring text = [&] {
-        HWND field = cwBar_.item(IDC_CW_TEXT);
-        const int length = GetWindowTextLengthW(field);
-        std::wstring value(static_cast<std::size_t>(length) + 1, L'\0');
-        value.resize(static_cast<std::size_t>(GetWindowTextW(field, value.data(), length + 1)));
-        return value;
-    }();
+    const std::wstring text = ui::windowText(cwBar_.item(IDC_CW_TEXT));
     if (!text.empty()) {
         model_->addToSendBuffer(text, false);
     }
