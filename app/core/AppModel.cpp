@@ -59,19 +59,7 @@ void AppModel::start(HWND mainWindow) {
         onInterfaceNotification(message, wParam, lParam);
     });
 
-    const int id = quentraxOpen(0);
-    {
-        std::lock_guard held(s.mutex);
-        s.nId = id;
-    }
-    if (id == -1) {
-        s.logger->info("QUENTRAXが接続されていません");
-    } else {
-        s.logger->info("使用中のデバイス: QUENTRAX Ver.{}", quentrax::wide_to_utf8(versionText()));
-    }
-    s.withDevice([&](int nId) { quentraxSetCallbackWindow(nId, s.hidden->handle()); });
-    applySettings(settings());
-    emit("changeDeviceState");
+    useInterface(quentraxOpen(0), false);
 
     subscribeTrackerEvents();
     s.tracker.setMainWindow(mainWindow);
@@ -194,15 +182,25 @@ void AppModel::reconnect() {
         return;  // a second open would take a second slot for the same interface
     }
     const int id = quentraxOpen(0);
-    if (id == -1) {
-        return;
+    if (id != -1) {
+        useInterface(id, true);
     }
+}
+
+void AppModel::useInterface(int id, bool reconnected) {
+    State& s = *state_;
     {
         std::lock_guard held(s.mutex);
         s.nId = id;
     }
-    s.logger->info("QUENTRAXが再接続されました");
-    s.logger->info("使用中のデバイス: QUENTRAX Ver.{}", quentrax::wide_to_utf8(versionText()));
+    if (id == -1) {
+        s.logger->info("QUENTRAXが接続されていません");
+    } else {
+        if (reconnected) {
+            s.logger->info("QUENTRAXが再接続されました");
+        }
+        s.logger->info("使用中のデバイス: QUENTRAX Ver.{}", quentrax::wide_to_utf8(versionText()));
+    }
     s.withDevice(
         [&](int nId) { quentraxSetCallbackWindow(nId, s.hidden ? s.hidden->handle() : nullptr); });
     applySettings(settings());

@@ -111,6 +111,9 @@ private:
     bool waitForWorker(long long waitMs, std::uint64_t wakeupsBefore);
     // The interface stopped answering: closes it and says so.
     void dropConnection();
+    // Takes the interface just opened (or -1 for none): its slot, the log lines, the callback
+    // window, the settings, and the event.
+    void useInterface(int id, bool reconnected);
     unsigned int changeSpeed(int (*next)(int wpm));
     void insertTimeStamp();
 

@@ -418,13 +418,14 @@ void HAMLOGTracker::State::injectEnter() {
         return;
     }
     enterPending = true;
+    // Logged first: HAMLOG may take the Enter and its hook report it back before PostMessage
+    // returns here.
+    logger->debug("[ENTER] >");
     if (!PostMessageW(call, WM_KEYDOWN, VK_RETURN, 0) ||
         !PostMessageW(call, WM_KEYUP, VK_RETURN, 0)) {
         enterPending = false;
         logger->warn("[ENTER] could not be posted to HAMLOG");
-        return;
     }
-    logger->debug("[ENTER] >");
 }
 
 void HAMLOGTracker::State::requestF2() {

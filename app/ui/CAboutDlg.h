@@ -12,11 +12,12 @@ class CAboutDlg : public ui::Dialog {
 public:
     CAboutDlg();
 
-    // The box's text, one line per row.
-    static std::wstring text();
-
 protected:
     bool OnInitDialog() override;
+
+private:
+    // The box's text, one line per row.
+    static std::wstring text();
 };
 
 }  // namespace omvar::Vetrin

@@ -10,7 +10,6 @@ class CToggleBar : public ui::StatusBar {
 public:
     CToggleBar();
 
-    UINT targetPane() const { return targetPane_; }
     bool clicked() const { return clicked_; }
     void clearClicked() { clicked_ = false; }
 

@@ -28,12 +28,12 @@ public:
 
     AppController* controller() const { return controller_.get(); }
 
+private:
     // The running instance's main window, or null.
     static HWND findRunningInstance();
     // The directory of the executable, without the separators that end it.
     static std::wstring programDirectory();
 
-private:
     void OnAppAbout();
     CMainFrame* mainFrame() const;
 
