@@ -30,10 +30,10 @@
 #include <vector>
 
 using namespace std::chrono_literals;
-using omvar::demo::programFolder;
 using omvar::demo::TimelineFile;
 using omvar::demo::VetrinProcess;
 using omvar::sim::hamlog::HamlogControl;
+using testing_support::programFolder;
 
 namespace {
 
@@ -55,7 +55,7 @@ void require(bool condition, const char* what) {
 
 // The settings the session needs: Tab in the call field sends F2.
 void prepareSettings(const std::wstring& folder) {
-    const std::wstring file = folder + L"\\Vetrin.ini";
+    const std::wstring file = folder + L"Vetrin.ini";
     std::filesystem::remove(file);
     omvar::Vetrin::setSettingsFilePath(file);
     omvar::Vetrin::AppSettings settings;
@@ -132,11 +132,11 @@ void typeIntoCwBar(VetrinProcess& vetrin) {
 void run(const std::wstring& screenshot) {
     const std::wstring folder = programFolder();
     prepareSettings(folder);
-    TimelineFile timeline(folder + L"\\timeline.txt");
+    TimelineFile timeline(folder + L"timeline.txt");
     std::filesystem::remove(timeline.path());
 
     HamlogControl::Options standIn;
-    standIn.executable = folder + L"\\hamlog_standin.exe";
+    standIn.executable = folder + L"hamlog_standin.exe";
     HamlogControl hamlog(standIn);
     hamlog.command(L"move A 60 40 720 300");
     hamlog.setCheck(L"A:cq", 1);  // CQ checked: Bank-A, "応答"
@@ -145,7 +145,7 @@ void run(const std::wstring& screenshot) {
     say("HAMLOG stand-in up, log window A in front");
 
     VetrinProcess vetrin(
-        {folder + L"\\Vetrin.exe", folder, {{L"QUENTRAX_VIRTUAL_TIMELINE", timeline.path()}}});
+        {folder + L"Vetrin.exe", folder, {{L"QUENTRAX_VIRTUAL_TIMELINE", timeline.path()}}});
     const HWND main = vetrin.waitForMainWindow(60s);
     require(main != nullptr, "Vetrin's window did not show");
     say("Vetrin up with the virtual QUENTRAX");

@@ -28,11 +28,11 @@
 #include <vector>
 
 using namespace std::chrono_literals;
-using omvar::demo::programFolder;
 using omvar::demo::TimelineFile;
 using omvar::demo::VetrinProcess;
 using omvar::sim::hamlog::HamlogControl;
 using testing::HasSubstr;
+using testing_support::programFolder;
 using testing_support::wait_for;
 
 namespace {
@@ -97,7 +97,7 @@ public:
     enum class Interface { virtualUnit, realLibrary, none };
 
     Stage(const std::wstring& name, Interface interface) : folder_(tempFolder(name)) {
-        const std::wstring from = programFolder() + L"\\";
+        const std::wstring from = programFolder();
         copy(from + L"Vetrin.exe", L"Vetrin.exe");
         copy(from + L"Snarel.dll", L"Snarel.dll");
         if (interface == Interface::virtualUnit) {

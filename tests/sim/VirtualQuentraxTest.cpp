@@ -21,6 +21,7 @@
 #include "KeyTimeline.h"
 #include "MessageWindowThread.h"
 #include "MorseDecoder.h"
+#include "ProgramFolder.h"
 #include "QuentraxExportNames.h"
 #include "WaitFor.h"
 #include "quentrax.h"
@@ -29,14 +30,8 @@
 namespace {
 
 using omvar::sim::TimelineEdge;
+using testing_support::programFolder;
 using testing_support::wait_for;
-
-std::wstring programFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring full(path, length);
-    return full.substr(0, full.find_last_of(L"\\/") + 1);
-}
 
 std::wstring tempFile(const wchar_t* name) {
     wchar_t folder[MAX_PATH] = {};

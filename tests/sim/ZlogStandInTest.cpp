@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "ProgramFolder.h"
 #include "UniqueHandle.h"
 #include "WaitFor.h"
 #include "ZlogWindows.h"
@@ -17,15 +18,9 @@ namespace {
 
 using omvar::sim::hamlog::UniqueHandle;
 using omvar::sim::zlog::ZlogWindows;
+using testing_support::programFolder;
 using testing_support::wait_for;
 namespace zlog = omvar::sim::zlog;
-
-std::wstring programFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring full(path, length);
-    return full.substr(0, full.find_last_of(L"\\/") + 1);
-}
 
 std::wstring className(HWND window) {
     wchar_t name[256] = {};

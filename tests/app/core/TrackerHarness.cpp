@@ -2,6 +2,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include <exception>
 #include <future>
 #include <stdexcept>
 
@@ -150,39 +151,6 @@ void MainWindow::clear() {
     posted_.clear();
 }
 
-// ---- GuiThread ----
-
-GuiThread::GuiThread(HAMLOGTracker& tracker) {
-    std::promise<DWORD> started;
-    std::future<DWORD> ready = started.get_future();
-    thread_ = std::thread([&tracker, started = std::move(started)]() mutable {
-        MSG msg;
-        PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-        try {
-            tracker.start();
-        } catch (...) {
-            started.set_exception(std::current_exception());
-            return;
-        }
-        started.set_value(GetCurrentThreadId());
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            DispatchMessageW(&msg);
-        }
-        tracker.destroyHiddenWindow();
-    });
-    try {
-        threadId_ = ready.get();
-    } catch (...) {
-        thread_.join();
-        throw;
-    }
-}
-
-GuiThread::~GuiThread() {
-    PostThreadMessageW(threadId_, WM_QUIT, 0, 0);
-    thread_.join();
-}
-
 // ---- OtherWindow ----
 
 namespace {
@@ -239,12 +207,26 @@ AttachedTracker::AttachedTracker(Options options) {
     events_ = std::make_unique<EventJournal>(*tracker_);
     tracker_->setMainWindow(main_.window());
     tracker_->setKeyOptions(options.callTabToF2, options.fkeysInCodeQth);
-    gui_.emplace(*tracker_);
+    gui_.emplace();
+    gui_->run([this] { guiThreadId_ = GetCurrentThreadId(); });
+    // start() throws on the GUI thread; carried back so it still fails the test that made this.
+    std::exception_ptr failed;
+    gui_->run([this, &failed] {
+        try {
+            tracker_->start();
+        } catch (...) {
+            failed = std::current_exception();
+        }
+    });
+    if (failed) {
+        std::rethrow_exception(failed);
+    }
     installed_ = events_->waitFor("changeCqMachinePlayState");
 }
 
 AttachedTracker::~AttachedTracker() {
     omvar::Snarel::StopHook();
+    gui_->run([this] { tracker_->destroyHiddenWindow(); });
     gui_.reset();
     tracker_.reset();
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "CapturingSink.h"
+#include "GuiThread.h"
 #include "HAMLOGTracker.h"
 #include "HamlogControl.h"
 #include "MessageWindowThread.h"
@@ -76,22 +77,6 @@ private:
     testing_support::MessageWindowThread thread_{L"TrackerTestMainWindow", procedure, this};
 };
 
-// The thread that owns the tracker's hidden window: starts the tracker there and runs its
-// message loop until destroyed, then destroys the hidden window.
-class GuiThread {
-public:
-    explicit GuiThread(omvar::Vetrin::HAMLOGTracker& tracker);
-    ~GuiThread();
-    GuiThread(const GuiThread&) = delete;
-    GuiThread& operator=(const GuiThread&) = delete;
-
-    DWORD id() const { return threadId_; }
-
-private:
-    std::thread thread_;
-    DWORD threadId_ = 0;
-};
-
 // A visible top-level window of this program, to put something other than HAMLOG in front.
 class OtherWindow {
 public:
@@ -110,9 +95,10 @@ private:
     DWORD threadId_ = 0;
 };
 
-// One tracker attached to a running stand-in: made, its events journaled, started on its GUI
-// thread, and waited for until the hooks are installed and the initial state emitted. Going
-// away stops the hooks, so the next one is installed again on the same stand-in.
+// One tracker attached to a running stand-in: made, its events journaled, started on a GUI
+// thread that owns its hidden window, and waited for until the hooks are installed and the
+// initial state emitted. Going away stops the hooks, so the next one is installed again on the
+// same stand-in.
 class AttachedTracker {
 public:
     struct Options {
@@ -127,7 +113,7 @@ public:
     omvar::Vetrin::HAMLOGTracker& tracker() { return *tracker_; }
     EventJournal& events() { return *events_; }
     MainWindow& main() { return main_; }
-    DWORD guiThread() const { return gui_->id(); }
+    DWORD guiThread() const { return guiThreadId_; }
     bool installed() const { return installed_; }
     // Waits until every reaction queued so far has run.
     void drain();
@@ -138,7 +124,9 @@ private:
     MainWindow main_;
     std::unique_ptr<omvar::Vetrin::HAMLOGTracker> tracker_;
     std::unique_ptr<EventJournal> events_;
-    std::optional<GuiThread> gui_;
+    // Ends before the tracker goes, so nothing of the tracker's runs there afterwards.
+    std::optional<testing_support::GuiThread> gui_;
+    DWORD guiThreadId_ = 0;
     bool installed_ = false;
 };
 

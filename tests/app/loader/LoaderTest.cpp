@@ -6,6 +6,7 @@
 #include "ProgramLibraries.h"
 
 #include "CapturingSink.h"
+#include "ProgramFolder.h"
 #include "Snarel.h"
 #include "quentrax.h"
 
@@ -20,15 +21,9 @@
 
 using omvar::Vetrin::DelayedLibrary;
 using testing::HasSubstr;
+using testing_support::programFolder;
 
 namespace {
-
-std::wstring programFolder() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring full(path, length);
-    return full.substr(0, full.find_last_of(L"\\/") + 1);
-}
 
 // Exports of `file` (beside this program) that GetProcAddress does not find.
 std::vector<std::string> unresolved(const std::wstring& file,
