@@ -1,7 +1,9 @@
 #include "FrameWindow.h"
 
 #include "Application.h"
+#include "BarDrag.h"
 #include "ControlBar.h"
+#include "DockLayout.h"
 #include "Document.h"
 #include "RecentFileList.h"
 #include "StandardIds.h"
@@ -47,7 +49,8 @@ bool isEditControl(HWND window) {
 
 }  // namespace
 
-FrameWindow::FrameWindow() {
+FrameWindow::FrameWindow()
+    : dock_(std::make_unique<DockLayout>(*this)), drag_(std::make_unique<BarDrag>(*dock_)) {
     // The tool bar and the status bar have their command's id as bar id.
     static_assert(ID_VIEW_STATUS_BAR == ID_VIEW_TOOLBAR + 1);
     commands_.onRange(ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, [this](UINT id) {
@@ -61,6 +64,8 @@ FrameWindow::FrameWindow() {
         update.check(bar != nullptr && bar->isVisible());
     });
 }
+
+FrameWindow::~FrameWindow() = default;
 
 void FrameWindow::PreCreateWindow(CreateParams&) {}
 
@@ -115,8 +120,9 @@ void FrameWindow::updateTitle() {
     }
 }
 
-void FrameWindow::addControlBar(ControlBar& bar) {
+void FrameWindow::addControlBar(ControlBar& bar, DockEdge edge) {
     bars_.push_back(&bar);
+    dock_->dock(bar, edge, SIZE_MAX);
 }
 
 void FrameWindow::setStatusBar(StatusBar& bar) {
@@ -137,36 +143,43 @@ ControlBar* FrameWindow::controlBar(UINT barId) const {
 
 void FrameWindow::ShowControlBar(ControlBar& bar, bool show) {
     ShowWindow(bar.hwnd(), show ? SW_SHOWNA : SW_HIDE);
+    dock_->showFloating(IsWindowVisible(hwnd()) != FALSE);
     RecalcLayout();
+}
+
+void FrameWindow::DockControlBar(ControlBar& bar, DockEdge edge, std::size_t index) {
+    dock_->dock(bar, edge, index);
+}
+
+void FrameWindow::FloatControlBar(ControlBar& bar, POINT topLeft) {
+    dock_->floatAt(bar, topLeft);
+}
+
+void FrameWindow::toggleFloating(ControlBar& bar) {
+    dock_->toggleFloating(bar);
+}
+
+void FrameWindow::beginBarDrag(ControlBar& bar, POINT screenPoint) {
+    drag_->begin(bar, screenPoint);
 }
 
 void FrameWindow::RecalcLayout() {
     if (hwnd() == nullptr) {
         return;
     }
-    const RECT client = clientRect();
-    const int width = client.right - client.left;
-    int top = client.top;
-    for (ControlBar* bar : bars_) {
-        if (!bar->isVisible()) {
-            continue;
-        }
-        const int height = bar->layoutHeight(width);
-        SetWindowPos(bar->hwnd(), nullptr, client.left, top, width, height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        top += height;
-    }
-    int bottom = client.bottom;
+    RECT room = clientRect();
     if (statusBar_ != nullptr && static_cast<ControlBar*>(statusBar_)->isVisible()) {
         ControlBar* status = static_cast<ControlBar*>(statusBar_);
+        const int width = room.right - room.left;
         const int height = status->layoutHeight(width);
-        SetWindowPos(status->hwnd(), nullptr, client.left, bottom - height, width, height,
+        SetWindowPos(status->hwnd(), nullptr, room.left, room.bottom - height, width, height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        bottom -= height;
+        room.bottom -= height;
     }
+    const RECT view = dock_->arrange(room);
     if (view_ != nullptr && view_->hwnd() != nullptr) {
-        SetWindowPos(view_->hwnd(), nullptr, client.left, top, width,
-                     bottom > top ? bottom - top : 0, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(view_->hwnd(), nullptr, view.left, view.top, view.right - view.left,
+                     view.bottom - view.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
@@ -373,6 +386,13 @@ LRESULT FrameWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_EXITMENULOOP:
             setMessageText(GetMessageString(IDS_IDLE_MESSAGE));
             return 0;
+        case WM_NCACTIVATE:
+            dock_->activateFloating(wParam != FALSE);
+            break;
+        case WM_SHOWWINDOW:
+            // Floating bars are the frame's own popups: shown and hidden with it.
+            dock_->showFloating(wParam != FALSE);
+            break;
         case WM_SETFOCUS:
             if (view_ != nullptr && view_->hwnd() != nullptr) {
                 SetFocus(view_->hwnd());

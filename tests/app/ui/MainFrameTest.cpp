@@ -53,6 +53,12 @@ std::wstring windowText(HWND window) {
     return buffer;
 }
 
+RECT rectOf(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
 std::string readBytes(const std::wstring& path) {
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -125,6 +131,37 @@ protected:
         SetFocus(view_->hwnd());
         pump();
     }
+    // Real mouse input: a press, then (once the drag has the mouse) moves and the release.
+    void drag(POINT from, POINT to) {
+        SetForegroundWindow(frame_->hwnd());
+        testing_support::moveMouse(from);
+        ASSERT_TRUE(pumpFor([&] {
+            POINT at{};
+            return GetCursorPos(&at) && at.x == from.x && at.y == from.y;
+        }));
+        testing_support::leftButton(true);
+        ASSERT_TRUE(pumpFor([] { return GetCapture() != nullptr; })) << "the drag did not begin";
+        testing_support::moveMouse({(from.x + to.x) / 2, (from.y + to.y) / 2});
+        testing_support::moveMouse(to);
+        testing_support::leftButton(false);
+        ASSERT_TRUE(pumpFor([] { return GetCapture() == nullptr; })) << "the drag did not end";
+    }
+    // Where each bar stands: directly above the status bar (or the bottom of the client area),
+    // at the top of the client area, or in a window of its own.
+    bool atBottom(ui::ControlBar& bar) {
+        RECT client = frame_->clientRect();
+        MapWindowPoints(frame_->hwnd(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+        const int bottom = frame_->statusBarWindow().isVisible()
+                               ? rectOf(frame_->statusBarWindow().hwnd()).top
+                               : client.bottom;
+        return IsWindowVisible(bar.hwnd()) && rectOf(bar.hwnd()).bottom == bottom;
+    }
+    bool atTop(ui::ControlBar& bar) {
+        POINT origin{0, 0};
+        ClientToScreen(frame_->hwnd(), &origin);
+        return IsWindowVisible(bar.hwnd()) && rectOf(bar.hwnd()).top == origin.y;
+    }
+    bool floating(ui::ControlBar& bar) { return GetParent(bar.hwnd()) != frame_->hwnd(); }
 
     std::wstring folder_;
     std::wstring settingsPath_;
@@ -469,6 +506,44 @@ TEST_F(MainFrameTest, PosIsSavedAtCloseAndRestored) {
     EXPECT_EQ(r.bottom - r.top, 210);
 }
 
+// The operator drags the message bar to the bottom and the tool bar out of the frame by their
+// grippers; the frame keeps laying out and following HAMLOG with them there.
+TEST_F(MainFrameTest, BarsGoWhereTheyAreDragged) {
+    SetWindowPos(frame_->hwnd(), nullptr, 100, 100, 729, 210, SWP_NOZORDER);
+    frame_->ShowControlBar(frame_->toolBar(), true);
+    pump();
+    HWND message = frame_->messageBar().hwnd();
+    HWND tool = frame_->toolBar().hwnd();
+    RECT r = rectOf(message);
+    const RECT status = rectOf(frame_->statusBarWindow().hwnd());
+    drag({r.left + 2, (r.top + r.bottom) / 2}, {r.left + 60, status.top - 4});
+    EXPECT_TRUE(atBottom(frame_->messageBar())) << "message bar at " << rectOf(message).top;
+    EXPECT_TRUE(atTop(frame_->toolBar()));
+    EXPECT_EQ(rectOf(view_->hwnd()).top, rectOf(tool).bottom);
+    EXPECT_EQ(rectOf(view_->hwnd()).bottom, rectOf(message).top);
+
+    // Under HAMLOG's window the buttons still share the new width, the bar still at the bottom.
+    frame_->followHamlogWindow(100, 100, 500, 300);
+    const int a = frame_->clientRect().right;
+    EXPECT_TRUE(atBottom(frame_->messageBar()));
+    EXPECT_EQ(buttonRect(7).right, a - 5);
+
+    // The tool bar out of the frame floats in a tool window; the view takes the room it left.
+    r = rectOf(tool);
+    const RECT frameRect = frame_->windowRect();
+    drag({r.left + 3, (r.top + r.bottom) / 2}, {frameRect.left + 40, frameRect.bottom + 60});
+    ASSERT_TRUE(floating(frame_->toolBar()));
+    HWND floater = GetParent(tool);
+    EXPECT_TRUE(IsWindowVisible(floater));
+    EXPECT_NE(GetWindowLongPtrW(floater, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+    EXPECT_EQ(GetWindow(floater, GW_OWNER), frame_->hwnd());
+    EXPECT_EQ(windowText(floater), L"ツール バー");
+    EXPECT_GT(rectOf(floater).top, frameRect.bottom);
+    POINT origin{0, 0};
+    ClientToScreen(frame_->hwnd(), &origin);
+    EXPECT_EQ(rectOf(view_->hwnd()).top, origin.y);
+}
+
 TEST_F(MainFrameTest, BarVisibilityIsSavedUnderToolBar) {
     SendMessageW(frame_->hwnd(), WM_COMMAND, ID_VIEW_CW_BAR, 0);
     SendMessageW(frame_->hwnd(), WM_COMMAND, ID_VIEW_STATUS_BAR, 0);
@@ -595,6 +670,18 @@ TEST_F(MainFrameTest, Screenshots) {
     frame_->ShowControlBar(frame_->toolBar(), true);
     pump();
     EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-f1-f12-tool-bar.png"));
+
+    frame_->DockControlBar(frame_->messageBar(), ui::DockEdge::Bottom);
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-message-bar-bottom.png"));
+    frame_->DockControlBar(frame_->toolBar(), ui::DockEdge::Left);
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-tool-bar-left.png"));
+    // Floating over the editor, so that one picture holds both windows.
+    const RECT r = frame_->windowRect();
+    frame_->FloatControlBar(frame_->toolBar(), {r.left + 380, r.top + 110});
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-tool-bar-floating.png"));
 }
 
 // The editing keys typed in the CW bar's field edit the field, not the view, in every form the
