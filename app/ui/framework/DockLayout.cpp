@@ -191,6 +191,78 @@ void DockLayout::activateFloating(bool active) {
     }
 }
 
+void DockLayout::save(std::vector<SavedBar>& bars) const {
+    for (SavedBar& saved : bars) {
+        const auto entry = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) {
+            return e.bar->barId() == saved.id && e.bar->isDockable();
+        });
+        if (entry == entries_.end()) {
+            continue;
+        }
+        saved.edge = entry->edge;
+        saved.order = static_cast<int>(indexOf(*entry->bar));
+        saved.floating = entry->floating;
+        saved.floatPosition = floatingPosition(*entry->bar);
+    }
+}
+
+bool DockLayout::restore(const std::vector<SavedBar>& bars) {
+    struct Place {
+        ControlBar* bar;
+        const SavedBar* saved;
+    };
+    std::vector<Place> places;
+    for (const Entry& entry : entries_) {
+        if (!entry.bar->isDockable()) {
+            continue;
+        }
+        const SavedBar* saved = nullptr;
+        for (const SavedBar& each : bars) {
+            if (each.id != entry.bar->barId()) {
+                continue;
+            }
+            if (saved != nullptr) {
+                return false;  // twice
+            }
+            saved = &each;
+        }
+        if (saved == nullptr || !saved->edge || !saved->order || !saved->floating ||
+            !entry.bar->canDock(*saved->edge)) {
+            return false;
+        }
+        if (*saved->floating && (!entry.bar->canFloat() || !saved->floatPosition ||
+                                 !onScreen(*entry.bar, *saved->floatPosition))) {
+            return false;
+        }
+        places.push_back({entry.bar, saved});
+    }
+    // Docked again one after the other in their saved order, each edge's bars come out in it.
+    std::stable_sort(places.begin(), places.end(), [](const Place& a, const Place& b) {
+        return *a.saved->order < *b.saved->order;
+    });
+    for (const Place& place : places) {
+        dock(*place.bar, *place.saved->edge, entries_.size());
+        // Where it floated last, for a double click on its gripper; never off every screen.
+        const auto& position = place.saved->floatPosition;
+        if (position && place.bar->canFloat() && onScreen(*place.bar, *position)) {
+            find(*place.bar)->floatPosition = position;
+        }
+    }
+    for (const Place& place : places) {
+        if (*place.saved->floating) {
+            floatAt(*place.bar, *place.saved->floatPosition);
+        }
+    }
+    return true;
+}
+
+bool DockLayout::onScreen(ControlBar& bar, POINT topLeft) const {
+    const SIZE outer = FloatingBarWindow::sizeFor(bar);
+    const RECT caption{topLeft.x, topLeft.y, topLeft.x + outer.cx,
+                       topLeft.y + GetSystemMetrics(SM_CYSMCAPTION)};
+    return MonitorFromRect(&caption, MONITOR_DEFAULTTONULL) != nullptr;
+}
+
 int DockLayout::depth(DockEdge edge, const ControlBar* except, int length) const {
     int total = 0;
     for (const Entry& entry : entries_) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BarState.h"
 #include "ControlBar.h"
 
 #include <windows.h>
@@ -54,6 +55,13 @@ public:
     // Their captions look active while the frame is: they never take the activation themselves.
     void activateFloating(bool active);
 
+    // Each dockable bar's place, for saving.
+    void save(std::vector<SavedBar>& bars) const;
+    // Puts the dockable bars where the saved state says when it places every one of them once,
+    // at an edge it may dock at, a floating one with its caption on a screen. Otherwise nothing
+    // moves and the result is false.
+    bool restore(const std::vector<SavedBar>& bars);
+
     // Places the shown docked bars inside the room (frame client coordinates): the top and bottom
     // edges' across it, the sides' between them. Returns the room left in the middle.
     RECT arrange(RECT room);
@@ -73,6 +81,8 @@ private:
     void stack(DockEdge edge, RECT band);
     Bands bandsWithout(const ControlBar& bar) const;
     DropTarget dockTarget(ControlBar& bar, DockEdge edge, POINT point, const Bands& bands) const;
+    // Whether a floating window of the bar at that top-left would have its caption on a screen.
+    bool onScreen(ControlBar& bar, POINT topLeft) const;
 
     FrameWindow& frame_;
     std::vector<Entry> entries_;  // each edge's bars in their order

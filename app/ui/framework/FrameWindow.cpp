@@ -2,6 +2,7 @@
 
 #include "Application.h"
 #include "BarDrag.h"
+#include "BarState.h"
 #include "ControlBar.h"
 #include "DockLayout.h"
 #include "Document.h"
@@ -184,31 +185,31 @@ void FrameWindow::RecalcLayout() {
 }
 
 void FrameWindow::SaveBarState(const std::wstring& name) const {
-    const Profile& profile = Application::current()->profile();
+    std::vector<SavedBar> saved;
     std::vector<ControlBar*> all = bars_;
     if (statusBar_ != nullptr) {
         all.push_back(static_cast<ControlBar*>(statusBar_));
     }
-    profile.writeInt(name + L"-Summary", L"Bars", static_cast<int>(all.size()));
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const std::wstring section = name + L"-Bar" + std::to_wstring(i);
-        profile.writeInt(section, L"BarID", static_cast<int>(all[i]->barId()));
-        profile.writeInt(section, L"Visible", all[i]->isVisible() ? 1 : 0);
+    for (const ControlBar* bar : all) {
+        SavedBar entry;
+        entry.id = bar->barId();
+        entry.visible = bar->isVisible();
+        saved.push_back(entry);
     }
+    dock_->save(saved);
+    writeBarState(Application::current()->profile(), name, saved);
 }
 
 void FrameWindow::LoadBarState(const std::wstring& name) {
-    const Profile& profile = Application::current()->profile();
-    const int count = profile.getInt(name + L"-Summary", L"Bars", 0);
-    for (int i = 0; i < count; ++i) {
-        const std::wstring section = name + L"-Bar" + std::to_wstring(i);
-        const int id = profile.getInt(section, L"BarID", 0);
-        ControlBar* bar = id > 0 ? controlBar(static_cast<UINT>(id)) : nullptr;
-        if (bar != nullptr) {
-            ShowWindow(bar->hwnd(),
-                       profile.getInt(section, L"Visible", 1) != 0 ? SW_SHOWNA : SW_HIDE);
+    const std::vector<SavedBar> saved = readBarState(Application::current()->profile(), name);
+    for (const SavedBar& entry : saved) {
+        if (ControlBar* bar = controlBar(entry.id); bar != nullptr && entry.visible) {
+            ShowWindow(bar->hwnd(), *entry.visible ? SW_SHOWNA : SW_HIDE);
         }
     }
+    // Without a whole layout the bars stay where the program docked them.
+    dock_->restore(saved);
+    dock_->showFloating(IsWindowVisible(hwnd()) != FALSE);
     RecalcLayout();
 }
 

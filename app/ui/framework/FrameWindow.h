@@ -56,8 +56,10 @@ public:
     const DockLayout& dockLayout() const { return *dock_; }
     ControlBar* controlBar(UINT barId) const;
     void RecalcLayout();
-    // Visibility of every bar, saved in the profile under sections "<name>-Summary" and
-    // "<name>-Bar<n>".
+    // Every bar's visibility and place, saved in the profile under sections "<name>-Summary" and
+    // "<name>-Bar<n>" (BarState.h). A state without a place for every bar that moves, a damaged
+    // one, or one that floats a bar off every screen leaves the bars where the program put them;
+    // the visibility saved is still taken.
     void SaveBarState(const std::wstring& name) const;
     void LoadBarState(const std::wstring& name);
 

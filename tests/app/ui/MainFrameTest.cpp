@@ -507,8 +507,9 @@ TEST_F(MainFrameTest, PosIsSavedAtCloseAndRestored) {
 }
 
 // The operator drags the message bar to the bottom and the tool bar out of the frame by their
-// grippers; the frame keeps laying out and following HAMLOG with them there.
-TEST_F(MainFrameTest, BarsGoWhereTheyAreDragged) {
+// grippers; the frame keeps laying out and following HAMLOG with them there, and the next start
+// puts them back where they were.
+TEST_F(MainFrameTest, BarsGoWhereTheyAreDraggedAndStayThereAtTheNextStart) {
     SetWindowPos(frame_->hwnd(), nullptr, 100, 100, 729, 210, SWP_NOZORDER);
     frame_->ShowControlBar(frame_->toolBar(), true);
     pump();
@@ -542,19 +543,116 @@ TEST_F(MainFrameTest, BarsGoWhereTheyAreDragged) {
     POINT origin{0, 0};
     ClientToScreen(frame_->hwnd(), &origin);
     EXPECT_EQ(rectOf(view_->hwnd()).top, origin.y);
-}
+    const RECT floated = rectOf(floater);
 
-TEST_F(MainFrameTest, BarVisibilityIsSavedUnderToolBar) {
+    // The menu shows the CW bar and hides the status bar; their visibility comes back too.
     SendMessageW(frame_->hwnd(), WM_COMMAND, ID_VIEW_CW_BAR, 0);
     SendMessageW(frame_->hwnd(), WM_COMMAND, ID_VIEW_STATUS_BAR, 0);
-    EXPECT_TRUE(frame_->cwBar().isVisible());
-    EXPECT_FALSE(frame_->statusBarWindow().isVisible());
     SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
     application.AddDocTemplate(nullptr);
     makeFrame();
-    EXPECT_TRUE(frame_->cwBar().isVisible());
     EXPECT_FALSE(frame_->statusBarWindow().isVisible());
-    EXPECT_TRUE(frame_->messageBar().isVisible());
+    EXPECT_TRUE(atBottom(frame_->messageBar()));
+    EXPECT_TRUE(atTop(frame_->cwBar()));
+    ASSERT_TRUE(floating(frame_->toolBar()));
+    floater = GetParent(frame_->toolBar().hwnd());
+    EXPECT_TRUE(IsWindowVisible(floater));
+    EXPECT_EQ(rectOf(floater).left, floated.left);
+    EXPECT_EQ(rectOf(floater).top, floated.top);
+
+    // A double click on its caption docks it again where it stood.
+    const POINT caption{rectOf(floater).left + 30,
+                        rectOf(floater).top + GetSystemMetrics(SM_CYSMCAPTION) / 2};
+    testing_support::moveMouse(caption);
+    testing_support::leftButton(true);  // the first press begins a drag, which takes the mouse
+    EXPECT_TRUE(pumpFor([] { return GetCapture() != nullptr; }));
+    testing_support::leftButton(false);
+    EXPECT_TRUE(pumpFor([] { return GetCapture() == nullptr; }));
+    testing_support::leftButton(true);
+    testing_support::leftButton(false);
+    EXPECT_TRUE(pumpFor([&] { return !floating(frame_->toolBar()); }));
+    EXPECT_EQ(rectOf(frame_->toolBar().hwnd()).top, rectOf(frame_->cwBar().hwnd()).bottom);
+    EXPECT_FALSE(IsWindowVisible(floater));
+}
+
+// A saved layout is taken only whole: a state of an older build, a damaged entry or a bar
+// floating off every screen leave the default layout; the visibility saved still counts.
+TEST_F(MainFrameTest, SavedBarStateIsTakenOnlyWhole) {
+    struct Bar {
+        UINT id;
+        const wchar_t* keys;  // "Key=value" lines after BarID
+    };
+    struct Case {
+        const char* what;
+        const wchar_t* bars;  // the summary's count
+        std::vector<Bar> entries;
+        bool whole;
+    };
+    const Bar cwShown{IDW_CW_BAR, L"Visible=1\nEdge=0\nOrder=0\nFloating=0"};
+    const Bar status{ID_VIEW_STATUS_BAR, L"Visible=1"};
+    const std::vector<Case> cases = {
+        {"whole",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1\nEdge=1\nOrder=0\nFloating=0"},
+          cwShown,
+          {ID_VIEW_TOOLBAR, L"Visible=1\nEdge=0\nOrder=1\nFloating=1\nXPos=300\nYPos=320"},
+          status},
+         true},
+        {"older build",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1"},
+          {IDW_CW_BAR, L"Visible=1"},
+          {ID_VIEW_TOOLBAR, L"Visible=1"},
+          status},
+         false},
+        {"damaged edge",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1\nEdge=bottom\nOrder=0\nFloating=0"},
+          cwShown,
+          {ID_VIEW_TOOLBAR, L"Visible=1\nEdge=0\nOrder=1\nFloating=1\nXPos=300\nYPos=320"},
+          status},
+         false},
+        {"off every screen",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1\nEdge=1\nOrder=0\nFloating=0"},
+          cwShown,
+          {ID_VIEW_TOOLBAR, L"Visible=1\nEdge=0\nOrder=1\nFloating=1\nXPos=-30000\nYPos=320"},
+          status},
+         false},
+        // A count no frame has would have the start read sections for hours.
+        {"damaged count", L"2000000000", {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
+        application.AddDocTemplate(nullptr);
+        DeleteFileW(settingsPath_.c_str());
+        const ui::Profile& profile = application.profile();
+        profile.writeString(L"ToolBar-Summary", L"Bars", c.bars);
+        for (std::size_t i = 0; i < c.entries.size(); ++i) {
+            const std::wstring section = L"ToolBar-Bar" + std::to_wstring(i);
+            profile.writeInt(section, L"BarID", static_cast<int>(c.entries[i].id));
+            std::wstring lines = c.entries[i].keys;
+            for (std::size_t start = 0; start < lines.size();) {
+                const std::size_t end = std::min(lines.find(L'\n', start), lines.size());
+                const std::wstring line = lines.substr(start, end - start);
+                const std::size_t equals = line.find(L'=');
+                profile.writeString(section, line.substr(0, equals), line.substr(equals + 1));
+                start = end + 1;
+            }
+        }
+        makeFrame();
+        if (c.whole) {
+            EXPECT_TRUE(atBottom(frame_->messageBar()));
+            EXPECT_TRUE(floating(frame_->toolBar()));
+            EXPECT_EQ(rectOf(GetParent(frame_->toolBar().hwnd())).left, 300);
+            EXPECT_TRUE(atTop(frame_->cwBar()));
+        } else {
+            EXPECT_TRUE(atTop(frame_->messageBar()));
+            EXPECT_FALSE(floating(frame_->toolBar()));
+        }
+        EXPECT_EQ(frame_->cwBar().isVisible(), !c.entries.empty());
+    }
 }
 
 TEST_F(MainFrameTest, DocumentSavesUtf8WithoutMarkAndOpensAsShown) {
