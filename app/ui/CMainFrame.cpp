@@ -137,15 +137,18 @@ int CMainFrame::OnCreate(CREATESTRUCTW& create) {
         return fail("Failed to create toolbar\n");
     }
     messageBar_.setText(L"Fnメッセージ");
+    messageBar_.enableDocking(ui::kDockTop | ui::kDockBottom);
     ShowWindow(messageBar_.hwnd(), SW_SHOWNA);
     addControlBar(messageBar_);
     if (!cwBar_.Create(*this, IDD_CW_BAR, IDW_CW_BAR)) {
         return fail("Failed to create toolbar\n");
     }
+    cwBar_.enableDocking(ui::kDockTop | ui::kDockBottom);
     addControlBar(cwBar_);
     if (!toolBar_.Create(*this, ID_VIEW_TOOLBAR, IDR_MAINFRAME, kToolBarButtons)) {
         return fail("Failed to create toolbar\n");
     }
+    toolBar_.enableDocking(ui::kDockAnyEdge | ui::kDockFloat);
     addControlBar(toolBar_);
     if (!statusBar_.Create(*this, ID_VIEW_STATUS_BAR, kStatusPanes)) {
         return fail("Failed to create status bar\n");

@@ -1,21 +1,26 @@
 #pragma once
 
 #include "Commands.h"
+#include "ControlBar.h"
 #include "Window.h"
 
 #include <array>
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace omvar::ui {
 
-class ControlBar;
+class BarDrag;
 class Document;
+class DockLayout;
 class StatusBar;
 class View;
 
 // The main window of a single-document program: menu, accelerators and icon from one resource
-// id, control bars docked at the top, a status bar at the bottom and the view in the room left.
+// id, control bars docked at its edges (or floating), a status bar at the bottom and the view in
+// the room left.
 // Commands from the menu, the accelerators, the tool bar and the dialog bars are routed to the
 // view, the document, the frame and the application in turn; their enabled and checked states
 // are asked for when a menu opens and, for the bars, at idle time.
@@ -24,6 +29,7 @@ public:
     static constexpr UINT kViewId = 0xE900;
 
     FrameWindow();
+    ~FrameWindow() override;
 
     // Creates the window (hidden) with the view in it.
     bool LoadFrame(UINT resourceId, View* view, Document* document);
@@ -34,14 +40,26 @@ public:
     View* view() const { return view_; }
     Document* document() const { return document_; }
 
-    // Bars: top bars stack in the order added; the status bar goes to the bottom.
-    void addControlBar(ControlBar& bar);
+    // Bars: each added bar docks at the end of the edge's bars; the status bar goes below
+    // them all. The bars that may move (ControlBar::enableDocking) move where the operator
+    // drags them by their grippers.
+    void addControlBar(ControlBar& bar, DockEdge edge = DockEdge::Top);
     void setStatusBar(StatusBar& bar);
     void ShowControlBar(ControlBar& bar, bool show);
+    // At that place of the edge's bars (the end when past it).
+    void DockControlBar(ControlBar& bar, DockEdge edge, std::size_t index = SIZE_MAX);
+    // In a window of its own, with that top-left (screen coordinates).
+    void FloatControlBar(ControlBar& bar, POINT topLeft);
+    void toggleFloating(ControlBar& bar);
+    // A press on the bar's gripper, at that screen point: the drag takes over the mouse.
+    void beginBarDrag(ControlBar& bar, POINT screenPoint);
+    const DockLayout& dockLayout() const { return *dock_; }
     ControlBar* controlBar(UINT barId) const;
     void RecalcLayout();
-    // Visibility of every bar, saved in the profile under sections "<name>-Summary" and
-    // "<name>-Bar<n>".
+    // Every bar's visibility and place, saved in the profile under sections "<name>-Summary" and
+    // "<name>-Bar<n>" (BarState.h). A state without a place for every bar that moves, a damaged
+    // one, or one that floats a bar off every screen leaves the bars where the program put them;
+    // the visibility saved is still taken.
     void SaveBarState(const std::wstring& name) const;
     void LoadBarState(const std::wstring& name);
 
@@ -91,6 +109,8 @@ private:
     HACCEL accelerators_ = nullptr;
     std::vector<ControlBar*> bars_;
     StatusBar* statusBar_ = nullptr;
+    std::unique_ptr<DockLayout> dock_;
+    std::unique_ptr<BarDrag> drag_;
     CommandMap commands_;
 };
 

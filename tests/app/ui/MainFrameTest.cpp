@@ -53,6 +53,12 @@ std::wstring windowText(HWND window) {
     return buffer;
 }
 
+RECT rectOf(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
 std::string readBytes(const std::wstring& path) {
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -125,6 +131,37 @@ protected:
         SetFocus(view_->hwnd());
         pump();
     }
+    // Real mouse input: a press, then (once the drag has the mouse) moves and the release.
+    void drag(POINT from, POINT to) {
+        SetForegroundWindow(frame_->hwnd());
+        testing_support::moveMouse(from);
+        ASSERT_TRUE(pumpFor([&] {
+            POINT at{};
+            return GetCursorPos(&at) && at.x == from.x && at.y == from.y;
+        }));
+        testing_support::leftButton(true);
+        ASSERT_TRUE(pumpFor([] { return GetCapture() != nullptr; })) << "the drag did not begin";
+        testing_support::moveMouse({(from.x + to.x) / 2, (from.y + to.y) / 2});
+        testing_support::moveMouse(to);
+        testing_support::leftButton(false);
+        ASSERT_TRUE(pumpFor([] { return GetCapture() == nullptr; })) << "the drag did not end";
+    }
+    // Where each bar stands: directly above the status bar (or the bottom of the client area),
+    // at the top of the client area, or in a window of its own.
+    bool atBottom(ui::ControlBar& bar) {
+        RECT client = frame_->clientRect();
+        MapWindowPoints(frame_->hwnd(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+        const int bottom = frame_->statusBarWindow().isVisible()
+                               ? rectOf(frame_->statusBarWindow().hwnd()).top
+                               : client.bottom;
+        return IsWindowVisible(bar.hwnd()) && rectOf(bar.hwnd()).bottom == bottom;
+    }
+    bool atTop(ui::ControlBar& bar) {
+        POINT origin{0, 0};
+        ClientToScreen(frame_->hwnd(), &origin);
+        return IsWindowVisible(bar.hwnd()) && rectOf(bar.hwnd()).top == origin.y;
+    }
+    bool floating(ui::ControlBar& bar) { return GetParent(bar.hwnd()) != frame_->hwnd(); }
 
     std::wstring folder_;
     std::wstring settingsPath_;
@@ -469,17 +506,157 @@ TEST_F(MainFrameTest, PosIsSavedAtCloseAndRestored) {
     EXPECT_EQ(r.bottom - r.top, 210);
 }
 
-TEST_F(MainFrameTest, BarVisibilityIsSavedUnderToolBar) {
+// The operator drags the message bar to the bottom and the tool bar out of the frame by their
+// grippers; the frame keeps laying out and following HAMLOG with them there, and the next start
+// puts them back where they were.
+TEST_F(MainFrameTest, BarsGoWhereTheyAreDraggedAndStayThereAtTheNextStart) {
+    SetWindowPos(frame_->hwnd(), nullptr, 100, 100, 729, 210, SWP_NOZORDER);
+    frame_->ShowControlBar(frame_->toolBar(), true);
+    pump();
+    HWND message = frame_->messageBar().hwnd();
+    HWND tool = frame_->toolBar().hwnd();
+    RECT r = rectOf(message);
+    const RECT status = rectOf(frame_->statusBarWindow().hwnd());
+    drag({r.left + 2, (r.top + r.bottom) / 2}, {r.left + 60, status.top - 4});
+    EXPECT_TRUE(atBottom(frame_->messageBar())) << "message bar at " << rectOf(message).top;
+    EXPECT_TRUE(atTop(frame_->toolBar()));
+    EXPECT_EQ(rectOf(view_->hwnd()).top, rectOf(tool).bottom);
+    EXPECT_EQ(rectOf(view_->hwnd()).bottom, rectOf(message).top);
+
+    // Under HAMLOG's window the buttons still share the new width, the bar still at the bottom.
+    frame_->followHamlogWindow(100, 100, 500, 300);
+    const int a = frame_->clientRect().right;
+    EXPECT_TRUE(atBottom(frame_->messageBar()));
+    EXPECT_EQ(buttonRect(7).right, a - 5);
+
+    // The tool bar out of the frame floats in a tool window; the view takes the room it left.
+    r = rectOf(tool);
+    const RECT frameRect = frame_->windowRect();
+    drag({r.left + 3, (r.top + r.bottom) / 2}, {frameRect.left + 40, frameRect.bottom + 60});
+    ASSERT_TRUE(floating(frame_->toolBar()));
+    HWND floater = GetParent(tool);
+    EXPECT_TRUE(IsWindowVisible(floater));
+    EXPECT_NE(GetWindowLongPtrW(floater, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+    EXPECT_EQ(GetWindow(floater, GW_OWNER), frame_->hwnd());
+    EXPECT_EQ(windowText(floater), L"ツール バー");
+    EXPECT_GT(rectOf(floater).top, frameRect.bottom);
+    POINT origin{0, 0};
+    ClientToScreen(frame_->hwnd(), &origin);
+    EXPECT_EQ(rectOf(view_->hwnd()).top, origin.y);
+    const RECT floated = rectOf(floater);
+
+    // The menu shows the CW bar and hides the status bar; their visibility comes back too.
     SendMessageW(frame_->hwnd(), WM_COMMAND, ID_VIEW_CW_BAR, 0);
     SendMessageW(frame_->hwnd(), WM_COMMAND, ID_VIEW_STATUS_BAR, 0);
-    EXPECT_TRUE(frame_->cwBar().isVisible());
-    EXPECT_FALSE(frame_->statusBarWindow().isVisible());
     SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
     application.AddDocTemplate(nullptr);
     makeFrame();
-    EXPECT_TRUE(frame_->cwBar().isVisible());
     EXPECT_FALSE(frame_->statusBarWindow().isVisible());
-    EXPECT_TRUE(frame_->messageBar().isVisible());
+    EXPECT_TRUE(atBottom(frame_->messageBar()));
+    EXPECT_TRUE(atTop(frame_->cwBar()));
+    ASSERT_TRUE(floating(frame_->toolBar()));
+    floater = GetParent(frame_->toolBar().hwnd());
+    EXPECT_TRUE(IsWindowVisible(floater));
+    EXPECT_EQ(rectOf(floater).left, floated.left);
+    EXPECT_EQ(rectOf(floater).top, floated.top);
+
+    // A double click on its caption docks it again where it stood.
+    const POINT caption{rectOf(floater).left + 30,
+                        rectOf(floater).top + GetSystemMetrics(SM_CYSMCAPTION) / 2};
+    // However long a loaded machine takes between the clicks, they are one double click.
+    const UINT doubleClickTime = GetDoubleClickTime();
+    SetDoubleClickTime(5000);
+    testing_support::moveMouse(caption);
+    testing_support::leftButton(true);  // the first press begins a drag, which takes the mouse
+    EXPECT_TRUE(pumpFor([] { return GetCapture() != nullptr; }));
+    testing_support::leftButton(false);
+    EXPECT_TRUE(pumpFor([] { return GetCapture() == nullptr; }));
+    testing_support::leftButton(true);
+    testing_support::leftButton(false);
+    EXPECT_TRUE(pumpFor([&] { return !floating(frame_->toolBar()); }));
+    SetDoubleClickTime(doubleClickTime);
+    EXPECT_EQ(rectOf(frame_->toolBar().hwnd()).top, rectOf(frame_->cwBar().hwnd()).bottom);
+    EXPECT_FALSE(IsWindowVisible(floater));
+}
+
+// A saved layout is taken only whole: a state of an older build, a damaged entry or a bar
+// floating off every screen leave the default layout; the visibility saved still counts.
+TEST_F(MainFrameTest, SavedBarStateIsTakenOnlyWhole) {
+    struct Bar {
+        UINT id;
+        const wchar_t* keys;  // "Key=value" lines after BarID
+    };
+    struct Case {
+        const char* what;
+        const wchar_t* bars;  // the summary's count
+        std::vector<Bar> entries;
+        bool whole;
+    };
+    const Bar cwShown{IDW_CW_BAR, L"Visible=1\nEdge=0\nOrder=0\nFloating=0"};
+    const Bar status{ID_VIEW_STATUS_BAR, L"Visible=1"};
+    const std::vector<Case> cases = {
+        {"whole",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1\nEdge=1\nOrder=0\nFloating=0"},
+          cwShown,
+          {ID_VIEW_TOOLBAR, L"Visible=1\nEdge=0\nOrder=1\nFloating=1\nXPos=300\nYPos=320"},
+          status},
+         true},
+        {"older build",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1"},
+          {IDW_CW_BAR, L"Visible=1"},
+          {ID_VIEW_TOOLBAR, L"Visible=1"},
+          status},
+         false},
+        {"damaged edge",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1\nEdge=bottom\nOrder=0\nFloating=0"},
+          cwShown,
+          {ID_VIEW_TOOLBAR, L"Visible=1\nEdge=0\nOrder=1\nFloating=1\nXPos=300\nYPos=320"},
+          status},
+         false},
+        {"off every screen",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1\nEdge=1\nOrder=0\nFloating=0"},
+          cwShown,
+          {ID_VIEW_TOOLBAR, L"Visible=1\nEdge=0\nOrder=1\nFloating=1\nXPos=-30000\nYPos=320"},
+          status},
+         false},
+        // A count no frame has would have the start read sections for hours.
+        {"damaged count", L"2000000000", {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
+        application.AddDocTemplate(nullptr);
+        DeleteFileW(settingsPath_.c_str());
+        const ui::Profile& profile = application.profile();
+        profile.writeString(L"ToolBar-Summary", L"Bars", c.bars);
+        for (std::size_t i = 0; i < c.entries.size(); ++i) {
+            const std::wstring section = L"ToolBar-Bar" + std::to_wstring(i);
+            profile.writeInt(section, L"BarID", static_cast<int>(c.entries[i].id));
+            std::wstring lines = c.entries[i].keys;
+            for (std::size_t start = 0; start < lines.size();) {
+                const std::size_t end = std::min(lines.find(L'\n', start), lines.size());
+                const std::wstring line = lines.substr(start, end - start);
+                const std::size_t equals = line.find(L'=');
+                profile.writeString(section, line.substr(0, equals), line.substr(equals + 1));
+                start = end + 1;
+            }
+        }
+        makeFrame();
+        if (c.whole) {
+            EXPECT_TRUE(atBottom(frame_->messageBar()));
+            EXPECT_TRUE(floating(frame_->toolBar()));
+            EXPECT_EQ(rectOf(GetParent(frame_->toolBar().hwnd())).left, 300);
+            EXPECT_TRUE(atTop(frame_->cwBar()));
+        } else {
+            EXPECT_TRUE(atTop(frame_->messageBar()));
+            EXPECT_FALSE(floating(frame_->toolBar()));
+        }
+        EXPECT_EQ(frame_->cwBar().isVisible(), !c.entries.empty());
+    }
 }
 
 TEST_F(MainFrameTest, DocumentSavesUtf8WithoutMarkAndOpensAsShown) {
@@ -595,6 +772,18 @@ TEST_F(MainFrameTest, Screenshots) {
     frame_->ShowControlBar(frame_->toolBar(), true);
     pump();
     EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-f1-f12-tool-bar.png"));
+
+    frame_->DockControlBar(frame_->messageBar(), ui::DockEdge::Bottom);
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-message-bar-bottom.png"));
+    frame_->DockControlBar(frame_->toolBar(), ui::DockEdge::Left);
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-tool-bar-left.png"));
+    // Floating over the editor, so that one picture holds both windows.
+    const RECT r = frame_->windowRect();
+    frame_->FloatControlBar(frame_->toolBar(), {r.left + 380, r.top + 110});
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-tool-bar-floating.png"));
 }
 
 // The editing keys typed in the CW bar's field edit the field, not the view, in every form the
