@@ -4,9 +4,12 @@
 #include <spdlog/spdlog.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <future>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -460,6 +463,7 @@ struct Notification {
     unsigned int message;
     std::uint64_t wparam;
     std::int64_t lparam;
+    unsigned long thread = 0;  // the thread that handled it, on Windows
 };
 
 #ifdef _WIN32
@@ -469,7 +473,8 @@ std::vector<Notification> notifications;
 LRESULT CALLBACK record_notification(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message >= 0xC000) {
         std::lock_guard<std::mutex> lock(notifications_mutex);
-        notifications.push_back({message, wparam, static_cast<std::int64_t>(lparam)});
+        notifications.push_back(
+            {message, wparam, static_cast<std::int64_t>(lparam), GetCurrentThreadId()});
         return 0;
     }
     return DefWindowProcW(window, message, wparam, lparam);
@@ -505,6 +510,83 @@ TEST_F(CApi, CallbackWindowReceivesPaddleCharacters) {
     EXPECT_EQ(notifications.front().message, RegisterWindowMessageW(L"QUENTRAX.DLL"));
     EXPECT_EQ(notifications.front().wparam, 0x60u);
     EXPECT_EQ(notifications.front().lparam, 15);
+}
+
+// The window's own thread is nearly always inside library calls that wait for the interface
+// (speed changes, buffer queries) while the operator keys the paddle, turns the knob and presses
+// the button: every notification still reaches the window, in order, on the window's thread.
+TEST_F(CApi, NotificationsReachAWindowWhoseThreadWaitsInsideLibraryCalls) {
+    auto unit = open_one();
+    {
+        std::lock_guard<std::mutex> lock(notifications_mutex);
+        notifications.clear();
+    }
+    std::atomic<bool> done{false};
+    std::promise<std::pair<HWND, DWORD>> made;
+    auto ready = made.get_future();
+    std::thread host([&] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = record_notification;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"CApiTestNotify";
+        RegisterClassW(&wc);
+        HWND window = CreateWindowW(L"CApiTestNotify", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    wc.hInstance, nullptr);
+        made.set_value({window, GetCurrentThreadId()});
+        for (int i = 0; !done; ++i) {
+            quentraxSetWPM(0, 20 + i % 2);
+            quentraxQueryBufSize(0);
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageW(&msg);
+            }
+        }
+        DestroyWindow(window);
+    });
+    const auto [window, window_thread] = ready.get();
+    EXPECT_EQ(quentraxSetCallbackWindow(0, window), 0);
+
+    // The first paddle report only tells the sequence number; characters count from the next.
+    unit->key_paddle(0x40);
+    unit->wait_for_status_reports(2);
+    std::vector<std::uint64_t> expected;
+    auto paddle = [&](std::uint8_t code) {
+        unit->key_paddle(code);
+        expected.push_back(code);
+        unit->wait_for_status_reports(2);
+    };
+    auto knob = [&](bool up) {
+        unit->turn_encoder(up, 1);  // one detent: four reports
+        expected.push_back(up ? 0x10000 : 0x20000);
+        unit->wait_for_status_reports(5);
+    };
+    auto button = [&] {
+        unit->press_message_button();  // down for two reports
+        expected.push_back(0x30000);
+        unit->wait_for_status_reports(4);
+    };
+    for (int round = 0; round < 3; ++round) {
+        paddle(0x60);
+        paddle(0x88);
+        knob(true);
+        paddle(0xA0);
+        knob(false);
+        button();
+    }
+    const bool all = wait_for([&] {
+        std::lock_guard<std::mutex> lock(notifications_mutex);
+        return notifications.size() >= expected.size();
+    });
+    done = true;
+    host.join();
+    EXPECT_TRUE(all);
+    std::lock_guard<std::mutex> lock(notifications_mutex);
+    std::vector<std::uint64_t> received;
+    for (const auto& n : notifications) {
+        received.push_back(n.wparam);
+        EXPECT_EQ(n.thread, window_thread);
+    }
+    EXPECT_EQ(received, expected);
 }
 #else
 TEST_F(CApi, CallbackWindowReceivesPaddleCharacters) {
