@@ -53,7 +53,7 @@ void library_attach() {
     // Every load starts with the initial table, also where the library is loaded again
     // within one process.
     for (auto& slot : device_table()) {
-        slot = DeviceSlot{};
+        slot.reset();
     }
     create_library_loggers();
     interface_logger()->debug("quentrax.dll: DLL initialize");

@@ -394,6 +394,51 @@ TEST_F(CApi, WeightsAndSideToneShareTheStoredKeyerBlock) {
     EXPECT_EQ(unit->keyer().side_tone, 3);
 }
 
+// Speed from one thread, weights and side tone from another, on one nId at the same moment:
+// after every round the unit keys with the block the library stored, and that block carries
+// the last value of each setter.
+TEST_F(CApi, KeyerSettersRacingOnOneIdLeaveTheStoredBlockOnTheUnit) {
+    auto unit = open_one();
+    const auto& stored = omvar::quentrax::device_table()[0].keyer;
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        const int wpm = round % 2 == 0 ? 20 : 30;  // speed codes 30 and 20
+        const int dot = 2 + round % 2;
+        const int dash = 6 + round % 3;
+        const int tone = round % 16;
+        std::atomic<int> arrived{0};
+        auto together = [&arrived] {
+            ++arrived;
+            while (arrived < 2) {
+                std::this_thread::yield();
+            }
+        };
+        std::thread speed([&] {
+            together();
+            EXPECT_EQ(quentraxSetWPM(0, wpm), 0);
+        });
+        std::thread shape([&] {
+            together();
+            EXPECT_EQ(quentraxSetWeight(0, dot, dash), 0);
+            EXPECT_EQ(quentraxSetSideTone(0, tone), 0);
+        });
+        speed.join();
+        shape.join();
+        const auto keyer = unit->keyer();
+        EXPECT_EQ(quentraxGetWPM(0), 600 / wpm);
+        EXPECT_EQ(
+            (std::vector<int>{keyer.speed, keyer.dot_weight, keyer.dash_weight, keyer.side_tone}),
+            (std::vector<int>{stored.keySpeed, stored.dotWeight, stored.dashWeight,
+                              stored.sideTone}));
+        EXPECT_EQ((std::vector<int>{stored.keySpeed, stored.dotWeight, stored.dashWeight,
+                                    stored.sideTone}),
+                  (std::vector<int>{600 / wpm, dot, dash, tone}));
+        if (HasFailure()) {
+            break;
+        }
+    }
+}
+
 TEST_F(CApi, ReopenedSlotStartsWithTheInitialKeyerBlock) {
     auto unit = open_one();
     ASSERT_EQ(quentraxSetWPM(0, 25), 0);
