@@ -74,6 +74,14 @@ void library_detach() {
                          "DllMain", i);
         }
     }
+    // Interfaces the host left open end here, before hidapi is released. On Windows this runs
+    // under the loader lock, where their threads cannot be joined: they are left behind.
+    for (auto& slot : device_table()) {
+        if (slot.device) {
+            slot.device->close_at_unload();
+            slot.device.reset();
+        }
+    }
     hid_exit();
     shutdown_library_loggers();
 }
