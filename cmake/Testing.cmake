@@ -16,6 +16,7 @@ set(VETRIN_I686_TESTS
   app_loader_tests      # the program's loader: the decorated standard-call names, C++ objects by value
   quentrax_exit_host    # the library's process-exit and unload paths
   quentrax_unload_host
+  quentrax_unload_open_host
   quentrax_sdk_demo     # the kit's example with the C interface, over the 32-bit emulator
   virtual_quentrax_test # the virtual interface as the 32-bit program loads it
   tracker_tests         # HAMLOG's windows, keys and fields through the 32-bit hook library
