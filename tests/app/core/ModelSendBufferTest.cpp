@@ -4,6 +4,7 @@
 #include "ModelFixture.h"
 
 #include "MorseCode.h"
+#include "TextEncoding.h"
 
 #include <spdlog/sinks/base_sink.h>
 
@@ -250,6 +251,23 @@ TEST_F(ModelTest, AClearWhileAChunkIsOnItsWayKeepsItFromBeingKeyed) {
     EXPECT_LE(downs, 1);  // at most the start of the first element, cut short
     EXPECT_EQ(unit->buffer_size(), 0);
     EXPECT_EQ(model->sendBufferText(), L"PAR");
+}
+
+// A function key that stops the beacon takes the beacon's call away, but not its own stamp.
+TEST_F(ModelTest, AFunctionKeyThatStopsTheBeaconKeepsItsTimeStamp) {
+    AppSettings settings = defaults();
+    settings.logTime = true;
+    settings.fnMessage[0][0] = L"CQ";
+    settings.fnMessage[0][1] = L"T";
+    writeSettings(settings);
+    startModel();  // without a unit the beacon's call stays pending
+    model->startBeacon();
+    ASSERT_TRUE(wait_for([&] { return model->sendBufferText() == L"CQ"; }));
+    model->sendFnMessage(0, 1);
+    EXPECT_FALSE(model->beaconOn());
+    const std::wstring text = model->sendBufferText();
+    EXPECT_TRUE(std::regex_match(text, std::wregex(LR"(\[\d\d/\d\d-\d\d:\d\d\]\nT)")))
+        << omvar::quentrax::wide_to_utf8(text);
 }
 
 TEST_F(ModelTest, ShutdownEndsAPlaybackWaitAtOnce) {
