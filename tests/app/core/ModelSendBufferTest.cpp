@@ -253,6 +253,32 @@ TEST_F(ModelTest, AClearWhileAChunkIsOnItsWayKeepsItFromBeingKeyed) {
     EXPECT_EQ(model->sendBufferText(), L"PAR");
 }
 
+// The operator clears while the worker collects a chunk, held here where it expands the late
+// report macro: what it collected before the clear is never keyed.
+TEST_F(ModelTest, AClearWhileAChunkIsCollectedKeepsItFromBeingKeyed) {
+    auto unit = startWithUnit(defaults());
+    std::atomic<bool> held{false};
+    std::atomic<bool> release{false};
+    model->add_listener("updateSendBuffer",
+                        std::function<void(std::wstring)>([&](std::wstring text) {
+                            if (text == L"AB599" && !held.exchange(true)) {
+                                wait_for([&] { return release.load(); });
+                            }
+                        }));
+    model->addToSendBuffer(L"AB$R", true);
+    ASSERT_TRUE(wait_for([&] { return held.load(); }));
+    model->clearSendBuffer();
+    release = true;
+    EXPECT_TRUE(log->wait_for_line("Cleared while the chunk was collected: \"AB\" is not sent"));
+    ASSERT_TRUE(unit->wait_for_status_reports(20));
+    EXPECT_TRUE(chunks(unit).empty());
+    EXPECT_TRUE(unit->key_timeline().empty());
+    EXPECT_EQ(model->sendBufferText(), L"AB");
+
+    model->addToSendBuffer(L"K", false);
+    EXPECT_EQ(waitKeyed(unit, "K"), "K");
+}
+
 // A function key that stops the beacon takes the beacon's call away, but not its own stamp.
 TEST_F(ModelTest, AFunctionKeyThatStopsTheBeaconKeepsItsTimeStamp) {
     AppSettings settings = defaults();
