@@ -96,10 +96,11 @@ void AppModel::sendFnMessage(int bank, int index) {
         s.logger->warn("sendFnMessage: no stored message for bank {} key {}", bank, index);
         return;
     }
-    insertTimeStamp();
+    // The beacon's call goes before the stamp is made: clearing it would take the stamp along.
     if (stopBeacon()) {
         clearSendBuffer();
     }
+    insertTimeStamp();
     const std::wstring message =
         s.settings.update([&](AppSettings& live) { return live.fnMessage[bank][index]; });
     addToSendBuffer(message, true);

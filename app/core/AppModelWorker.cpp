@@ -154,14 +154,19 @@ void AppModel::workerStep() {
         s.logger->debug("送信するデータがありませんでした");
         return;
     }
-    const std::uint64_t wakeupsTaken = wakeupCount();
+    // Nothing taken before a clear may be keyed after it: a clear during the collection (a late
+    // macro reads HAMLOG's fields) drops the chunk, and one that comes while it is on its way
+    // cancels it at the interface.
+    if (wakeupCount() != wakeupsBefore) {
+        s.logger->debug("Cleared while the chunk was collected: \"{}\" is not sent",
+                        quentrax::wide_to_utf8(chunk));
+        return;
+    }
     s.logger->debug("デバイスに送信: {} \"{}\" ({}文字)", patterns(codes),
                     quentrax::wide_to_utf8(chunk), codes.size());
     s.withDevice([&](int id) {
         quentraxPutCodes(id, codes.data(), static_cast<int>(codes.size()));
-        // A clear that came after the chunk was taken may have cancelled the interface before
-        // the chunk reached it; the chunk must not be keyed after the clear.
-        if (wakeupCount() != wakeupsTaken && quentraxIsTxBusy(id) != kPaddleUsed) {
+        if (wakeupCount() != wakeupsBefore && quentraxIsTxBusy(id) != kPaddleUsed) {
             quentraxTxCancel(id);
         }
     });

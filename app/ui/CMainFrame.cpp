@@ -210,7 +210,7 @@ void CMainFrame::OnClose() {
 
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == invokeMessage()) {
-        runInvoked();
+        runInvoked(lParam);
         return 0;
     }
     switch (message) {
@@ -254,35 +254,53 @@ bool CMainFrame::OnNotify(NMHDR& header, LRESULT& result) {
 }
 
 void CMainFrame::Invoke(std::function<void()> function) {
-    if (hwnd() == nullptr) {
+    const HWND window = hwnd();
+    if (window == nullptr) {
         // Gone (or not yet made): there is no GUI work to do, and no one would run it.
         logger_->debug("CMainFrame::Invoke without a window: call dropped");
         return;
     }
-    if (GetWindowThreadProcessId(hwnd(), nullptr) == GetCurrentThreadId()) {
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
         function();
         return;
     }
+    // The message names this call's own function, which lives in this frame until the send has
+    // returned; the window runs it only while it is listed as waiting. A send that fails leaves
+    // nothing behind, and two callers can never run each other's function.
+    const auto call = reinterpret_cast<LPARAM>(&function);
     {
         std::lock_guard held(invokeMutex_);
-        invokeQueue_.push_back(std::move(function));
+        waitingCalls_.push_back(call);
     }
-    SendMessageW(hwnd(), invokeMessage(), 0, 0);
+    SendMessageW(window, invokeMessage(), 0, call);
+    bool dropped = false;
+    {
+        std::lock_guard held(invokeMutex_);
+        const auto waiting = std::find(waitingCalls_.begin(), waitingCalls_.end(), call);
+        dropped = waiting != waitingCalls_.end();
+        if (dropped) {
+            waitingCalls_.erase(waiting);
+        }
+    }
+    if (dropped) {
+        logger_->debug("CMainFrame::Invoke: the window did not take the call: dropped");
+    }
 }
 
-void CMainFrame::runInvoked() {
-    std::function<void()> function;
+void CMainFrame::runInvoked(LPARAM call) {
     {
+        // Only a call whose caller still waits: the message may come from anywhere, and its
+        // value is not looked at before it is found here.
         std::lock_guard held(invokeMutex_);
-        if (invokeQueue_.empty()) {
+        const auto waiting = std::find(waitingCalls_.begin(), waitingCalls_.end(), call);
+        if (waiting == waitingCalls_.end()) {
             return;
         }
-        function = std::move(invokeQueue_.front());
-        invokeQueue_.pop_front();
+        waitingCalls_.erase(waiting);
     }
     // No exception may cross the window procedure back into the system.
     try {
-        function();
+        (*reinterpret_cast<std::function<void()>*>(call))();
     } catch (const std::exception& e) {
         logger_->error("CMainFrame::Invoke: {}", e.what());
     } catch (...) {

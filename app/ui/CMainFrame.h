@@ -6,11 +6,11 @@
 #include "FrameWindow.h"
 #include "ToolBar.h"
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace spdlog {
 class logger;
@@ -88,7 +88,7 @@ private:
     void clearCwText();
     void setFn12(bool on);
     void toggleBar(ui::ControlBar& bar);
-    void runInvoked();
+    void runInvoked(LPARAM call);
     int fail(const char* text);
 
     std::shared_ptr<spdlog::logger> logger_;
@@ -98,8 +98,9 @@ private:
     int bank_ = 1;
     int inputScope_ = 0;
     bool kanaFallback_ = false;  // the state where no input service keeps it
+    // The calls whose callers wait in Invoke, each named by its function's address.
     std::mutex invokeMutex_;
-    std::deque<std::function<void()>> invokeQueue_;
+    std::vector<LPARAM> waitingCalls_;
     ui::DialogBar messageBar_;
     ui::DialogBar cwBar_;
     ui::ToolBar toolBar_;

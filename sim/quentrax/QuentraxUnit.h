@@ -166,7 +166,8 @@ public:
     // The last 4096 reads, oldest first.
     std::vector<ReadCall> reads() const;
 
-    // Waits (bounded, true when the condition holds).
+    // Waits (bounded, true when the condition holds): until `count` packets are recorded, or
+    // until `count` more status reports have gone out.
     bool wait_for_packets(std::size_t count,
                           std::chrono::milliseconds bound = std::chrono::seconds(10)) const;
     bool wait_for_status_reports(std::size_t count,

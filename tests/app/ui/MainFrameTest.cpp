@@ -12,13 +12,16 @@
 #include "resource.h"
 
 #include "DialogDriver.h"
+#include "GuiThread.h"
 #include "UiTestSupport.h"
 
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -450,17 +453,53 @@ TEST_F(MainFrameTest, FollowsHamlogWindowFromItsWidthOn) {
     EXPECT_EQ(r.bottom - r.top, 210);
 }
 
-TEST_F(MainFrameTest, InvokeRunsOnTheGuiThread) {
+// Three threads invoking at once: every call runs its caller's own function on the GUI thread
+// before the caller goes on, and never after. A late function finds its call over and stays
+// out of the caller's (gone) variable.
+TEST_F(MainFrameTest, InvokeRunsEachCallersOwnFunctionOnTheGuiThread) {
+    static constexpr int kThreads = 3;
+    static constexpr int kCalls = 2000;
+    struct Caller {
+        std::atomic<int> inCall{-1};
+        std::atomic<int> wrong{0};
+        std::atomic<int> late{0};
+        std::atomic<int> elsewhere{0};
+        std::thread thread;
+    };
+    std::array<Caller, kThreads> callers;
+    std::atomic<int> finished{0};
     const DWORD gui = GetCurrentThreadId();
-    std::atomic<DWORD> ranOn{0};
-    std::atomic<bool> returned{false};
-    std::thread caller([&] {
-        frame_->Invoke([&] { ranOn = GetCurrentThreadId(); });
-        returned = true;
-    });
-    EXPECT_TRUE(pumpFor([&] { return returned.load(); }));
-    caller.join();
-    EXPECT_EQ(ranOn.load(), gui);
+    for (int t = 0; t < kThreads; ++t) {
+        callers[t].thread = std::thread([&, t] {
+            Caller& me = callers[t];
+            for (int i = 0; i < kCalls; ++i) {
+                int value = -1;
+                me.inCall = i;
+                frame_->Invoke([&me, &value, i, t, gui] {
+                    if (me.inCall != i) {
+                        ++me.late;
+                        return;
+                    }
+                    if (GetCurrentThreadId() != gui) {
+                        ++me.elsewhere;
+                    }
+                    value = t * kCalls + i;
+                });
+                me.inCall = -1;
+                if (value != t * kCalls + i) {
+                    ++me.wrong;
+                }
+            }
+            ++finished;
+        });
+    }
+    EXPECT_TRUE(pumpFor([&] { return finished == kThreads; }, std::chrono::minutes(2)));
+    for (auto& caller : callers) {
+        caller.thread.join();
+        EXPECT_EQ(caller.wrong, 0);
+        EXPECT_EQ(caller.late, 0);
+        EXPECT_EQ(caller.elsewhere, 0);
+    }
 
     // While another thread waits in its own Invoke, a call from the GUI thread runs at once.
     // The other call is in progress once its message waits in this thread's queue; until this
@@ -477,6 +516,23 @@ TEST_F(MainFrameTest, InvokeRunsOnTheGuiThread) {
     EXPECT_FALSE(otherRan.load());
     EXPECT_TRUE(pumpFor([&] { return otherRan.load(); }));
     other.join();
+}
+
+// A frame whose window went with its thread: the send fails, the function does not run, and
+// nothing of the call is kept to run later.
+TEST_F(MainFrameTest, InvokeOnAWindowThatIsGoneKeepsNothing) {
+    CMainFrame orphan;
+    {
+        testing_support::GuiThread owner;
+        owner.run([&] { ASSERT_TRUE(orphan.LoadFrame(IDR_MAINFRAME, nullptr, nullptr)); });
+    }
+    ASSERT_NE(orphan.hwnd(), nullptr);
+    ASSERT_FALSE(IsWindow(orphan.hwnd()));
+    auto token = std::make_shared<int>(0);
+    bool ran = false;
+    orphan.Invoke([token, &ran] { ran = true; });
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(token.use_count(), 1);
 }
 
 TEST_F(MainFrameTest, PosIsSavedAtCloseAndRestored) {
