@@ -288,6 +288,7 @@ TEST_F(EndToEnd, AnOperatorsSession) {
     // Its files are beside it, none where it was started from.
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
     const std::string logText = readFile(stage.path(L"Vetrin.log"));
+    EXPECT_THAT(logText, HasSubstr("動作環境: Windows 10 Or Greater"));  // as operators run it
     EXPECT_THAT(logText, HasSubstr("仮想QUENTRAX:"));
     EXPECT_THAT(logText, HasSubstr("使用中のデバイス: QUENTRAX Ver.2.3"));
     std::filesystem::remove_all(elsewhere);
