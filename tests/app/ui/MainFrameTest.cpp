@@ -602,9 +602,9 @@ TEST_F(MainFrameTest, Screenshots) {
     EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-f1-f12-tool-bar.png"));
 }
 
-// The editing keys typed in the CW bar's field edit the field, not the view, in every form the
-// accelerators know them by; in the view they still act on the view.
-TEST_F(MainFrameTest, EditingKeysInTheCwFieldEditTheField) {
+// The editing keys typed in the CW bar's field and the Edit menu's commands edit the field, not
+// the view, in every form the accelerators know them by; in the view they still act on the view.
+TEST_F(MainFrameTest, EditingKeysAndTheEditMenuInTheCwFieldEditTheField) {
     const auto setClipboard = [](const std::wstring& text) {
         ASSERT_TRUE(OpenClipboard(nullptr));
         EmptyClipboard();
@@ -656,6 +656,22 @@ TEST_F(MainFrameTest, EditingKeysInTheCwFieldEditTheField) {
     pressWith(VK_SHIFT, VK_DELETE);
     EXPECT_TRUE(pumpFor([&] { return windowText(field).empty(); })) << windowText(field);
     EXPECT_EQ(clipboard(), L"73");
+
+    // The menu shows the field's state and its commands act on the field.
+    SendMessageW(view_->hwnd(), EM_SETSEL, 0, 0);
+    SetWindowTextW(field, L"QRZ");
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    HMENU editMenu = GetSubMenu(GetMenu(frame_->hwnd()), 1);
+    SendMessageW(frame_->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(editMenu), 1);
+    EXPECT_EQ(GetMenuState(editMenu, ID_EDIT_CUT, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    SendMessageW(frame_->hwnd(), WM_COMMAND, ID_EDIT_CUT, 0);
+    EXPECT_EQ(windowText(field), L"");
+    EXPECT_EQ(clipboard(), L"QRZ");
+    SendMessageW(frame_->hwnd(), WM_COMMAND, ID_EDIT_PASTE, 0);
+    EXPECT_EQ(windowText(field), L"QRZ");
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    SendMessageW(field, WM_CLEAR, 0, 0);
+    setClipboard(L"73");
 
     EXPECT_EQ(GetFocus(), field);
     EXPECT_EQ(windowText(view_->hwnd()), L"LOG");
