@@ -301,7 +301,8 @@ bool FrameWindow::PreTranslateMessage(MSG& message) {
     if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
         // In an edit other than the view (a bar's field) the editing keys are the field's own:
         // Ctrl+V pastes there, not into the view.
-        const bool fieldKey = isEditingKey(message) && message.hwnd == focusedField();
+        const HWND field = focusedField();
+        const bool fieldKey = field != nullptr && message.hwnd == field && isEditingKey(message);
         if (!fieldKey && accelerators_ != nullptr &&
             TranslateAcceleratorW(hwnd(), accelerators_, &message)) {
             return true;
