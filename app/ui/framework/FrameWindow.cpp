@@ -6,6 +6,7 @@
 #include "ControlBar.h"
 #include "DockLayout.h"
 #include "Document.h"
+#include "EditCommands.h"
 #include "RecentFileList.h"
 #include "StandardIds.h"
 #include "StatusBar.h"
@@ -21,7 +22,7 @@ namespace omvar::ui {
 namespace {
 
 // An edit control's own editing keys: cut, copy, paste and undo in their Ctrl, Shift and Alt
-// forms. The accelerators map some of them to the Edit commands, which act on the view.
+// forms. The accelerators map some of them to the Edit commands.
 bool isEditingKey(const MSG& message) {
     const bool shift = GetKeyState(VK_SHIFT) < 0;
     const bool ctrl = GetKeyState(VK_CONTROL) < 0;
@@ -64,6 +65,7 @@ FrameWindow::FrameWindow()
         update.enable(bar != nullptr);
         update.check(bar != nullptr && bar->isVisible());
     });
+    addEditCommands(fieldCommands_, [] { return GetFocus(); });
 }
 
 FrameWindow::~FrameWindow() = default;
@@ -213,9 +215,17 @@ void FrameWindow::LoadBarState(const std::wstring& name) {
     RecalcLayout();
 }
 
-std::array<const CommandMap*, 4> FrameWindow::commandRoute() const {
+HWND FrameWindow::focusedField() const {
+    HWND focus = GetFocus();
+    const bool field = focus != nullptr && isEditControl(focus) && IsChild(hwnd(), focus) &&
+                       (view_ == nullptr || focus != view_->hwnd());
+    return field ? focus : nullptr;
+}
+
+std::array<const CommandMap*, 5> FrameWindow::commandRoute() const {
     Application* app = Application::current();
-    return {view_ != nullptr ? &view_->commands() : nullptr,
+    return {focusedField() != nullptr ? &fieldCommands_ : nullptr,
+            view_ != nullptr ? &view_->commands() : nullptr,
             document_ != nullptr ? &document_->commands() : nullptr, &commands_,
             app != nullptr ? &app->commands() : nullptr};
 }
@@ -305,9 +315,8 @@ bool FrameWindow::PreTranslateMessage(MSG& message) {
     if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
         // In an edit other than the view (a bar's field) the editing keys are the field's own:
         // Ctrl+V pastes there, not into the view.
-        const bool fieldKey = isEditingKey(message) && isEditControl(message.hwnd) &&
-                              (view_ == nullptr || message.hwnd != view_->hwnd()) &&
-                              IsChild(hwnd(), message.hwnd);
+        const HWND field = focusedField();
+        const bool fieldKey = field != nullptr && message.hwnd == field && isEditingKey(message);
         if (!fieldKey && accelerators_ != nullptr &&
             TranslateAcceleratorW(hwnd(), accelerators_, &message)) {
             return true;

@@ -22,7 +22,8 @@ class View;
 // id, control bars docked at its edges (or floating), a status bar at the bottom and the view in
 // the room left.
 // Commands from the menu, the accelerators, the tool bar and the dialog bars are routed to the
-// view, the document, the frame and the application in turn; their enabled and checked states
+// view, the document, the frame and the application in turn (the Edit commands first to a bar's
+// edit field while it has the focus); their enabled and checked states
 // are asked for when a menu opens and, for the bars, at idle time.
 class FrameWindow : public Window {
 public:
@@ -99,8 +100,11 @@ protected:
     bool addDocumentToTitle_ = true;
 
 private:
-    // The command maps in route order: view, document, frame, application (null when absent).
-    std::array<const CommandMap*, 4> commandRoute() const;
+    // The edit field of a bar (any EDIT in the frame but the view) that has the focus, or null.
+    HWND focusedField() const;
+    // The command maps in route order: the focused field's Edit commands, view, document,
+    // frame, application (null when absent).
+    std::array<const CommandMap*, 5> commandRoute() const;
     void updateMenu(HMENU popup);
 
     View* view_ = nullptr;
@@ -112,6 +116,7 @@ private:
     std::unique_ptr<DockLayout> dock_;
     std::unique_ptr<BarDrag> drag_;
     CommandMap commands_;
+    CommandMap fieldCommands_;  // the Edit commands on focusedField()
 };
 
 }  // namespace omvar::ui
