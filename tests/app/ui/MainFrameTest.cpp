@@ -87,12 +87,6 @@ int scaled(int pixels) {
     return MulDiv(pixels, screenDpi(), 96);
 }
 
-RECT rectOf(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    return r;
-}
-
 class MainFrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
