@@ -233,7 +233,8 @@ void QUENTRAXDevice::require_version(int min, const char* name) const {
 
 void QUENTRAXDevice::write_internal(const Packet& packet, bool no_wait) {
     require_open();
-    // Only the reader thread writes, so a wait on it from a listener could never end.
+    // A listener that waited would stop the reading meanwhile, and an answer only comes
+    // through the reading.
     if (!no_wait && device_->on_reader_thread()) {
         throw std::logic_error(
             "A device command cannot be issued from a listener of the device's events.");
