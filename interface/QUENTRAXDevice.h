@@ -121,7 +121,22 @@ private:
     bool remove_pending(std::uint64_t id);
     void fail_pending();
     std::optional<std::promise<Packet>> get_match_primise(const Packet& report);
+    // What one accepted report changed.
+    struct StatusChange {
+        std::uint8_t new_size = 0;
+        std::uint8_t old_size = 0;
+        std::optional<std::uint8_t> paddle_code;  // a paddle character arrived
+        bool encoder_up = false;
+        bool encoder_down = false;
+        bool button = false;
+    };
+
     void on_read(const Packet& report);
+    void note_incomplete(const Packet& report);
+    void trace_report(const Packet& report);
+    StatusChange decode_status(const Packet& report);
+    void watch_for_freeze(std::uint8_t new_size, std::uint8_t old_size);
+    void raise_events(const Packet& report, const StatusChange& change);
     void emit_event(const QUENTRAXDeviceEvent& event);
     void send_message(MessageWParam wparam, MessageLParam lparam);
     void learn_version();
@@ -139,7 +154,6 @@ private:
     unsigned int callback_message_ = 0;
 
     Packet last_packet_;
-    std::string last_packet_text_;
     std::atomic<std::uint8_t> buffer_size_{0};
     std::atomic<std::uint8_t> last_status6_{0xFF};
     std::atomic<std::uint8_t> last_status7_{0xFF};
