@@ -51,6 +51,13 @@ public:
         }
     }
 
+    // Whether any listener is filed under the name: an emitter may skip building an event that
+    // no one takes.
+    bool has_listeners(const std::string& name) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return listeners_.count(name) != 0;
+    }
+
     void remove_listener(unsigned int id) {
         std::lock_guard<std::mutex> lock(mutex_);
         for (auto it = listeners_.begin(); it != listeners_.end(); ++it) {

@@ -48,14 +48,38 @@ void NonBlockingHIDDevice::open() {
         std::lock_guard<std::mutex> lock(hid_mutex_);
         if (hid_) {
             hid_->open();
+            // Both handles or none: with a reader only, the writes could not leave.
+            if (hid_->is_open()) {
+                auto writer_hid = std::make_unique<HIDDevice>(hid_->path().c_str());
+                writer_hid->open();
+                if (writer_hid->is_open()) {
+                    std::lock_guard<std::mutex> writer_lock(writer_mutex_);
+                    writer_hid_ = std::move(writer_hid);
+                } else {
+                    hid_->close();
+                }
+            }
         }
     }
     try {
+        if (is_open()) {
+            writer_thread_.start([this] { writer(); });
+        }
         thread_.start([this] {
             reader();
             reader_id_ = std::thread::id();
         });
     } catch (...) {
+        {
+            std::lock_guard<std::mutex> lock(queue_mutex_);
+            stop_ = true;
+        }
+        writer_wake_.notify_all();
+        writer_thread_.join();
+        {
+            std::lock_guard<std::mutex> lock(writer_mutex_);
+            writer_hid_.reset();
+        }
         std::lock_guard<std::mutex> lock(hid_mutex_);
         if (hid_) {
             hid_->close();
@@ -79,18 +103,23 @@ void NonBlockingHIDDevice::close_at_unload() {
 
 void NonBlockingHIDDevice::end(bool at_unload) {
     std::lock_guard<std::mutex> close_lock(close_mutex_);
-    if (thread_.started()) {
-        {
-            // Under the queue lock, so that a reader about to pause cannot miss it.
-            std::lock_guard<std::mutex> lock(queue_mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
+    {
+        // Under the queue lock, so that neither thread, about to wait, can miss it.
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        stop_ = true;
+    }
+    wake_.notify_all();
+    writer_wake_.notify_all();
+    for (LibraryThread* thread : {&writer_thread_, &thread_}) {
         if (at_unload) {
-            thread_.leave();
+            thread->leave();
         } else {
-            thread_.join();
+            thread->join();
         }
+    }
+    {
+        std::lock_guard<std::mutex> lock(writer_mutex_);
+        writer_hid_.reset();
     }
     {
         std::lock_guard<std::mutex> lock(hid_mutex_);
@@ -113,7 +142,7 @@ std::future<int> NonBlockingHIDDevice::write(std::vector<std::uint8_t> report) {
         }
         write_queue_.push_back({std::move(report), std::move(promise)});
     }
-    wake_.notify_one();
+    writer_wake_.notify_one();
     return future;
 }
 
@@ -150,12 +179,17 @@ void NonBlockingHIDDevice::set_disconnect_handler(std::function<void()> handler)
     disconnect_handler_ = std::move(handler);
 }
 
+// Both handles: once the interface counts as closed, none of its handles stays open.
 void NonBlockingHIDDevice::drop_connection() {
-    std::lock_guard<std::mutex> lock(hid_mutex_);
-    if (hid_) {
-        hid_->close();
+    {
+        std::lock_guard<std::mutex> lock(hid_mutex_);
+        if (hid_) {
+            hid_->close();
+        }
+        hid_.reset();
     }
-    hid_.reset();
+    std::lock_guard<std::mutex> lock(writer_mutex_);
+    writer_hid_.reset();
 }
 
 void NonBlockingHIDDevice::finish_writes() {
@@ -165,44 +199,47 @@ void NonBlockingHIDDevice::finish_writes() {
         reader_done_ = true;
         left.swap(write_queue_);
     }
+    writer_wake_.notify_all();
     for (auto& item : left) {
         item.promise.set_exception(not_open_error());
     }
 }
 
-// The promise is dropped here, before the next read, so that the waiting caller is normally
-// the last owner of the outcome.
-void NonBlockingHIDDevice::write_one(HIDDevice& hid) {
-    std::optional<WriteItem> item;
-    {
-        std::lock_guard<std::mutex> lock(queue_mutex_);
-        if (write_queue_.empty()) {
-            return;
-        }
-        item.emplace(std::move(write_queue_.front()));
-        write_queue_.pop_front();
-    }
-    try {
-        hid.write(item->report);
-        item->promise.set_value(0);
-    } catch (const HIDDeviceError& e) {
-        item->promise.set_exception(std::make_exception_ptr(e));
-    }
-}
-
-void NonBlockingHIDDevice::pause_reading(HIDDevice& hid, std::chrono::milliseconds span) {
-    const auto until = std::chrono::steady_clock::now() + span;
+// Writes each queued report as soon as it is queued, until close() or the end of the reader
+// (the interface is gone). The promise is dropped right after the write, so that the waiting
+// caller is normally the last owner of the outcome.
+void NonBlockingHIDDevice::writer() {
     for (;;) {
+        std::optional<WriteItem> item;
         {
             std::unique_lock<std::mutex> lock(queue_mutex_);
-            const bool woken = wake_.wait_until(
-                lock, until, [this] { return stop_.load() || !write_queue_.empty(); });
-            if (!woken || stop_) {
-                return;
+            writer_wake_.wait(
+                lock, [this] { return stop_.load() || reader_done_ || !write_queue_.empty(); });
+            if (stop_ || reader_done_) {
+                break;
             }
+            item.emplace(std::move(write_queue_.front()));
+            write_queue_.pop_front();
         }
-        write_one(hid);
+        std::lock_guard<std::mutex> lock(writer_mutex_);
+        if (!writer_hid_) {
+            item->promise.set_exception(not_open_error());  // dropped by the reader: unplugged
+            continue;
+        }
+        try {
+            writer_hid_->write(item->report);
+            item->promise.set_value(0);
+        } catch (const HIDDeviceError& e) {
+            item->promise.set_exception(std::make_exception_ptr(e));
+        }
     }
+    std::lock_guard<std::mutex> lock(writer_mutex_);
+    writer_hid_.reset();
+}
+
+void NonBlockingHIDDevice::pause_reading(std::chrono::milliseconds span) {
+    std::unique_lock<std::mutex> lock(queue_mutex_);
+    wake_.wait_for(lock, span, [this] { return stop_.load(); });
 }
 
 template <typename Payload>
@@ -240,8 +277,6 @@ int NonBlockingHIDDevice::reader() {
                 return 0;
             }
 
-            write_one(*hid);
-
             const int timeout = next_read_timeout(elapsed);
             const auto t0 = std::chrono::steady_clock::now();
             try {
@@ -268,7 +303,7 @@ int NonBlockingHIDDevice::reader() {
                     failure_pause_ms = failure_pause_ms == 0
                                            ? std::min(timeout, kMaxFailurePauseMs)
                                            : std::min(failure_pause_ms * 2, kMaxFailurePauseMs);
-                    pause_reading(*hid, std::chrono::milliseconds(failure_pause_ms));
+                    pause_reading(std::chrono::milliseconds(failure_pause_ms));
                     continue;
                 }
             }

@@ -29,10 +29,13 @@ struct NonBlockingHIDDeviceErrorEvent {
     std::vector<std::uint8_t> data;
 };
 
-// One HID connection served by its own reader thread: the thread sends queued output reports
-// between reads and publishes every input report as a "read" event (std::vector<uint8_t>), and
-// read failures other than time-out and disconnection as "error" events
-// (NonBlockingHIDDeviceErrorEvent). Listeners run on the reader thread and must not call close().
+// One HID interface served by two threads of its own, each on its own handle of the interface's
+// path (hidapi is never used on one handle from two threads at once): the writer sends the
+// output reports that callers queue, the moment they are queued; the reader reads continuously
+// and publishes every input report as a "read" event (std::vector<uint8_t>), and read failures
+// other than time-out and disconnection as "error" events (NonBlockingHIDDeviceErrorEvent).
+// Listeners run on the reader thread and must not call close(). The interface counts as open
+// while the reader's handle is; when the reader sees it disconnected, both threads end.
 //
 // A device that keeps failing its reads (a flaky hub or cable) is not polled in a tight loop:
 // after such a failure the reader pauses before the next read, starting from the read time-out
@@ -47,20 +50,22 @@ public:
     NonBlockingHIDDevice(const NonBlockingHIDDevice&) = delete;
     NonBlockingHIDDevice& operator=(const NonBlockingHIDDevice&) = delete;
 
-    // Opens the HID path and starts the reader. A path that cannot be opened throws nothing:
-    // the object simply stays closed. std::system_error when no thread can be started.
+    // Opens the HID path twice (reader and writer) and starts both threads. A path that cannot
+    // be opened (either time) throws nothing: the object simply stays closed, and its reader
+    // ends at once. std::system_error when no thread can be started.
     void open();
     bool is_open() const;
-    // Stops and joins the reader (at most one read time-out), closes and drops the connection.
+    // Stops and joins both threads (the reader after its current read, at most one read
+    // time-out), closes and drops the connection.
     void close();
-    // close() for the library's unload, where no thread may be joined: the reader is stopped
-    // and left behind once it has finished (LibraryThread::leave).
+    // close() for the library's unload, where no thread may be joined: the threads are stopped
+    // and left behind once they have finished (LibraryThread::leave).
     void close_at_unload();
 
-    // Queues one output report (report id byte included). The future is ready once the reader
-    // has tried the write: it holds the HIDDeviceError of a failed write, 0 on success,
-    // and std::runtime_error("The device is not open.") when the reader ended before writing.
-    // Its value (0) carries no meaning.
+    // Queues one output report (report id byte included); the writer sends it at once. The
+    // future is ready once the writer has tried the write: it holds the HIDDeviceError of a
+    // failed write, 0 on success, and std::runtime_error("The device is not open.") when the
+    // device closed or disappeared before writing. Its value (0) carries no meaning.
     std::future<int> write(std::vector<std::uint8_t> report);
 
     // Only "read" is accepted here; otherwise std::invalid_argument.
@@ -87,9 +92,9 @@ private:
     };
 
     int reader();
-    void write_one(HIDDevice& hid);
-    // The pause after a failed read: writes what is queued meanwhile, ends early on close().
-    void pause_reading(HIDDevice& hid, std::chrono::milliseconds span);
+    void writer();
+    // The pause after a failed read; ends early on close().
+    void pause_reading(std::chrono::milliseconds span);
     // A listener that throws is logged; reading goes on.
     template <typename Payload>
     void emit_safely(const char* name, const Payload& payload);
@@ -99,12 +104,18 @@ private:
 
     mutable std::mutex hid_mutex_;  // guards replacing and testing hid_
     std::unique_ptr<HIDDevice> hid_;
+    // The writer's own handle, used only by the writer thread; dropped when that thread ends,
+    // when the reader finds the interface unplugged, or by close().
+    std::mutex writer_mutex_;  // held by the writer while it writes
+    std::unique_ptr<HIDDevice> writer_hid_;
     LibraryThread thread_;
+    LibraryThread writer_thread_;
     std::atomic<std::thread::id> reader_id_{};
     std::mutex queue_mutex_;
     std::deque<WriteItem> write_queue_;
-    std::condition_variable wake_;  // with queue_mutex_: a write queued, stop_ set
-    bool reader_done_ = false;      // under queue_mutex_: later writes fail at once
+    std::condition_variable wake_;         // with queue_mutex_, for the reader: stop_ set
+    std::condition_variable writer_wake_;  // with queue_mutex_: a write queued, the end
+    bool reader_done_ = false;             // under queue_mutex_: later writes fail at once
     std::atomic<bool> stop_{false};
     std::shared_ptr<spdlog::logger> logger_;
     std::function<void()> disconnect_handler_;

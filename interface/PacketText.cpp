@@ -1,5 +1,7 @@
 #include "PacketText.h"
 
+#include <algorithm>
+
 namespace omvar::quentrax {
 
 std::string hex_dump(const std::vector<std::uint8_t>& bytes) {
@@ -14,11 +16,13 @@ std::string hex_dump(const std::vector<std::uint8_t>& bytes) {
     return text;
 }
 
-bool is_similar_packet_text(const std::string& text, const std::string& previous) {
-    if (text.size() < 23 || previous.size() < 23) {
+bool is_similar_packet(const std::vector<std::uint8_t>& report,
+                       const std::vector<std::uint8_t>& previous) {
+    if (report.size() < 8 || previous.size() < 8) {
         return false;
     }
-    return text.compare(0, 18, previous, 0, 18) == 0 && text.compare(21, 2, previous, 21, 2) == 0;
+    return std::equal(report.begin(), report.begin() + 6, previous.begin()) &&
+           report[7] == previous[7];
 }
 
 std::string similar_summary_text(const std::string& text) {

@@ -233,7 +233,8 @@ void QUENTRAXDevice::require_version(int min, const char* name) const {
 
 void QUENTRAXDevice::write_internal(const Packet& packet, bool no_wait) {
     require_open();
-    // Only the reader thread writes, so a wait on it from a listener could never end.
+    // A listener that waited would stop the reading meanwhile, and an answer only comes
+    // through the reading.
     if (!no_wait && device_->on_reader_thread()) {
         throw std::logic_error(
             "A device command cannot be issued from a listener of the device's events.");
@@ -527,110 +528,140 @@ std::future<QUENTRAXDevice::Packet> QUENTRAXDevice::restart_generator() {
     return send_command(kRestartGenerator);
 }
 
+// Every report passes here on the reader thread. A status report that changes nothing costs
+// a comparison or two: no text is built unless its log line is written, no event is made that
+// no listener takes, and nothing is sent to the window.
 void QUENTRAXDevice::on_read(const Packet& report) {
-    const std::string text = hex_dump(report);
-
     if (report.size() != 8 || report[0] == 0) {
-        const long long now = wall_clock_ms();
-        if (now - incomplete_warning_time.load() > kIncompleteWarningIntervalMs) {
-            logger_->warn("不完全なパケットを受信: {} (過去5秒間で{}回)", text,
-                          incomplete_packet_count.exchange(0) + 1);
-            incomplete_warning_time = now;
-        } else {
-            logger_->trace("不完全なパケットを受信: {}", text);
-            ++incomplete_packet_count;
-        }
+        note_incomplete(report);
         return;
     }
+    trace_report(report);
+    const StatusChange change = decode_status(report);
+    watch_for_freeze(change.new_size, change.old_size);
+    if (auto promise = get_match_primise(report)) {
+        promise->set_value(report);
+    }
+    raise_events(report, change);
+}
 
-    if (!is_similar_packet_text(text, last_packet_text_)) {
-        if (similar_packet_count.load() > 0 && last_packet_text_.size() >= 23) {
-            packet_logger_->debug(
-                "\x1b[0;32m▌Read Packet \x1b[0m {} (類似するパケットを{}回受信)\x1b[0m",
-                similar_summary_text(last_packet_text_), similar_packet_count.exchange(0));
-        }
-        packet_logger_->debug("\x1b[0;32m▌Read Packet \x1b[0m {}\x1b[0m", text);
+void QUENTRAXDevice::note_incomplete(const Packet& report) {
+    const long long now = wall_clock_ms();
+    if (now - incomplete_warning_time.load() > kIncompleteWarningIntervalMs) {
+        const int count = incomplete_packet_count.exchange(0) + 1;
+        logger_->warn("不完全なパケットを受信: {} (過去5秒間で{}回)", hex_dump(report), count);
+        incomplete_warning_time = now;
     } else {
-        packet_logger_->trace("\x1b[0;32m▌Read Packet \x1b[0m {}\x1b[0m", text);
+        if (logger_->should_log(spdlog::level::trace)) {
+            logger_->trace("不完全なパケットを受信: {}", hex_dump(report));
+        }
+        ++incomplete_packet_count;
+    }
+}
+
+// A run of similar reports (only byte 6 differs) is traced one by one at trace level and summed
+// up at debug level when a different one ends it.
+void QUENTRAXDevice::trace_report(const Packet& report) {
+    if (!is_similar_packet(report, last_packet_)) {
+        if (similar_packet_count.load() > 0 && last_packet_.size() >= 8) {
+            const int repeats = similar_packet_count.exchange(0);
+            if (packet_logger_->should_log(spdlog::level::debug)) {
+                packet_logger_->debug(
+                    "\x1b[0;32m▌Read Packet \x1b[0m {} (類似するパケットを{}回受信)\x1b[0m",
+                    similar_summary_text(hex_dump(last_packet_)), repeats);
+            }
+        }
+        if (packet_logger_->should_log(spdlog::level::debug)) {
+            packet_logger_->debug("\x1b[0;32m▌Read Packet \x1b[0m {}\x1b[0m", hex_dump(report));
+        }
+    } else {
+        if (packet_logger_->should_log(spdlog::level::trace)) {
+            packet_logger_->trace("\x1b[0;32m▌Read Packet \x1b[0m {}\x1b[0m", hex_dump(report));
+        }
         ++similar_packet_count;
     }
     last_packet_ = report;
-    last_packet_text_ = text;
+}
 
+// Buffer size, paddle character, encoder and button from bytes 4 to 7; the last status bytes
+// and the buffer size are updated.
+QUENTRAXDevice::StatusChange QUENTRAXDevice::decode_status(const Packet& report) {
+    StatusChange change;
     const std::uint8_t b6 = report[6];
     const std::uint8_t b7 = report[7];
     const std::uint8_t previous6 = last_status6_;
     const std::uint8_t previous7 = last_status7_;
     const bool clear_answer = report[0] == kClearGeneratorBuffer;
-    std::optional<std::uint8_t> paddle_code;
-    std::uint8_t new_size = 0;
     if ((b7 >> 4) != 0) {
-        new_size = clear_answer ? 0 : static_cast<std::uint8_t>(b7 >> 4);
-        if ((b7 >> 4) == kPaddleInUse) {
-            if (report[4] != last_key_sequence_) {
-                if (last_key_sequence_ != -1) {
-                    paddle_code = report[5];
-                }
-                last_key_sequence_ = report[4];
+        change.new_size = clear_answer ? 0 : static_cast<std::uint8_t>(b7 >> 4);
+        if ((b7 >> 4) == kPaddleInUse && report[4] != last_key_sequence_) {
+            if (last_key_sequence_ != -1) {
+                change.paddle_code = report[5];
             }
+            last_key_sequence_ = report[4];
         }
     } else {
-        new_size = clear_answer ? 0 : static_cast<std::uint8_t>(previous7 >> 4);
+        change.new_size = clear_answer ? 0 : static_cast<std::uint8_t>(previous7 >> 4);
     }
-    const std::uint8_t old_size = buffer_size_;
-
-    if (new_size == old_size) {
-        ++unchanged_count_;
-        if (unchanged_count_ > kFreezeReportCount && new_size != 0 && new_size != kPaddleInUse) {
-            if (freeze_recovery_) {
-                logger_->warn("バッファサイズがしばらく変化せず(2000ミリ秒)。フリーズした可能性");
-                logger_->info("パケットを投げて符号生成を再開させる");
-                try {
-                    write_internal({kGetGeneratorBuffer, 0, 0, 0, 0, 0, 0, 0}, true);
-                } catch (const std::exception& e) {
-                    logger_->error(e.what());
-                }
-            }
-            unchanged_count_ = 0;
-        }
-    } else {
-        unchanged_count_ = 0;
-    }
-    buffer_size_ = new_size;
+    change.old_size = buffer_size_;
+    buffer_size_ = change.new_size;
 
     const bool encoder_was_idle = (previous6 & 0x60) == 0x60;
     const bool bit5 = (b6 & 0x20) != 0;
     const bool bit6 = (b6 & 0x40) != 0;
-    const bool encoder_up = encoder_was_idle && !bit5 && bit6;
-    const bool encoder_down = encoder_was_idle && bit5 && !bit6;
-    const bool button = (b7 & 0x02) != 0 && (previous7 & 0x02) == 0;
-
+    change.encoder_up = encoder_was_idle && !bit5 && bit6;
+    change.encoder_down = encoder_was_idle && bit5 && !bit6;
+    change.button = (b7 & 0x02) != 0 && (previous7 & 0x02) == 0;
     last_status6_ = b6;
     last_status7_ = b7;
+    return change;
+}
 
-    if (auto promise = get_match_primise(report)) {
-        promise->set_value(report);
-    }
-
-    emit_event({"read", report, 0, {}});
+// A buffer size other than 0 and 15 that stays the same for 200 reports (2 s) means a stalled
+// code generator: a generator-buffer query restarts it.
+void QUENTRAXDevice::watch_for_freeze(std::uint8_t new_size, std::uint8_t old_size) {
     if (new_size != old_size) {
+        unchanged_count_ = 0;
+        return;
+    }
+    ++unchanged_count_;
+    if (unchanged_count_ <= kFreezeReportCount || new_size == 0 || new_size == kPaddleInUse) {
+        return;
+    }
+    if (freeze_recovery_) {
+        logger_->warn("バッファサイズがしばらく変化せず(2000ミリ秒)。フリーズした可能性");
+        logger_->info("パケットを投げて符号生成を再開させる");
+        try {
+            write_internal({kGetGeneratorBuffer, 0, 0, 0, 0, 0, 0, 0}, true);
+        } catch (const std::exception& e) {
+            logger_->error(e.what());
+        }
+    }
+    unchanged_count_ = 0;
+}
+
+void QUENTRAXDevice::raise_events(const Packet& report, const StatusChange& change) {
+    if (has_listeners("read")) {
+        emit_event({"read", report, 0, {}});
+    }
+    if (change.new_size != change.old_size) {
         emit_event({"change_buffer_size", {}, 0, {}});
     }
-    const MessageWParam k = paddle_code.value_or(0);
-    const auto lparam = static_cast<MessageLParam>(new_size);
-    if (paddle_code) {
-        emit_event({"input", {}, *paddle_code, to_pattern(*paddle_code)});
+    const MessageWParam k = change.paddle_code.value_or(0);
+    const auto lparam = static_cast<MessageLParam>(change.new_size);
+    if (change.paddle_code) {
+        emit_event({"input", {}, *change.paddle_code, to_pattern(*change.paddle_code)});
         send_message(k, lparam);
     }
-    if (encoder_up) {
+    if (change.encoder_up) {
         emit_event({"wpm_encorder_up", {}, 0, {}});
         send_message(0x10000 + k, lparam);
     }
-    if (encoder_down) {
+    if (change.encoder_down) {
         emit_event({"wpm_encorder_down", {}, 0, {}});
         send_message(0x20000 + k, lparam);
     }
-    if (button) {
+    if (change.button) {
         emit_event({"push_msg_button", {}, 0, {}});
         send_message(0x30000 + k, lparam);
     }

@@ -22,16 +22,17 @@
 namespace omvar::quentrax {
 
 // One QUENTRAX interface and its 8-byte packet protocol. Commands may be issued from any
-// thread; they queue packets on the transport, whose reader thread writes them, pairs answers
-// with pending requests (oldest first by command code, CW answers also by their first code) and
-// decodes every report into device state, events and callback-window notifications.
+// thread; they queue packets on the transport, whose writer thread sends them at once and whose
+// reader thread pairs answers with pending requests (oldest first by command code, CW answers
+// also by their first code) and decodes every report into device state, events and
+// callback-window notifications.
 //
 // Events for add_listener: "read" (every accepted report), "change_buffer_size", "input"
 // (paddle character). Listeners run on the reader thread; one that throws is logged and the
 // reader carries on. Listeners may read the device state but issue no commands (those throw
-// std::logic_error there: their packets could never leave) and must not close the device. Encoder
-// and message-button changes reach the host only as notifications: wParam = native code of a paddle
-// character, or 0x10000/0x20000/0x30000 + that code (0 when none) for encoder up/encoder
+// std::logic_error there: the reading would stop while they wait) and must not close the device.
+// Encoder and message-button changes reach the host only as notifications: wParam = native code of
+// a paddle character, or 0x10000/0x20000/0x30000 + that code (0 when none) for encoder up/encoder
 // down/message button; lParam = the new buffer size.
 //
 // Waits for answers are bounded: open() 1000 ms for its clear-buffer answer, the getters
@@ -120,7 +121,22 @@ private:
     bool remove_pending(std::uint64_t id);
     void fail_pending();
     std::optional<std::promise<Packet>> get_match_primise(const Packet& report);
+    // What one accepted report changed.
+    struct StatusChange {
+        std::uint8_t new_size = 0;
+        std::uint8_t old_size = 0;
+        std::optional<std::uint8_t> paddle_code;  // a paddle character arrived
+        bool encoder_up = false;
+        bool encoder_down = false;
+        bool button = false;
+    };
+
     void on_read(const Packet& report);
+    void note_incomplete(const Packet& report);
+    void trace_report(const Packet& report);
+    StatusChange decode_status(const Packet& report);
+    void watch_for_freeze(std::uint8_t new_size, std::uint8_t old_size);
+    void raise_events(const Packet& report, const StatusChange& change);
     void emit_event(const QUENTRAXDeviceEvent& event);
     void send_message(MessageWParam wparam, MessageLParam lparam);
     void learn_version();
@@ -138,7 +154,6 @@ private:
     unsigned int callback_message_ = 0;
 
     Packet last_packet_;
-    std::string last_packet_text_;
     std::atomic<std::uint8_t> buffer_size_{0};
     std::atomic<std::uint8_t> last_status6_{0xFF};
     std::atomic<std::uint8_t> last_status7_{0xFF};

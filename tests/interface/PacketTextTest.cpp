@@ -13,15 +13,15 @@ TEST(PacketText, HexDumpHasThreeCharactersPerByte) {
 }
 
 TEST(PacketText, SimilarityIgnoresOnlyByte6) {
-    const auto base = hex_dump({1, 2, 3, 4, 5, 6, 0x10, 0x20});
-    EXPECT_TRUE(is_similar_packet_text(hex_dump({1, 2, 3, 4, 5, 6, 0x40, 0x20}), base));
+    const std::vector<std::uint8_t> base = {1, 2, 3, 4, 5, 6, 0x10, 0x20};
+    EXPECT_TRUE(is_similar_packet({1, 2, 3, 4, 5, 6, 0x40, 0x20}, base));
     for (int i : {0, 1, 2, 3, 4, 5, 7}) {
-        std::vector<std::uint8_t> other = {1, 2, 3, 4, 5, 6, 0x10, 0x20};
+        std::vector<std::uint8_t> other = base;
         other[i] ^= 0x01;
-        EXPECT_FALSE(is_similar_packet_text(hex_dump(other), base)) << "byte " << i;
+        EXPECT_FALSE(is_similar_packet(other, base)) << "byte " << i;
     }
-    EXPECT_FALSE(is_similar_packet_text(base, ""));
-    EXPECT_FALSE(is_similar_packet_text(hex_dump({1, 2, 3, 4, 5, 6, 0x10}), base));
+    EXPECT_FALSE(is_similar_packet(base, {}));
+    EXPECT_FALSE(is_similar_packet({1, 2, 3, 4, 5, 6, 0x10}, base));
 }
 
 TEST(PacketText, SummaryMasksByte6) {

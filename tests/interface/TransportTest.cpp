@@ -1,6 +1,8 @@
 // The HID transport: enumeration, the reader thread's read time-outs, read failures,
 // disconnection, queued writes.
+#include <algorithm>
 #include <cmath>
+#include <future>
 
 #include "DeviceBehaviour.h"
 #include "NonBlockingHIDDevice.h"
@@ -263,7 +265,7 @@ TEST_F(Transport, DisconnectionEndsTheReaderWithoutEvents) {
     unit->fail_reads(platform_error_code(HidFailure::disconnected), 1);
     ASSERT_TRUE(log->wait_for_line("The device has been disconnected"));
     EXPECT_TRUE(testing_support::wait_for([&] { return !transport->is_open(); }));
-    EXPECT_TRUE(unit->wait_for_open(false));  // the handle was closed
+    EXPECT_TRUE(unit->wait_for_open(false));  // the reader's and the writer's handle closed
     const std::size_t reads_after = count("read");
     EXPECT_TRUE(unit->wait_for_status_reports(5));
     EXPECT_EQ(count("read"), reads_after);
@@ -274,6 +276,39 @@ TEST_F(Transport, DisconnectionEndsTheReaderWithoutEvents) {
     EXPECT_TRUE(closed < gone);
     transport->close();
     EXPECT_FALSE(transport->is_open());
+}
+
+// Writes do not wait for the reader: one queued while a read waits (no status reports, so an
+// idle read waits its whole 200 ms) reaches the unit before that read ends; its answer ends it.
+TEST_F(Transport, AWriteLeavesWhileAReadWaits) {
+    start(UnitOptions::of(23, 0ms));
+    for (std::size_t attempt = 1; attempt <= 5; ++attempt) {
+        // Right after a read that found nothing, the next one waits its whole time-out.
+        const std::size_t reads_before = unit->reads().size();
+        ASSERT_TRUE(testing_support::wait_for([&] {
+            const auto reads = unit->reads();
+            return reads.size() > reads_before && reads.back().result == 0;
+        }));
+        const auto queued = std::chrono::steady_clock::now();
+        auto written = transport->write({0, 0x31, 0, 0, 0, 0, 0, 0, 0});
+        ASSERT_EQ(written.wait_for(10s), std::future_status::ready);
+        ASSERT_TRUE(testing_support::wait_for([&] { return count("read") == attempt; }));
+        const auto packet_time = unit->packets().back().time;
+        const auto reads = unit->reads();
+        const auto waiting = std::find_if(reads.begin(), reads.end(), [&](const auto& r) {
+            return r.start <= queued && queued < r.start + r.duration;
+        });
+        if (waiting == reads.end()) {
+            continue;  // queued between two reads: no verdict
+        }
+        using ms = std::chrono::duration<double, std::milli>;
+        const double left_at = ms(packet_time - waiting->start).count();
+        const double read_ended = ms(waiting->duration).count();
+        EXPECT_LT(left_at, read_ended)
+            << "the packet left " << left_at << " ms into a read that ended after " << read_ended;
+        return;
+    }
+    FAIL() << "no write was queued while a read waited";
 }
 
 TEST_F(Transport, QueuedWritesReportTheirOwnOutcome) {
