@@ -32,8 +32,9 @@ int halfUnits(float weight) {
 
 }  // namespace
 
-AppModel::AppModel() : state_(std::make_unique<State>()) {
+AppModel::AppModel(WorkerPeriods periods) : state_(std::make_unique<State>()) {
     state_->logger = namedLogger("Vetrin");
+    state_->periods = periods;
 }
 
 AppModel::~AppModel() {
@@ -149,6 +150,7 @@ void AppModel::applySettings(AppSettings next) {
     });
     s.tracker.setKeyOptions(next.spyHlKey && next.zLogKey, next.spyHlKey && next.hookAnyway);
     s.settings.apply(next);
+    signalWork();  // the speed and weights the worker paces with may have changed
 }
 
 int AppModel::nId() const {
