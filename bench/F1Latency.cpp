@@ -190,7 +190,7 @@ int main(int argc, char** argv) {
         }
 
         std::printf("F1 typed in the HAMLOG stand-in, from the moment it is typed to:\n");
-        std::printf("platform: %s; %d presses; the model's worker polls every 10 ms\n",
+        std::printf("platform: %s; %d presses; the model's worker wakes on queued text\n",
                     bench::platform().c_str(), presses);
         print("message queued in the model", latencies.queued);
         print("first CW packet at the interface", latencies.packet);
