@@ -102,12 +102,12 @@ void AppModel::shutdown() {
     }
     s.shutDown = true;
     {
-        // Under the wait mutex, so a worker about to wait sees the flag instead of sleeping on.
-        std::lock_guard held(s.waitMutex);
+        // Under the wait lock, so a worker about to wait sees the flag instead of sleeping on.
+        std::lock_guard held(s.wait);
         s.stopRequested = true;
         ++s.wakeups;
     }
-    s.waitCondition.notify_all();
+    s.wait.notifyAll();
     if (s.worker.joinable()) {
         s.worker.join();
     }

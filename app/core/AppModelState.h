@@ -4,12 +4,12 @@
 #include "AppModel.h"
 #include "PlayingUnits.h"
 #include "TextEncoding.h"
+#include "WaitLock.h"
 #include "quentrax.h"
 
 #include <spdlog/logger.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -56,10 +56,9 @@ struct AppModel::State {
     std::thread worker;
     WorkerPeriods periods;
     std::atomic<bool> stopRequested{false};
-    std::mutex waitMutex;
-    std::condition_variable waitCondition;
-    std::uint64_t wakeups = 0;  // under waitMutex
-    std::uint64_t work = 0;     // under waitMutex
+    WaitLock wait;
+    std::uint64_t wakeups = 0;  // under wait
+    std::uint64_t work = 0;     // under wait
     std::atomic<bool> dataAdded{false};
     std::atomic<bool> beaconOn{false};
     std::atomic<bool> beaconScheduled{false};

@@ -62,52 +62,51 @@ void AppModel::runWorker() {
 
 std::uint64_t AppModel::wakeupCount() {
     State& s = *state_;
-    std::lock_guard held(s.waitMutex);
+    std::lock_guard held(s.wait);
     return s.wakeups;
 }
 
 std::uint64_t AppModel::workSignals() {
     State& s = *state_;
-    std::lock_guard held(s.waitMutex);
+    std::lock_guard held(s.wait);
     return s.work;
 }
 
 void AppModel::wakeWorker() {
     State& s = *state_;
     {
-        std::lock_guard held(s.waitMutex);
+        std::lock_guard held(s.wait);
         ++s.wakeups;
         ++s.work;
     }
-    s.waitCondition.notify_all();
+    s.wait.notifyAll();
 }
 
 void AppModel::signalWork() {
     State& s = *state_;
     {
-        std::lock_guard held(s.waitMutex);
+        std::lock_guard held(s.wait);
         ++s.work;
     }
-    s.waitCondition.notify_all();
+    s.wait.notifyAll();
 }
 
 void AppModel::waitForWork(WorkerPause pause, std::uint64_t signalsBefore) {
     State& s = *state_;
-    std::unique_lock held(s.waitMutex);
+    std::unique_lock held(s.wait);
     if (pause == WorkerPause::reconnect) {
         // Ended at once by shutdown, and only by shutdown: opening is not tried more often.
-        s.waitCondition.wait_for(held, s.periods.reconnect, [&] { return s.stopRequested.load(); });
+        s.wait.waitFor(held, s.periods.reconnect, [&] { return s.stopRequested.load(); });
         return;
     }
     const milliseconds period = pause == WorkerPause::idle ? s.periods.idle : s.periods.following;
-    s.waitCondition.wait_for(held, period,
-                             [&] { return s.work != signalsBefore || s.stopRequested; });
+    s.wait.waitFor(held, period, [&] { return s.work != signalsBefore || s.stopRequested; });
 }
 
 bool AppModel::waitWhilePlaying(long long waitMs, std::uint64_t wakeupsBefore) {
     State& s = *state_;
-    std::unique_lock held(s.waitMutex);
-    const bool woken = waitMs > 0 && s.waitCondition.wait_for(held, milliseconds(waitMs), [&] {
+    std::unique_lock held(s.wait);
+    const bool woken = waitMs > 0 && s.wait.waitFor(held, milliseconds(waitMs), [&] {
         return s.wakeups != wakeupsBefore || s.stopRequested;
     });
     return woken;
