@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ModelBench.h"
+#include "Percentile.h"
 
 using namespace std::chrono;
 
@@ -124,6 +125,31 @@ void report(const char* title, const Span& span) {
     std::fflush(stdout);
 }
 
+// How soon the idle worker notices an unplug: the unit is unplugged at a different moment of
+// the worker's idle wait each time, then plugged in again for the next trial.
+void unplugWhileIdle(ModelBench& bench) {
+    constexpr int kTrials = 10;
+    std::vector<double> noticed;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        std::this_thread::sleep_for(milliseconds(500 + 13 * trial));
+        const auto t0 = steady_clock::now();
+        omvar::sim::QuentraxEmulator::detach(bench.unit);
+        if (!testing_support::wait_for([&] { return bench.model->nId() == -1; }, seconds(10))) {
+            std::printf("unplug not noticed within 10 s\n");
+            return;
+        }
+        noticed.push_back(duration<double, std::milli>(steady_clock::now() - t0).count());
+        bench.unit =
+            omvar::sim::QuentraxEmulator::attach(omvar::sim::UnitOptions::of(23, milliseconds(10)));
+        if (!testing_support::wait_for([&] { return bench.model->nId() != -1; }, seconds(10))) {
+            std::printf("the unit plugged in again was not taken\n");
+            return;
+        }
+    }
+    std::printf("unplug while idle noticed after: median %.1f ms, max %.1f ms (%d trials)\n",
+                bench::percentile(noticed, 0.5), bench::percentile(noticed, 1.0), kTrials);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,6 +222,7 @@ int main(int argc, char** argv) {
         "one idle worker step without its wait: %.2f us CPU (%.2f us wall), "
         "%.3f %% of one core at 100 steps a second, %.3f %% at 20\n",
         cpu / steps * 1e6, wall / steps * 1e6, cpu / steps * 100 * 100, cpu / steps * 20 * 100);
+    unplugWhileIdle(bench);
     bench.stop();
     return 0;
 }
