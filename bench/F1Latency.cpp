@@ -105,6 +105,8 @@ std::optional<omvar::sim::EmuClock::time_point> firstCwPacket(const QuentraxUnit
 struct Latencies {
     std::vector<double> queued;  // F1 typed -> the message is in the model's send queue
     std::vector<double> handed;  // F1 typed -> the first codes handed to the interface library
+    std::vector<double> worker;  // per press: queued -> handed, the worker's share (the queue
+                                 // is watched from another thread, which may see it late)
     std::vector<double> packet;  // F1 typed -> the first CW packet at the interface
 };
 
@@ -155,6 +157,8 @@ Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<Qu
         if (const auto handed = handOver.handed()) {
             latencies.handed.push_back(
                 std::chrono::duration<double, std::milli>(*handed - start).count());
+            latencies.worker.push_back(
+                std::chrono::duration<double, std::milli>(*handed - queued).count());
         }
         latencies.packet.push_back(
             std::chrono::duration<double, std::milli>(*firstCwPacket(*unit) - start).count());
@@ -232,6 +236,7 @@ int main(int argc, char** argv) {
         std::printf("platform: %s; %d presses\n", bench::platform().c_str(), presses);
         print("message queued in the model", latencies.queued);
         print("first codes handed to the library", latencies.handed);
+        print("  of it, from queued to handed", latencies.worker);
         print("first CW packet at the interface", latencies.packet);
         QuentraxEmulator::detach_all();
         omvar::quentrax::library_detach();
