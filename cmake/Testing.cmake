@@ -16,6 +16,7 @@ set(VETRIN_I686_TESTS
   app_loader_tests      # the program's loader: the decorated standard-call names, C++ objects by value
   quentrax_exit_host    # the library's process-exit and unload paths
   quentrax_unload_host
+  quentrax_unload_open_host
   quentrax_sdk_demo     # the kit's example with the C interface, over the 32-bit emulator
   virtual_quentrax_test # the virtual interface as the 32-bit program loads it
   tracker_tests         # HAMLOG's windows, keys and fields through the 32-bit hook library
@@ -51,4 +52,35 @@ function(vetrin_add_test name)
   add_executable(${name} ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gmock GTest::gtest_main)
   vetrin_register_test(${name} ${name} --gtest_brief=1)
+endfunction()
+
+# vetrin_add_test_run(NAME SUFFIX [COPY] [DPI dpi] FILTER pattern): the cases of the test program
+# NAME that FILTER picks, run once more as the test NAME_SUFFIX under other conditions: on a
+# screen of another DPI (in a prefix of its own, wineprefix-<dpi>dpi), or as a copy of the program
+# named NAME_SUFFIX.exe, which the prefix's settings single out (cmake/wine-prefix.reg).
+function(vetrin_add_test_run name suffix)
+  cmake_parse_arguments(ARG "COPY" "DPI;FILTER" "" ${ARGN})
+  if(NOT TEST ${name})
+    return()
+  endif()
+  set(program $<TARGET_FILE:${name}>)
+  if(ARG_COPY)
+    set(program $<TARGET_FILE_DIR:${name}>/${name}_${suffix}.exe)
+    add_custom_command(TARGET ${name} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${name}> ${program})
+  endif()
+  set(prefix ${VETRIN_WINEPREFIX})
+  set(options --${VETRIN_WINE_ARCH})
+  set(dpi 96)
+  if(ARG_DPI)
+    set(prefix ${CMAKE_BINARY_DIR}/wineprefix-${ARG_DPI}dpi)
+    set(dpi ${ARG_DPI})
+    list(APPEND options --dpi ${ARG_DPI})
+  endif()
+  add_test(NAME ${name}_${suffix}
+    COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-run.sh ${options} ${prefix} ${program}
+            --gtest_brief=1 --gtest_filter=${ARG_FILTER})
+  # The program checks that it got the screen it was meant for.
+  set_tests_properties(${name}_${suffix} PROPERTIES TIMEOUT 300 LABELS ${CMAKE_SYSTEM_PROCESSOR}
+    ENVIRONMENT VETRIN_SCREEN_DPI=${dpi})
 endfunction()

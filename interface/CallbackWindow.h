@@ -20,9 +20,12 @@ using MessageWParam = std::uintptr_t;
 using MessageLParam = std::intptr_t;
 #endif
 
-// Blocking send of at most 10 ms (SendMessageTimeoutW with SMTO_ABORTIFHUNG on Windows); a
-// message that is not taken in time, or sent to a window that no longer exists, is not
-// delivered by this call. Returns whether the receiver handled it.
+// Hands one notification to the window without waiting for it to be handled: on Windows a sent
+// message (SendNotifyMessageW) that the system keeps in order with the others until the
+// window's thread next takes its messages, even while that thread is itself waiting inside a
+// call of the library; it is lost only when the window no longer exists. Natively see
+// NotificationWindow::send (it waits at most 10 ms, and keeps what it could not deliver).
+// Returns whether the message was taken.
 bool send_callback_message(WindowHandle window, unsigned int message, MessageWParam wparam,
                            MessageLParam lparam);
 

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -114,7 +115,12 @@ void clear_after_paddle(const char* function, QUENTRAXDevice& device) {
     device.clear_generator_buffer().wait_for(kPaddleClearWait);
 }
 
-int send_keyer_block(DeviceSlot& slot, const KeyerParams& block) {
+// Changes the slot's keyer block, sends it whole and stores it, as one step of the slot.
+template <typename Change>
+int change_keyer_block(DeviceSlot& slot, Change&& change) {
+    std::lock_guard<std::mutex> lock(slot.keyer_mutex);
+    KeyerParams block = slot.keyer;
+    change(block);
     slot.device->set_keyer_params(block);
     slot.keyer = block;
     return 0;
@@ -180,7 +186,7 @@ QUENTRAX_API int QUENTRAX_CALL quentraxOpen(int param) {
         });
         // A fresh slot: nothing of an interface closed before carries over (its keyer block).
         DeviceSlot& slot = device_table()[free_slot];
-        slot = DeviceSlot{};
+        slot.reset();
         slot.device = std::move(device);
         omvar::quentrax::watch_for_process_exit();
         interface_logger()->debug("quentraxOpen: param={}", param);
@@ -336,11 +342,11 @@ QUENTRAX_API int QUENTRAX_CALL quentraxSetWeight(int nId, int nDot, int nDash) {
                 "quentraxSetWeight: 指定されたWeightの一部または全部の値は無効です。");
             return kFailed;
         }
-        KeyerParams block = slot.keyer;
-        block.dotWeight = static_cast<std::uint8_t>(nDot);
-        block.dashWeight = static_cast<std::uint8_t>(nDash);
-        block.mode = 2;
-        return send_keyer_block(slot, block);
+        return change_keyer_block(slot, [&](KeyerParams& block) {
+            block.dotWeight = static_cast<std::uint8_t>(nDot);
+            block.dashWeight = static_cast<std::uint8_t>(nDash);
+            block.mode = 2;
+        });
     });
 }
 
@@ -364,11 +370,13 @@ QUENTRAX_API int QUENTRAX_CALL quentraxSetWPM(int nId, int nWPM) {
         // get_version() is also the open check: it fails on a closed device.
         const int version = slot.device->get_version();
         if (version == 20) {
-            KeyerParams block = slot.keyer;
-            block.keySpeed = speed_code;
-            return send_keyer_block(slot, block);
+            return change_keyer_block(slot,
+                                      [&](KeyerParams& block) { block.keySpeed = speed_code; });
         }
         if (version >= 21) {
+            // The speed alone, but in step with the block: a block sent meanwhile by another
+            // thread carries a speed too.
+            std::lock_guard<std::mutex> lock(slot.keyer_mutex);
             slot.device->set_keyer_speed(speed_code);
             slot.keyer.keySpeed = speed_code;
         }
@@ -383,6 +391,7 @@ QUENTRAX_API int QUENTRAX_CALL quentraxGetWPM(int nId) {
     if (slot == nullptr) {
         return kFailed;
     }
+    std::lock_guard<std::mutex> lock(slot->keyer_mutex);
     return slot->keyer.keySpeed;
 }
 
@@ -408,9 +417,7 @@ QUENTRAX_API int QUENTRAX_CALL quentraxSetSideTone(int nId, int nTone) {
                 "quentraxSetSideTone: 指定されたサイドトーンの値は無効です。");
             return kFailed;
         }
-        KeyerParams block = slot.keyer;
-        block.sideTone = tone;
-        return send_keyer_block(slot, block);
+        return change_keyer_block(slot, [&](KeyerParams& block) { block.sideTone = tone; });
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <memory>
+#include <mutex>
 
 #include "QUENTRAXDevice.h"
 #include "QUENTRAXTypes.h"
@@ -16,6 +17,17 @@ struct DeviceSlot {
     std::unique_ptr<QUENTRAXDevice> device;  // empty: the slot is free
     PTTParams ptt;                           // kept for the slot, never sent from here
     KeyerParams keyer;                       // the keyer block last sent through the slot
+    // Calls on one nId may come from several threads: each change of the keyer block is read,
+    // changed, sent and stored under this lock, so the block sent last is the block stored.
+    std::mutex keyer_mutex;
+
+    // The free slot of a fresh load (the device, if any, is destroyed).
+    void reset() {
+        device.reset();
+        ptt = PTTParams{};
+        std::lock_guard<std::mutex> lock(keyer_mutex);
+        keyer = KeyerParams{};
+    }
 };
 
 std::array<DeviceSlot, kMaxDevices>& device_table();

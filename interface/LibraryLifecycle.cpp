@@ -53,7 +53,7 @@ void library_attach() {
     // Every load starts with the initial table, also where the library is loaded again
     // within one process.
     for (auto& slot : device_table()) {
-        slot = DeviceSlot{};
+        slot.reset();
     }
     create_library_loggers();
     interface_logger()->debug("quentrax.dll: DLL initialize");
@@ -72,6 +72,14 @@ void library_detach() {
         if (device_table()[i].device) {
             logger->warn("{}: デバイス(nId={})に対してquentraxClose()が呼び出されていません",
                          "DllMain", i);
+        }
+    }
+    // Interfaces the host left open end here, before hidapi is released. On Windows this runs
+    // under the loader lock, where their threads cannot be joined: they are left behind.
+    for (auto& slot : device_table()) {
+        if (slot.device) {
+            slot.device->close_at_unload();
+            slot.device.reset();
         }
     }
     hid_exit();

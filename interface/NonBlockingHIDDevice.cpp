@@ -41,7 +41,7 @@ NonBlockingHIDDevice::~NonBlockingHIDDevice() {
 
 void NonBlockingHIDDevice::open() {
     std::lock_guard<std::mutex> close_lock(close_mutex_);
-    if (thread_.joinable()) {
+    if (thread_.started()) {
         return;
     }
     {
@@ -51,7 +51,7 @@ void NonBlockingHIDDevice::open() {
         }
     }
     try {
-        thread_ = std::thread([this] {
+        thread_.start([this] {
             reader();
             reader_id_ = std::thread::id();
         });
@@ -70,15 +70,27 @@ bool NonBlockingHIDDevice::is_open() const {
 }
 
 void NonBlockingHIDDevice::close() {
+    end(false);
+}
+
+void NonBlockingHIDDevice::close_at_unload() {
+    end(true);
+}
+
+void NonBlockingHIDDevice::end(bool at_unload) {
     std::lock_guard<std::mutex> close_lock(close_mutex_);
-    if (thread_.joinable()) {
+    if (thread_.started()) {
         {
             // Under the queue lock, so that a reader about to pause cannot miss it.
             std::lock_guard<std::mutex> lock(queue_mutex_);
             stop_ = true;
         }
         wake_.notify_all();
-        thread_.join();
+        if (at_unload) {
+            thread_.leave();
+        } else {
+            thread_.join();
+        }
     }
     {
         std::lock_guard<std::mutex> lock(hid_mutex_);

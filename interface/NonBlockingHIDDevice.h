@@ -18,6 +18,7 @@
 #include "EventEmitter.h"
 #include "HIDDevice.h"
 #include "HIDDeviceError.h"
+#include "LibraryThread.h"
 
 namespace omvar::quentrax {
 
@@ -52,6 +53,9 @@ public:
     bool is_open() const;
     // Stops and joins the reader (at most one read time-out), closes and drops the connection.
     void close();
+    // close() for the library's unload, where no thread may be joined: the reader is stopped
+    // and left behind once it has finished (LibraryThread::leave).
+    void close_at_unload();
 
     // Queues one output report (report id byte included). The future is ready once the reader
     // has tried the write: it holds the HIDDeviceError of a failed write, 0 on success,
@@ -91,10 +95,11 @@ private:
     void emit_safely(const char* name, const Payload& payload);
     void drop_connection();
     void finish_writes();
+    void end(bool at_unload);
 
     mutable std::mutex hid_mutex_;  // guards replacing and testing hid_
     std::unique_ptr<HIDDevice> hid_;
-    std::thread thread_;
+    LibraryThread thread_;
     std::atomic<std::thread::id> reader_id_{};
     std::mutex queue_mutex_;
     std::deque<WriteItem> write_queue_;

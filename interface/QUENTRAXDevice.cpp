@@ -135,11 +135,20 @@ void QUENTRAXDevice::close() {
     close_transport();
 }
 
+void QUENTRAXDevice::close_at_unload() {
+    std::lock_guard<std::mutex> lock(transport_mutex_);
+    close_transport(true);
+}
+
 // The transport object itself stays until destruction, so that a command racing with close
 // meets a closed transport rather than a destroyed one.
-void QUENTRAXDevice::close_transport() {
+void QUENTRAXDevice::close_transport(bool at_unload) {
     fail_pending();
-    device_->close();
+    if (at_unload) {
+        device_->close_at_unload();
+    } else {
+        device_->close();
+    }
     fail_pending();
 }
 

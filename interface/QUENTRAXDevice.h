@@ -50,6 +50,8 @@ public:
 
     void open();
     void close();
+    // close() for the library's unload (NonBlockingHIDDevice::close_at_unload); sends nothing.
+    void close_at_unload();
     bool is_open() const;
 
     std::string get_path() const;  // kept from construction, also after close
@@ -122,7 +124,7 @@ private:
     void emit_event(const QUENTRAXDeviceEvent& event);
     void send_message(MessageWParam wparam, MessageLParam lparam);
     void learn_version();
-    void close_transport();
+    void close_transport(bool at_unload = false);
 
     std::atomic<bool> port_write_{false};
     std::atomic<bool> freeze_recovery_{true};

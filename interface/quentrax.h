@@ -106,8 +106,9 @@ QUENTRAX_API int QUENTRAX_CALL quentraxGetWPM(int nId);
 
 /* Registers the window that receives the interface's notifications: wParam the native code
    of a paddle character, or 0x10000 / 0x20000 / 0x30000 plus that code (0 when none) for
-   speed encoder up / down / message button; lParam the buffer count. Each is sent with a
-   blocking send of at most 10 ms. A null hWnd fails without a log line. */
+   speed encoder up / down / message button; lParam the buffer count. Each is sent without
+   waiting (SendNotifyMessageW): it reaches the window procedure, in order, on the window's
+   thread when that thread next takes its messages. A null hWnd fails without a log line. */
 QUENTRAX_API int QUENTRAX_CALL quentraxSetCallbackWindow(int nId, quentrax_window_t hWnd);
 
 /* Sets the side tone, 0..15 (low byte of nTone used). */

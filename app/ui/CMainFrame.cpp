@@ -30,7 +30,25 @@ constexpr UINT kToolBarButtons[] = {ID_FILE_NEW,   ID_FILE_OPEN, ID_FILE_SAVE,  
 constexpr UINT kStatusPanes[] = {
     0, ID_INDICATOR_WPM, ID_INDICATOR_KANA, ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
 constexpr int kHalfWidthKatakanaScope = 45;  // IS_KATAKANA_HALFWIDTH
+
+// The frame's sizes, for 96 DPI. The program is DPI-aware: its bars (dialog units), fonts and
+// frame grow with the screen's DPI, so every size here is scaled to the screen with them
+// (scaledForScreen). HAMLOG's rectangle is the one thing taken as it comes: this program sees
+// it in the physical pixels it places its own window in.
+constexpr int kDefaultWidth = 729;
+constexpr int kDefaultHeight = 210;
+// Also the narrowest log window the frame follows: HAMLOG is not DPI-aware, so the system
+// draws its window larger by the screen's scale, and the frame is never made narrower than it
+// would accept as its own width at the next start.
+constexpr int kMinimumWidth = 300;
+constexpr int kMaximumWidth = 1500;
 constexpr int kMinimumHeight = 120;
+constexpr int kMaximumHeight = 500;
+// Windows 10 and later give a sizable window wider invisible borders than HAMLOG's log window
+// has; these line the two up. Borders grow with the DPI (the system scales HAMLOG's too).
+constexpr int kDockLeft = 5;
+constexpr int kDockUp = 2;
+constexpr int kDockRight = 4;
 
 UINT invokeMessage() {
     static const UINT message = RegisterWindowMessageW(L"CMainFrame::Invoke");
@@ -137,15 +155,18 @@ int CMainFrame::OnCreate(CREATESTRUCTW& create) {
         return fail("Failed to create toolbar\n");
     }
     messageBar_.setText(L"Fnメッセージ");
+    messageBar_.enableDocking(ui::kDockTop | ui::kDockBottom);
     ShowWindow(messageBar_.hwnd(), SW_SHOWNA);
     addControlBar(messageBar_);
     if (!cwBar_.Create(*this, IDD_CW_BAR, IDW_CW_BAR)) {
         return fail("Failed to create toolbar\n");
     }
+    cwBar_.enableDocking(ui::kDockTop | ui::kDockBottom);
     addControlBar(cwBar_);
     if (!toolBar_.Create(*this, ID_VIEW_TOOLBAR, IDR_MAINFRAME, kToolBarButtons)) {
         return fail("Failed to create toolbar\n");
     }
+    toolBar_.enableDocking(ui::kDockAnyEdge | ui::kDockFloat);
     addControlBar(toolBar_);
     if (!statusBar_.Create(*this, ID_VIEW_STATUS_BAR, kStatusPanes)) {
         return fail("Failed to create status bar\n");
@@ -173,11 +194,11 @@ int CMainFrame::OnCreate(CREATESTRUCTW& create) {
     RECT r = windowRect();
     int width = r.right - r.left;
     int height = r.bottom - r.top;
-    if (width < scaledForScreen(300) || width > scaledForScreen(1500)) {
-        width = scaledForScreen(729);
+    if (width < scaledForScreen(kMinimumWidth) || width > scaledForScreen(kMaximumWidth)) {
+        width = scaledForScreen(kDefaultWidth);
     }
-    if (height < scaledForScreen(kMinimumHeight) || height > scaledForScreen(500)) {
-        height = scaledForScreen(210);
+    if (height < scaledForScreen(kMinimumHeight) || height > scaledForScreen(kMaximumHeight)) {
+        height = scaledForScreen(kDefaultHeight);
     }
     SetWindowPos(hwnd(), nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     if (ui::Application::current() != nullptr) {
@@ -517,15 +538,15 @@ void CMainFrame::setHalfWidthKanaMode(bool on) {
 void CMainFrame::followHamlogWindow(int left, int top, int right, int bottom) {
     (void)top;
     logger_->trace("HAMLOGウィンドウ: {}", "changeWindowRect");
-    if (right - left >= 300) {
+    if (right - left >= scaledForScreen(kMinimumWidth)) {
         const RECT own = windowRect();
         int x = left;
         int y = bottom;
         int w = right - left;
         if (omvar::windowsVersionOrGreater(10, 0)) {
-            x = left - 5;
-            y = bottom - 2;
-            w = (right - left) + 9;
+            x = left - scaledForScreen(kDockLeft);
+            y = bottom - scaledForScreen(kDockUp);
+            w = (right + scaledForScreen(kDockRight)) - x;
         }
         SetWindowPos(hwnd(), HWND_TOP, x, y, w, own.bottom - own.top, SWP_NOACTIVATE);
     }

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -51,12 +52,13 @@ constexpr int kExtraChildPosition = 7;
 constexpr int kMaxLogChildren = 40;
 
 constexpr int kRowHeight = 26;
+constexpr int kMargin = 8;  // around the rows
 
 RECT rowBounds(const ChildSpec& entry) {
     if (entry.row < 0) {
         return {0, 0, 0, 0};
     }
-    const int top = 8 + entry.row * kRowHeight;
+    const int top = kMargin + entry.row * kRowHeight;
     if (entry.kind == Kind::label) {
         return {8, top + 3, 96, top + 21};
     }
@@ -338,6 +340,13 @@ LRESULT WindowTree::handleForm(HWND window, UINT message, WPARAM wParam, LPARAM 
                 }
             }
             break;
+        case WM_WINDOWPOSCHANGING:
+            // Whoever sizes a log window (a test, the demo) still sees all of it, the CQ box
+            // in its last row included.
+            if (fixedOrder_.contains(window)) {
+                keepControlsInside(window, *reinterpret_cast<WINDOWPOS*>(lParam));
+            }
+            break;
         case WM_SYSCOMMAND:
             // No keyboard menu mode: it would hold the thread in a modal loop.
             if ((wParam & 0xFFF0) == SC_KEYMENU) {
@@ -368,6 +377,25 @@ LRESULT WindowTree::handleForm(HWND window, UINT message, WPARAM wParam, LPARAM 
             break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void WindowTree::keepControlsInside(HWND form, WINDOWPOS& position) {
+    if ((position.flags & SWP_NOSIZE) != 0) {
+        return;
+    }
+    LONG bottom = 0;
+    for (HWND child = GetWindow(form, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if ((GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE) != 0) {
+            RECT r{};
+            GetWindowRect(child, &r);
+            MapWindowPoints(nullptr, form, reinterpret_cast<POINT*>(&r), 2);
+            bottom = std::max(bottom, r.bottom);
+        }
+    }
+    RECT frame{0, 0, 0, bottom + kMargin};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(form, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(form, GWL_EXSTYLE)));
+    position.cy = std::max<int>(position.cy, frame.bottom - frame.top);
 }
 
 LRESULT CALLBACK WindowTree::controlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,

@@ -69,6 +69,8 @@ private:
     void name(std::wstring name, HWND window);
     LRESULT handleForm(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void moveFocus(HWND from, bool backwards);
+    // Makes a log window no lower than its controls need.
+    static void keepControlsInside(HWND form, WINDOWPOS& position);
 
     KeyLog& keyLog_;
     HINSTANCE instance_;

@@ -4,9 +4,12 @@
 #include <spdlog/spdlog.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
+#include <future>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -391,6 +394,51 @@ TEST_F(CApi, WeightsAndSideToneShareTheStoredKeyerBlock) {
     EXPECT_EQ(unit->keyer().side_tone, 3);
 }
 
+// Speed from one thread, weights and side tone from another, on one nId at the same moment:
+// after every round the unit keys with the block the library stored, and that block carries
+// the last value of each setter.
+TEST_F(CApi, KeyerSettersRacingOnOneIdLeaveTheStoredBlockOnTheUnit) {
+    auto unit = open_one();
+    const auto& stored = omvar::quentrax::device_table()[0].keyer;
+    for (int round = 0; round < 40; ++round) {
+        SCOPED_TRACE(round);
+        const int wpm = round % 2 == 0 ? 20 : 30;  // speed codes 30 and 20
+        const int dot = 2 + round % 2;
+        const int dash = 6 + round % 3;
+        const int tone = round % 16;
+        std::atomic<int> arrived{0};
+        auto together = [&arrived] {
+            ++arrived;
+            while (arrived < 2) {
+                std::this_thread::yield();
+            }
+        };
+        std::thread speed([&] {
+            together();
+            EXPECT_EQ(quentraxSetWPM(0, wpm), 0);
+        });
+        std::thread shape([&] {
+            together();
+            EXPECT_EQ(quentraxSetWeight(0, dot, dash), 0);
+            EXPECT_EQ(quentraxSetSideTone(0, tone), 0);
+        });
+        speed.join();
+        shape.join();
+        const auto keyer = unit->keyer();
+        EXPECT_EQ(quentraxGetWPM(0), 600 / wpm);
+        EXPECT_EQ(
+            (std::vector<int>{keyer.speed, keyer.dot_weight, keyer.dash_weight, keyer.side_tone}),
+            (std::vector<int>{stored.keySpeed, stored.dotWeight, stored.dashWeight,
+                              stored.sideTone}));
+        EXPECT_EQ((std::vector<int>{stored.keySpeed, stored.dotWeight, stored.dashWeight,
+                                    stored.sideTone}),
+                  (std::vector<int>{600 / wpm, dot, dash, tone}));
+        if (HasFailure()) {
+            break;
+        }
+    }
+}
+
 TEST_F(CApi, ReopenedSlotStartsWithTheInitialKeyerBlock) {
     auto unit = open_one();
     ASSERT_EQ(quentraxSetWPM(0, 25), 0);
@@ -460,6 +508,7 @@ struct Notification {
     unsigned int message;
     std::uint64_t wparam;
     std::int64_t lparam;
+    unsigned long thread = 0;  // the thread that handled it, on Windows
 };
 
 #ifdef _WIN32
@@ -469,7 +518,8 @@ std::vector<Notification> notifications;
 LRESULT CALLBACK record_notification(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message >= 0xC000) {
         std::lock_guard<std::mutex> lock(notifications_mutex);
-        notifications.push_back({message, wparam, static_cast<std::int64_t>(lparam)});
+        notifications.push_back(
+            {message, wparam, static_cast<std::int64_t>(lparam), GetCurrentThreadId()});
         return 0;
     }
     return DefWindowProcW(window, message, wparam, lparam);
@@ -505,6 +555,83 @@ TEST_F(CApi, CallbackWindowReceivesPaddleCharacters) {
     EXPECT_EQ(notifications.front().message, RegisterWindowMessageW(L"QUENTRAX.DLL"));
     EXPECT_EQ(notifications.front().wparam, 0x60u);
     EXPECT_EQ(notifications.front().lparam, 15);
+}
+
+// The window's own thread is nearly always inside library calls that wait for the interface
+// (speed changes, buffer queries) while the operator keys the paddle, turns the knob and presses
+// the button: every notification still reaches the window, in order, on the window's thread.
+TEST_F(CApi, NotificationsReachAWindowWhoseThreadWaitsInsideLibraryCalls) {
+    auto unit = open_one();
+    {
+        std::lock_guard<std::mutex> lock(notifications_mutex);
+        notifications.clear();
+    }
+    std::atomic<bool> done{false};
+    std::promise<std::pair<HWND, DWORD>> made;
+    auto ready = made.get_future();
+    std::thread host([&] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = record_notification;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"CApiTestNotify";
+        RegisterClassW(&wc);
+        HWND window = CreateWindowW(L"CApiTestNotify", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                    wc.hInstance, nullptr);
+        made.set_value({window, GetCurrentThreadId()});
+        for (int i = 0; !done; ++i) {
+            quentraxSetWPM(0, 20 + i % 2);
+            quentraxQueryBufSize(0);
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageW(&msg);
+            }
+        }
+        DestroyWindow(window);
+    });
+    const auto [window, window_thread] = ready.get();
+    EXPECT_EQ(quentraxSetCallbackWindow(0, window), 0);
+
+    // The first paddle report only tells the sequence number; characters count from the next.
+    unit->key_paddle(0x40);
+    unit->wait_for_status_reports(2);
+    std::vector<std::uint64_t> expected;
+    auto paddle = [&](std::uint8_t code) {
+        unit->key_paddle(code);
+        expected.push_back(code);
+        unit->wait_for_status_reports(2);
+    };
+    auto knob = [&](bool up) {
+        unit->turn_encoder(up, 1);  // one detent: four reports
+        expected.push_back(up ? 0x10000 : 0x20000);
+        unit->wait_for_status_reports(5);
+    };
+    auto button = [&] {
+        unit->press_message_button();  // down for two reports
+        expected.push_back(0x30000);
+        unit->wait_for_status_reports(4);
+    };
+    for (int round = 0; round < 3; ++round) {
+        paddle(0x60);
+        paddle(0x88);
+        knob(true);
+        paddle(0xA0);
+        knob(false);
+        button();
+    }
+    const bool all = wait_for([&] {
+        std::lock_guard<std::mutex> lock(notifications_mutex);
+        return notifications.size() >= expected.size();
+    });
+    done = true;
+    host.join();
+    EXPECT_TRUE(all);
+    std::lock_guard<std::mutex> lock(notifications_mutex);
+    std::vector<std::uint64_t> received;
+    for (const auto& n : notifications) {
+        received.push_back(n.wparam);
+        EXPECT_EQ(n.thread, window_thread);
+    }
+    EXPECT_EQ(received, expected);
 }
 #else
 TEST_F(CApi, CallbackWindowReceivesPaddleCharacters) {

@@ -320,12 +320,17 @@ TEST(HamlogStandIn, FieldsCheckBoxAndErrorsThroughTheControlChannel) {
 TEST(HamlogStandIn, PlacementVisibilityCqButtonsAndTimingRuns) {
     HamlogControl hamlog;
     HWND logA = hamlog.window(L"A");
-    hamlog.command(L"move A 10 20 300 200");
+    hamlog.command(L"move A 10 20 300 200");  // lower than its controls: kept as high as they need
     RECT rect{};
     GetWindowRect(logA, &rect);
     EXPECT_EQ(rect.left, 10);
     EXPECT_EQ(rect.right - rect.left, 300);
-    EXPECT_EQ(hamlog.command(L"rect A"), L"10 20 310 220");
+    EXPECT_EQ(hamlog.command(L"rect A"), L"10 20 310 " + std::to_wstring(rect.bottom));
+    RECT client{}, cq{};
+    GetClientRect(logA, &client);
+    GetWindowRect(hamlog.window(L"A:cq"), &cq);
+    MapWindowPoints(nullptr, logA, reinterpret_cast<POINT*>(&cq), 2);
+    EXPECT_LE(cq.bottom, client.bottom);
 
     EXPECT_FALSE(IsWindowVisible(hamlog.window(L"cq")));
     hamlog.command(L"show cq");

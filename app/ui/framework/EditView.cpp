@@ -1,25 +1,12 @@
 #include "EditView.h"
 
+#include "EditCommands.h"
 #include "FrameWindow.h"
-#include "StandardIds.h"
 
 namespace omvar::ui {
 
 EditView::EditView() {
-    commands().on(ID_EDIT_UNDO, [this] { SendMessageW(hwnd(), WM_UNDO, 0, 0); });
-    commands().onUpdate(ID_EDIT_UNDO, [this](CommandUpdate& update) {
-        update.enable(SendMessageW(hwnd(), EM_CANUNDO, 0, 0) != 0);
-    });
-    commands().on(ID_EDIT_CUT, [this] { SendMessageW(hwnd(), WM_CUT, 0, 0); });
-    commands().onUpdate(ID_EDIT_CUT,
-                        [this](CommandUpdate& update) { update.enable(hasSelection()); });
-    commands().on(ID_EDIT_COPY, [this] { SendMessageW(hwnd(), WM_COPY, 0, 0); });
-    commands().onUpdate(ID_EDIT_COPY,
-                        [this](CommandUpdate& update) { update.enable(hasSelection()); });
-    commands().on(ID_EDIT_PASTE, [this] { SendMessageW(hwnd(), WM_PASTE, 0, 0); });
-    commands().onUpdate(ID_EDIT_PASTE, [](CommandUpdate& update) {
-        update.enable(IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE);
-    });
+    addEditCommands(commands(), [this] { return hwnd(); });
 }
 
 void EditView::PreCreateWindow(DWORD& style, DWORD& exStyle) {
@@ -45,14 +32,6 @@ bool EditView::CreateView(FrameWindow& frame) {
         return false;
     }
     return true;
-}
-
-bool EditView::hasSelection() const {
-    DWORD start = 0;
-    DWORD end = 0;
-    SendMessageW(hwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
-                 reinterpret_cast<LPARAM>(&end));
-    return start != end;
 }
 
 }  // namespace omvar::ui

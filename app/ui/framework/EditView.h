@@ -22,9 +22,6 @@ protected:
     virtual void PreCreateWindow(DWORD& style, DWORD& exStyle);
     // Runs once the control exists. False makes the creation fail.
     virtual bool OnCreateView() { return true; }
-
-private:
-    bool hasSelection() const;
 };
 
 }  // namespace omvar::ui

@@ -1,8 +1,12 @@
 #include "FrameWindow.h"
 
 #include "Application.h"
+#include "BarDrag.h"
+#include "BarState.h"
 #include "ControlBar.h"
+#include "DockLayout.h"
 #include "Document.h"
+#include "EditCommands.h"
 #include "RecentFileList.h"
 #include "StandardIds.h"
 #include "StatusBar.h"
@@ -18,7 +22,7 @@ namespace omvar::ui {
 namespace {
 
 // An edit control's own editing keys: cut, copy, paste and undo in their Ctrl, Shift and Alt
-// forms. The accelerators map some of them to the Edit commands, which act on the view.
+// forms. The accelerators map some of them to the Edit commands.
 bool isEditingKey(const MSG& message) {
     const bool shift = GetKeyState(VK_SHIFT) < 0;
     const bool ctrl = GetKeyState(VK_CONTROL) < 0;
@@ -47,7 +51,8 @@ bool isEditControl(HWND window) {
 
 }  // namespace
 
-FrameWindow::FrameWindow() {
+FrameWindow::FrameWindow()
+    : dock_(std::make_unique<DockLayout>(*this)), drag_(std::make_unique<BarDrag>(*dock_)) {
     // The tool bar and the status bar have their command's id as bar id.
     static_assert(ID_VIEW_STATUS_BAR == ID_VIEW_TOOLBAR + 1);
     commands_.onRange(ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, [this](UINT id) {
@@ -60,7 +65,10 @@ FrameWindow::FrameWindow() {
         update.enable(bar != nullptr);
         update.check(bar != nullptr && bar->isVisible());
     });
+    addEditCommands(fieldCommands_, [] { return GetFocus(); });
 }
+
+FrameWindow::~FrameWindow() = default;
 
 void FrameWindow::PreCreateWindow(CreateParams&) {}
 
@@ -115,8 +123,9 @@ void FrameWindow::updateTitle() {
     }
 }
 
-void FrameWindow::addControlBar(ControlBar& bar) {
+void FrameWindow::addControlBar(ControlBar& bar, DockEdge edge) {
     bars_.push_back(&bar);
+    dock_->dock(bar, edge, SIZE_MAX);
 }
 
 void FrameWindow::setStatusBar(StatusBar& bar) {
@@ -137,71 +146,86 @@ ControlBar* FrameWindow::controlBar(UINT barId) const {
 
 void FrameWindow::ShowControlBar(ControlBar& bar, bool show) {
     ShowWindow(bar.hwnd(), show ? SW_SHOWNA : SW_HIDE);
+    dock_->showFloating(IsWindowVisible(hwnd()) != FALSE);
     RecalcLayout();
+}
+
+void FrameWindow::DockControlBar(ControlBar& bar, DockEdge edge, std::size_t index) {
+    dock_->dock(bar, edge, index);
+}
+
+void FrameWindow::FloatControlBar(ControlBar& bar, POINT topLeft) {
+    dock_->floatAt(bar, topLeft);
+}
+
+void FrameWindow::toggleFloating(ControlBar& bar) {
+    dock_->toggleFloating(bar);
+}
+
+void FrameWindow::beginBarDrag(ControlBar& bar, POINT screenPoint) {
+    drag_->begin(bar, screenPoint);
 }
 
 void FrameWindow::RecalcLayout() {
     if (hwnd() == nullptr) {
         return;
     }
-    const RECT client = clientRect();
-    const int width = client.right - client.left;
-    int top = client.top;
-    for (ControlBar* bar : bars_) {
-        if (!bar->isVisible()) {
-            continue;
-        }
-        const int height = bar->layoutHeight(width);
-        SetWindowPos(bar->hwnd(), nullptr, client.left, top, width, height,
-                     SWP_NOZORDER | SWP_NOACTIVATE);
-        top += height;
-    }
-    int bottom = client.bottom;
+    RECT room = clientRect();
     if (statusBar_ != nullptr && static_cast<ControlBar*>(statusBar_)->isVisible()) {
         ControlBar* status = static_cast<ControlBar*>(statusBar_);
+        const int width = room.right - room.left;
         const int height = status->layoutHeight(width);
-        SetWindowPos(status->hwnd(), nullptr, client.left, bottom - height, width, height,
+        SetWindowPos(status->hwnd(), nullptr, room.left, room.bottom - height, width, height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
-        bottom -= height;
+        room.bottom -= height;
     }
+    const RECT view = dock_->arrange(room);
     if (view_ != nullptr && view_->hwnd() != nullptr) {
-        SetWindowPos(view_->hwnd(), nullptr, client.left, top, width,
-                     bottom > top ? bottom - top : 0, SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(view_->hwnd(), nullptr, view.left, view.top, view.right - view.left,
+                     view.bottom - view.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
 }
 
 void FrameWindow::SaveBarState(const std::wstring& name) const {
-    const Profile& profile = Application::current()->profile();
+    std::vector<SavedBar> saved;
     std::vector<ControlBar*> all = bars_;
     if (statusBar_ != nullptr) {
         all.push_back(static_cast<ControlBar*>(statusBar_));
     }
-    profile.writeInt(name + L"-Summary", L"Bars", static_cast<int>(all.size()));
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        const std::wstring section = name + L"-Bar" + std::to_wstring(i);
-        profile.writeInt(section, L"BarID", static_cast<int>(all[i]->barId()));
-        profile.writeInt(section, L"Visible", all[i]->isVisible() ? 1 : 0);
+    for (const ControlBar* bar : all) {
+        SavedBar entry;
+        entry.id = bar->barId();
+        entry.visible = bar->isVisible();
+        saved.push_back(entry);
     }
+    dock_->save(saved);
+    writeBarState(Application::current()->profile(), name, saved);
 }
 
 void FrameWindow::LoadBarState(const std::wstring& name) {
-    const Profile& profile = Application::current()->profile();
-    const int count = profile.getInt(name + L"-Summary", L"Bars", 0);
-    for (int i = 0; i < count; ++i) {
-        const std::wstring section = name + L"-Bar" + std::to_wstring(i);
-        const int id = profile.getInt(section, L"BarID", 0);
-        ControlBar* bar = id > 0 ? controlBar(static_cast<UINT>(id)) : nullptr;
-        if (bar != nullptr) {
-            ShowWindow(bar->hwnd(),
-                       profile.getInt(section, L"Visible", 1) != 0 ? SW_SHOWNA : SW_HIDE);
+    const std::vector<SavedBar> saved = readBarState(Application::current()->profile(), name);
+    for (const SavedBar& entry : saved) {
+        if (ControlBar* bar = controlBar(entry.id); bar != nullptr && entry.visible) {
+            ShowWindow(bar->hwnd(), *entry.visible ? SW_SHOWNA : SW_HIDE);
         }
     }
+    // Without a whole layout the bars stay where the program docked them.
+    dock_->restore(saved);
+    dock_->showFloating(IsWindowVisible(hwnd()) != FALSE);
     RecalcLayout();
 }
 
-std::array<const CommandMap*, 4> FrameWindow::commandRoute() const {
+HWND FrameWindow::focusedField() const {
+    HWND focus = GetFocus();
+    const bool field = focus != nullptr && isEditControl(focus) && IsChild(hwnd(), focus) &&
+                       (view_ == nullptr || focus != view_->hwnd());
+    return field ? focus : nullptr;
+}
+
+std::array<const CommandMap*, 5> FrameWindow::commandRoute() const {
     Application* app = Application::current();
-    return {view_ != nullptr ? &view_->commands() : nullptr,
+    return {focusedField() != nullptr ? &fieldCommands_ : nullptr,
+            view_ != nullptr ? &view_->commands() : nullptr,
             document_ != nullptr ? &document_->commands() : nullptr, &commands_,
             app != nullptr ? &app->commands() : nullptr};
 }
@@ -291,9 +315,8 @@ bool FrameWindow::PreTranslateMessage(MSG& message) {
     if (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) {
         // In an edit other than the view (a bar's field) the editing keys are the field's own:
         // Ctrl+V pastes there, not into the view.
-        const bool fieldKey = isEditingKey(message) && isEditControl(message.hwnd) &&
-                              (view_ == nullptr || message.hwnd != view_->hwnd()) &&
-                              IsChild(hwnd(), message.hwnd);
+        const HWND field = focusedField();
+        const bool fieldKey = field != nullptr && message.hwnd == field && isEditingKey(message);
         if (!fieldKey && accelerators_ != nullptr &&
             TranslateAcceleratorW(hwnd(), accelerators_, &message)) {
             return true;
@@ -373,6 +396,13 @@ LRESULT FrameWindow::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_EXITMENULOOP:
             setMessageText(GetMessageString(IDS_IDLE_MESSAGE));
             return 0;
+        case WM_NCACTIVATE:
+            dock_->activateFloating(wParam != FALSE);
+            break;
+        case WM_SHOWWINDOW:
+            // Floating bars are the frame's own popups: shown and hidden with it.
+            dock_->showFloating(wParam != FALSE);
+            break;
         case WM_SETFOCUS:
             if (view_ != nullptr && view_->hwnd() != nullptr) {
                 SetFocus(view_->hwnd());

@@ -1,5 +1,8 @@
 #include "Profile.h"
 
+#include <climits>
+#include <stdexcept>
+
 namespace omvar::ui {
 
 Profile::Profile(std::wstring path) : file_(path) {}
@@ -13,15 +16,41 @@ int Profile::getInt(const std::wstring& section, const std::wstring& key, int fa
     return file_.readInt(section, key, fallback);
 }
 
-std::optional<std::vector<std::uint8_t>> Profile::getBinary(const std::wstring& section,
-                                                            const std::wstring& key) const {
+std::optional<std::wstring> Profile::find(const std::wstring& section,
+                                          const std::wstring& key) const {
     // A value can never hold a control character, so this marks an absent key.
     static const std::wstring absent(1, L'\x01');
-    const std::wstring text = file_.readString(section, key, absent);
+    std::wstring text = file_.readString(section, key, absent);
     if (text == absent) {
         return std::nullopt;
     }
-    return decodeBinary(text);
+    return text;
+}
+
+std::optional<int> Profile::findInt(const std::wstring& section, const std::wstring& key) const {
+    const auto text = find(section, key);
+    if (!text || text->empty()) {
+        return std::nullopt;
+    }
+    std::size_t used = 0;
+    try {
+        const long value = std::stol(*text, &used, 10);
+        if (used != text->size() || value < INT_MIN || value > INT_MAX) {
+            return std::nullopt;
+        }
+        return static_cast<int>(value);
+    } catch (const std::logic_error&) {  // no number, or out of range
+        return std::nullopt;
+    }
+}
+
+std::optional<std::vector<std::uint8_t>> Profile::getBinary(const std::wstring& section,
+                                                            const std::wstring& key) const {
+    const auto text = find(section, key);
+    if (!text) {
+        return std::nullopt;
+    }
+    return decodeBinary(*text);
 }
 
 bool Profile::writeString(const std::wstring& section, const std::wstring& key,

@@ -20,6 +20,8 @@ public:
     std::wstring getString(const std::wstring& section, const std::wstring& key,
                            const std::wstring& fallback = {}) const;
     int getInt(const std::wstring& section, const std::wstring& key, int fallback) const;
+    // Absent, or not a whole decimal integer (blanks around it aside): nullopt.
+    std::optional<int> findInt(const std::wstring& section, const std::wstring& key) const;
     // Absent, or not a whole encoded value (odd length, a letter outside 'A'..'P'): nullopt.
     std::optional<std::vector<std::uint8_t>> getBinary(const std::wstring& section,
                                                        const std::wstring& key) const;
@@ -34,6 +36,9 @@ public:
     static std::optional<std::vector<std::uint8_t>> decodeBinary(const std::wstring& text);
 
 private:
+    // The value's text; nullopt when the key is absent.
+    std::optional<std::wstring> find(const std::wstring& section, const std::wstring& key) const;
+
     Vetrin::ProfileFile file_;
     mutable bool preparedForUnicode_ = false;
 };

@@ -6,10 +6,21 @@
 #include "Strings.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace omvar::ui {
+
+namespace {
+
+// The non-client strip that holds a docked tool bar's gripper.
+constexpr int kGripperStrip = 8;
+// Room around the buttons inside the bar.
+constexpr int kPadding = 4;
+
+}  // namespace
 
 bool ToolBar::Create(FrameWindow& frame, UINT barId, UINT bitmapId, std::span<const UINT> buttons) {
     setBar(frame, barId);
@@ -27,36 +38,141 @@ bool ToolBar::Create(FrameWindow& frame, UINT barId, UINT bitmapId, std::span<co
     }
     SendMessageW(hwnd(), TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(hwnd(), TB_SETBITMAPSIZE, 0, MAKELPARAM(16, 15));
-    int images = 0;
-    for (UINT id : buttons) {
-        images += id != 0 ? 1 : 0;
-    }
+    images_ = static_cast<int>(
+        std::count_if(buttons.begin(), buttons.end(), [](UINT id) { return id != 0; }));
     TBADDBITMAP bitmap{GetModuleHandleW(nullptr), bitmapId};
-    if (SendMessageW(hwnd(), TB_ADDBITMAP, static_cast<WPARAM>(images),
+    if (SendMessageW(hwnd(), TB_ADDBITMAP, static_cast<WPARAM>(images_),
                      reinterpret_cast<LPARAM>(&bitmap)) < 0) {
         return false;
     }
+    fillButtons(0);
+    // The size of that one row, which a floating bar shows.
+    SendMessageW(hwnd(), TB_GETMAXSIZE, 0, reinterpret_cast<LPARAM>(&row_));
+    return SendMessageW(hwnd(), TB_BUTTONCOUNT, 0, 0) == static_cast<LRESULT>(buttons.size());
+}
+
+void ToolBar::fillButtons(int perRow) {
+    if (perRow == perRow_) {
+        return;  // a refill would flicker
+    }
+    perRow_ = perRow;
+    while (SendMessageW(hwnd(), TB_DELETEBUTTON, 0, 0) != FALSE) {
+    }
     std::vector<TBBUTTON> entries;
     int image = 0;
-    for (UINT id : buttons) {
-        TBBUTTON button{};
+    for (UINT id : buttons_) {
         if (id == 0) {
-            button.fsStyle = BTNS_SEP;
-        } else {
-            button.iBitmap = image++;
-            button.idCommand = static_cast<int>(id);
-            button.fsState = TBSTATE_ENABLED;
-            button.fsStyle = BTNS_BUTTON;
+            // Rows of a few buttons each read better without the gaps.
+            if (perRow == 0) {
+                TBBUTTON separator{};
+                separator.fsStyle = BTNS_SEP;
+                entries.push_back(separator);
+            }
+            continue;
         }
+        TBBUTTON button{};
+        button.iBitmap = image;
+        button.idCommand = static_cast<int>(id);
+        button.fsState = TBSTATE_ENABLED;
+        button.fsStyle = BTNS_BUTTON;
+        if (perRow > 0 && (image + 1) % perRow == 0) {
+            button.fsState |= TBSTATE_WRAP;
+        }
+        ++image;
         entries.push_back(button);
     }
-    return SendMessageW(hwnd(), TB_ADDBUTTONSW, entries.size(),
-                        reinterpret_cast<LPARAM>(entries.data())) != FALSE;
+    SendMessageW(hwnd(), TB_ADDBUTTONSW, entries.size(), reinterpret_cast<LPARAM>(entries.data()));
+}
+
+SIZE ToolBar::buttonSize() const {
+    const DWORD size = static_cast<DWORD>(SendMessageW(hwnd(), TB_GETBUTTONSIZE, 0, 0));
+    return {LOWORD(size), HIWORD(size)};
+}
+
+int ToolBar::gripperThickness() const {
+    return isDockable() && style() != BarStyle::Floating ? kGripperStrip : 0;
+}
+
+int ToolBar::columnsFor(int height) const {
+    const int rows =
+        std::max(1, (height - gripperThickness() - kPadding) / std::max<int>(1, buttonSize().cy));
+    return std::max(1, (images_ + rows - 1) / rows);
+}
+
+void ToolBar::setStyle(BarStyle style, int length) {
+    fillButtons(style == BarStyle::Vertical ? columnsFor(length) : 0);
+    ControlBar::setStyle(style, length);
 }
 
 int ToolBar::layoutHeight(int) {
-    const DWORD size = static_cast<DWORD>(SendMessageW(hwnd(), TB_GETBUTTONSIZE, 0, 0));
-    return HIWORD(size) + 4;
+    return buttonSize().cy + kPadding;
+}
+
+int ToolBar::layoutWidth(int height) {
+    return columnsFor(height) * buttonSize().cx + kPadding;
+}
+
+SIZE ToolBar::floatingSize() {
+    return {row_.cx + kPadding, row_.cy + kPadding};
+}
+
+RECT ToolBar::gripperRect() const {
+    const RECT r = windowRect();
+    if (style() == BarStyle::Vertical) {
+        return {0, 0, r.right - r.left, gripperThickness()};
+    }
+    return {0, 0, gripperThickness(), r.bottom - r.top};
+}
+
+LRESULT ToolBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_NCCALCSIZE: {
+            const LRESULT result = ControlBar::WindowProc(message, wParam, lParam);
+            // The client rectangle comes first in both forms of the message.
+            RECT& client = *reinterpret_cast<RECT*>(lParam);
+            if (style() == BarStyle::Vertical) {
+                client.top += gripperThickness();
+            } else {
+                client.left += gripperThickness();
+            }
+            return result;
+        }
+        case WM_NCPAINT: {
+            ControlBar::WindowProc(message, wParam, lParam);
+            if (gripperThickness() > 0) {
+                HDC dc = GetWindowDC(hwnd());
+                const RECT strip = gripperRect();
+                FillRect(dc, &strip, GetSysColorBrush(COLOR_BTNFACE));
+                drawGripper(dc, strip, style() == BarStyle::Vertical);
+                ReleaseDC(hwnd(), dc);
+            }
+            return 0;
+        }
+        case WM_NCHITTEST: {
+            const RECT r = windowRect();
+            const POINT point{GET_X_LPARAM(lParam) - r.left, GET_Y_LPARAM(lParam) - r.top};
+            const RECT strip = gripperRect();
+            if (gripperThickness() > 0 && PtInRect(&strip, point)) {
+                return HTCAPTION;
+            }
+            break;
+        }
+        case WM_NCLBUTTONDOWN:
+            if (wParam == HTCAPTION) {
+                beginDrag({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+                return 0;
+            }
+            break;
+        case WM_NCLBUTTONDBLCLK:
+            if (wParam == HTCAPTION) {
+                frame()->toggleFloating(*this);
+                return 0;
+            }
+            break;
+        default:
+            break;
+    }
+    return ControlBar::WindowProc(message, wParam, lParam);
 }
 
 void ToolBar::updateCommands() {

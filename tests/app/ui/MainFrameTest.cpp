@@ -1,6 +1,7 @@
 // The main frame, its bars, the document and the editor view, driven as the operator drives
 // them: real key input, button clicks, the window messages HAMLOG's keys arrive as.
 #include "AppModel.h"
+#include "AppOptionDialog.h"
 #include "AppSettings.h"
 #include "Application.h"
 #include "CMainFrame.h"
@@ -9,10 +10,12 @@
 #include "SettingsFilePath.h"
 #include "VetrinDoc.h"
 #include "VetrinView.h"
+#include "WindowsVersion.h"
 #include "resource.h"
 
 #include "DialogDriver.h"
 #include "GuiThread.h"
+#include "HamlogControl.h"
 #include "UiTestSupport.h"
 
 #include <commctrl.h>
@@ -22,6 +25,7 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -56,6 +60,12 @@ std::wstring windowText(HWND window) {
     return buffer;
 }
 
+RECT rectOf(HWND window) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
 std::string readBytes(const std::wstring& path) {
     std::ifstream in(std::filesystem::path(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
@@ -64,6 +74,17 @@ std::string readBytes(const std::wstring& path) {
 void writeBytes(const std::wstring& path, const std::string& bytes) {
     std::ofstream out(std::filesystem::path(path), std::ios::binary);
     out << bytes;
+}
+
+// The screen's DPI as this DPI-aware program sees it, and a size given for 96 DPI on it.
+int screenDpi() {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+int scaled(int pixels) {
+    return MulDiv(pixels, screenDpi(), 96);
 }
 
 class MainFrameTest : public ::testing::Test {
@@ -128,6 +149,37 @@ protected:
         SetFocus(view_->hwnd());
         pump();
     }
+    // Real mouse input: a press, then (once the drag has the mouse) moves and the release.
+    void drag(POINT from, POINT to) {
+        SetForegroundWindow(frame_->hwnd());
+        testing_support::moveMouse(from);
+        ASSERT_TRUE(pumpFor([&] {
+            POINT at{};
+            return GetCursorPos(&at) && at.x == from.x && at.y == from.y;
+        }));
+        testing_support::leftButton(true);
+        ASSERT_TRUE(pumpFor([] { return GetCapture() != nullptr; })) << "the drag did not begin";
+        testing_support::moveMouse({(from.x + to.x) / 2, (from.y + to.y) / 2});
+        testing_support::moveMouse(to);
+        testing_support::leftButton(false);
+        ASSERT_TRUE(pumpFor([] { return GetCapture() == nullptr; })) << "the drag did not end";
+    }
+    // Where each bar stands: directly above the status bar (or the bottom of the client area),
+    // at the top of the client area, or in a window of its own.
+    bool atBottom(ui::ControlBar& bar) {
+        RECT client = frame_->clientRect();
+        MapWindowPoints(frame_->hwnd(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+        const int bottom = frame_->statusBarWindow().isVisible()
+                               ? rectOf(frame_->statusBarWindow().hwnd()).top
+                               : client.bottom;
+        return IsWindowVisible(bar.hwnd()) && rectOf(bar.hwnd()).bottom == bottom;
+    }
+    bool atTop(ui::ControlBar& bar) {
+        POINT origin{0, 0};
+        ClientToScreen(frame_->hwnd(), &origin);
+        return IsWindowVisible(bar.hwnd()) && rectOf(bar.hwnd()).top == origin.y;
+    }
+    bool floating(ui::ControlBar& bar) { return GetParent(bar.hwnd()) != frame_->hwnd(); }
 
     std::wstring folder_;
     std::wstring settingsPath_;
@@ -137,16 +189,13 @@ protected:
     std::shared_ptr<AppModel> model_;
 };
 
-TEST_F(MainFrameTest, CreatedWithItsStyleBarsAndSaneSize) {
+TEST_F(MainFrameTest, CreatedWithItsStyleAndBars) {
     const LONG_PTR style = GetWindowLongPtrW(frame_->hwnd(), GWL_STYLE);
     EXPECT_NE(style & WS_POPUP, 0);
     EXPECT_NE(style & WS_THICKFRAME, 0);
     EXPECT_NE(style & WS_MINIMIZEBOX, 0);
     EXPECT_EQ(style & WS_MAXIMIZEBOX, 0);
     EXPECT_EQ(windowText(frame_->hwnd()), L"Vetrin");
-    const RECT r = frame_->windowRect();
-    EXPECT_EQ(r.right - r.left, 729);
-    EXPECT_EQ(r.bottom - r.top, 210);
     EXPECT_TRUE(frame_->messageBar().isVisible());
     EXPECT_EQ(windowText(frame_->messageBar().hwnd()), L"Fnメッセージ");
     EXPECT_FALSE(frame_->cwBar().isVisible());
@@ -403,19 +452,6 @@ TEST_F(MainFrameTest, HalfWidthKanaModeToggles) {
     EXPECT_EQ(states, (std::vector<bool>{true, false}));
 }
 
-TEST_F(MainFrameTest, FollowsHamlogWindowFromItsWidthOn) {
-    SetWindowPos(frame_->hwnd(), nullptr, 10, 10, 729, 210, SWP_NOZORDER);
-    frame_->followHamlogWindow(100, 100, 399, 400);  // 299 wide: stays
-    RECT r = frame_->windowRect();
-    EXPECT_EQ(r.left, 10);
-    frame_->followHamlogWindow(100, 100, 400, 400);
-    r = frame_->windowRect();
-    EXPECT_EQ(r.left, 95);
-    EXPECT_EQ(r.top, 398);
-    EXPECT_EQ(r.right - r.left, 309);
-    EXPECT_EQ(r.bottom - r.top, 210);
-}
-
 // Three threads invoking at once: every call runs its caller's own function on the GUI thread
 // before the caller goes on, and never after. A late function finds its call over and stays
 // out of the caller's (gone) variable.
@@ -521,21 +557,161 @@ TEST_F(MainFrameTest, PosIsSavedAtCloseAndRestored) {
     application.profile().writeBinary(L"Window", L"pos", std::vector<std::uint8_t>(40, 1));
     makeFrame();
     r = frame_->windowRect();
-    EXPECT_EQ(r.right - r.left, 729);
-    EXPECT_EQ(r.bottom - r.top, 210);
+    EXPECT_EQ(r.right - r.left, scaled(729));
+    EXPECT_EQ(r.bottom - r.top, scaled(210));
 }
 
-TEST_F(MainFrameTest, BarVisibilityIsSavedUnderToolBar) {
+// The operator drags the message bar to the bottom and the tool bar out of the frame by their
+// grippers; the frame keeps laying out and following HAMLOG with them there, and the next start
+// puts them back where they were.
+TEST_F(MainFrameTest, BarsGoWhereTheyAreDraggedAndStayThereAtTheNextStart) {
+    SetWindowPos(frame_->hwnd(), nullptr, 100, 100, 729, 210, SWP_NOZORDER);
+    frame_->ShowControlBar(frame_->toolBar(), true);
+    pump();
+    HWND message = frame_->messageBar().hwnd();
+    HWND tool = frame_->toolBar().hwnd();
+    RECT r = rectOf(message);
+    const RECT status = rectOf(frame_->statusBarWindow().hwnd());
+    drag({r.left + 2, (r.top + r.bottom) / 2}, {r.left + 60, status.top - 4});
+    EXPECT_TRUE(atBottom(frame_->messageBar())) << "message bar at " << rectOf(message).top;
+    EXPECT_TRUE(atTop(frame_->toolBar()));
+    EXPECT_EQ(rectOf(view_->hwnd()).top, rectOf(tool).bottom);
+    EXPECT_EQ(rectOf(view_->hwnd()).bottom, rectOf(message).top);
+
+    // Under HAMLOG's window the buttons still share the new width, the bar still at the bottom.
+    frame_->followHamlogWindow(100, 100, 500, 300);
+    const int a = frame_->clientRect().right;
+    EXPECT_TRUE(atBottom(frame_->messageBar()));
+    EXPECT_EQ(buttonRect(7).right, a - 5);
+
+    // The tool bar out of the frame floats in a tool window; the view takes the room it left.
+    r = rectOf(tool);
+    const RECT frameRect = frame_->windowRect();
+    drag({r.left + 3, (r.top + r.bottom) / 2}, {frameRect.left + 40, frameRect.bottom + 60});
+    ASSERT_TRUE(floating(frame_->toolBar()));
+    HWND floater = GetParent(tool);
+    EXPECT_TRUE(IsWindowVisible(floater));
+    EXPECT_NE(GetWindowLongPtrW(floater, GWL_EXSTYLE) & WS_EX_TOOLWINDOW, 0);
+    EXPECT_EQ(GetWindow(floater, GW_OWNER), frame_->hwnd());
+    EXPECT_EQ(windowText(floater), L"ツール バー");
+    EXPECT_GT(rectOf(floater).top, frameRect.bottom);
+    POINT origin{0, 0};
+    ClientToScreen(frame_->hwnd(), &origin);
+    EXPECT_EQ(rectOf(view_->hwnd()).top, origin.y);
+    const RECT floated = rectOf(floater);
+
+    // The menu shows the CW bar and hides the status bar; their visibility comes back too.
     SendMessageW(frame_->hwnd(), WM_COMMAND, ID_VIEW_CW_BAR, 0);
     SendMessageW(frame_->hwnd(), WM_COMMAND, ID_VIEW_STATUS_BAR, 0);
-    EXPECT_TRUE(frame_->cwBar().isVisible());
-    EXPECT_FALSE(frame_->statusBarWindow().isVisible());
     SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
     application.AddDocTemplate(nullptr);
     makeFrame();
-    EXPECT_TRUE(frame_->cwBar().isVisible());
     EXPECT_FALSE(frame_->statusBarWindow().isVisible());
-    EXPECT_TRUE(frame_->messageBar().isVisible());
+    EXPECT_TRUE(atBottom(frame_->messageBar()));
+    EXPECT_TRUE(atTop(frame_->cwBar()));
+    ASSERT_TRUE(floating(frame_->toolBar()));
+    floater = GetParent(frame_->toolBar().hwnd());
+    EXPECT_TRUE(IsWindowVisible(floater));
+    EXPECT_EQ(rectOf(floater).left, floated.left);
+    EXPECT_EQ(rectOf(floater).top, floated.top);
+
+    // A double click on its caption docks it again where it stood.
+    const POINT caption{rectOf(floater).left + 30,
+                        rectOf(floater).top + GetSystemMetrics(SM_CYSMCAPTION) / 2};
+    // However long a loaded machine takes between the clicks, they are one double click.
+    const UINT doubleClickTime = GetDoubleClickTime();
+    SetDoubleClickTime(5000);
+    testing_support::moveMouse(caption);
+    testing_support::leftButton(true);  // the first press begins a drag, which takes the mouse
+    EXPECT_TRUE(pumpFor([] { return GetCapture() != nullptr; }));
+    testing_support::leftButton(false);
+    EXPECT_TRUE(pumpFor([] { return GetCapture() == nullptr; }));
+    testing_support::leftButton(true);
+    testing_support::leftButton(false);
+    EXPECT_TRUE(pumpFor([&] { return !floating(frame_->toolBar()); }));
+    SetDoubleClickTime(doubleClickTime);
+    EXPECT_EQ(rectOf(frame_->toolBar().hwnd()).top, rectOf(frame_->cwBar().hwnd()).bottom);
+    EXPECT_FALSE(IsWindowVisible(floater));
+}
+
+// A saved layout is taken only whole: a state of an older build, a damaged entry or a bar
+// floating off every screen leave the default layout; the visibility saved still counts.
+TEST_F(MainFrameTest, SavedBarStateIsTakenOnlyWhole) {
+    struct Bar {
+        UINT id;
+        const wchar_t* keys;  // "Key=value" lines after BarID
+    };
+    struct Case {
+        const char* what;
+        const wchar_t* bars;  // the summary's count
+        std::vector<Bar> entries;
+        bool whole;
+    };
+    const Bar cwShown{IDW_CW_BAR, L"Visible=1\nEdge=0\nOrder=0\nFloating=0"};
+    const Bar status{ID_VIEW_STATUS_BAR, L"Visible=1"};
+    const std::vector<Case> cases = {
+        {"whole",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1\nEdge=1\nOrder=0\nFloating=0"},
+          cwShown,
+          {ID_VIEW_TOOLBAR, L"Visible=1\nEdge=0\nOrder=1\nFloating=1\nXPos=300\nYPos=320"},
+          status},
+         true},
+        {"older build",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1"},
+          {IDW_CW_BAR, L"Visible=1"},
+          {ID_VIEW_TOOLBAR, L"Visible=1"},
+          status},
+         false},
+        {"damaged edge",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1\nEdge=bottom\nOrder=0\nFloating=0"},
+          cwShown,
+          {ID_VIEW_TOOLBAR, L"Visible=1\nEdge=0\nOrder=1\nFloating=1\nXPos=300\nYPos=320"},
+          status},
+         false},
+        {"off every screen",
+         L"4",
+         {{IDW_MESSAGE_BAR, L"Visible=1\nEdge=1\nOrder=0\nFloating=0"},
+          cwShown,
+          {ID_VIEW_TOOLBAR, L"Visible=1\nEdge=0\nOrder=1\nFloating=1\nXPos=-30000\nYPos=320"},
+          status},
+         false},
+        // A count no frame has would have the start read sections for hours.
+        {"damaged count", L"2000000000", {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
+        application.AddDocTemplate(nullptr);
+        DeleteFileW(settingsPath_.c_str());
+        const ui::Profile& profile = application.profile();
+        profile.writeString(L"ToolBar-Summary", L"Bars", c.bars);
+        for (std::size_t i = 0; i < c.entries.size(); ++i) {
+            const std::wstring section = L"ToolBar-Bar" + std::to_wstring(i);
+            profile.writeInt(section, L"BarID", static_cast<int>(c.entries[i].id));
+            std::wstring lines = c.entries[i].keys;
+            for (std::size_t start = 0; start < lines.size();) {
+                const std::size_t end = std::min(lines.find(L'\n', start), lines.size());
+                const std::wstring line = lines.substr(start, end - start);
+                const std::size_t equals = line.find(L'=');
+                profile.writeString(section, line.substr(0, equals), line.substr(equals + 1));
+                start = end + 1;
+            }
+        }
+        makeFrame();
+        if (c.whole) {
+            EXPECT_TRUE(atBottom(frame_->messageBar()));
+            EXPECT_TRUE(floating(frame_->toolBar()));
+            EXPECT_EQ(rectOf(GetParent(frame_->toolBar().hwnd())).left, 300);
+            EXPECT_TRUE(atTop(frame_->cwBar()));
+        } else {
+            EXPECT_TRUE(atTop(frame_->messageBar()));
+            EXPECT_FALSE(floating(frame_->toolBar()));
+        }
+        EXPECT_EQ(frame_->cwBar().isVisible(), !c.entries.empty());
+    }
 }
 
 TEST_F(MainFrameTest, DocumentSavesUtf8WithoutMarkAndOpensAsShown) {
@@ -651,11 +827,23 @@ TEST_F(MainFrameTest, Screenshots) {
     frame_->ShowControlBar(frame_->toolBar(), true);
     pump();
     EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-f1-f12-tool-bar.png"));
+
+    frame_->DockControlBar(frame_->messageBar(), ui::DockEdge::Bottom);
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-message-bar-bottom.png"));
+    frame_->DockControlBar(frame_->toolBar(), ui::DockEdge::Left);
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-tool-bar-left.png"));
+    // Floating over the editor, so that one picture holds both windows.
+    const RECT r = frame_->windowRect();
+    frame_->FloatControlBar(frame_->toolBar(), {r.left + 380, r.top + 110});
+    pump();
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-tool-bar-floating.png"));
 }
 
-// The editing keys typed in the CW bar's field edit the field, not the view, in every form the
-// accelerators know them by; in the view they still act on the view.
-TEST_F(MainFrameTest, EditingKeysInTheCwFieldEditTheField) {
+// The editing keys typed in the CW bar's field and the Edit menu's commands edit the field, not
+// the view, in every form the accelerators know them by; in the view they still act on the view.
+TEST_F(MainFrameTest, EditingKeysAndTheEditMenuInTheCwFieldEditTheField) {
     const auto setClipboard = [](const std::wstring& text) {
         ASSERT_TRUE(OpenClipboard(nullptr));
         EmptyClipboard();
@@ -708,6 +896,22 @@ TEST_F(MainFrameTest, EditingKeysInTheCwFieldEditTheField) {
     EXPECT_TRUE(pumpFor([&] { return windowText(field).empty(); })) << windowText(field);
     EXPECT_EQ(clipboard(), L"73");
 
+    // The menu shows the field's state and its commands act on the field.
+    SendMessageW(view_->hwnd(), EM_SETSEL, 0, 0);
+    SetWindowTextW(field, L"QRZ");
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    HMENU editMenu = GetSubMenu(GetMenu(frame_->hwnd()), 1);
+    SendMessageW(frame_->hwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(editMenu), 1);
+    EXPECT_EQ(GetMenuState(editMenu, ID_EDIT_CUT, MF_BYCOMMAND) & MF_GRAYED, 0u);
+    SendMessageW(frame_->hwnd(), WM_COMMAND, ID_EDIT_CUT, 0);
+    EXPECT_EQ(windowText(field), L"");
+    EXPECT_EQ(clipboard(), L"QRZ");
+    SendMessageW(frame_->hwnd(), WM_COMMAND, ID_EDIT_PASTE, 0);
+    EXPECT_EQ(windowText(field), L"QRZ");
+    SendMessageW(field, EM_SETSEL, 0, -1);
+    SendMessageW(field, WM_CLEAR, 0, 0);
+    setClipboard(L"73");
+
     EXPECT_EQ(GetFocus(), field);
     EXPECT_EQ(windowText(view_->hwnd()), L"LOG");
     EXPECT_EQ(model_->sendBufferText(), L"");
@@ -719,6 +923,119 @@ TEST_F(MainFrameTest, EditingKeysInTheCwFieldEditTheField) {
     EXPECT_TRUE(pumpFor([&] { return windowText(view_->hwnd()) == L"73"; }))
         << windowText(view_->hwnd());
     EXPECT_EQ(windowText(field), L"");
+}
+
+// The frame's sizes, its limits and its place under HAMLOG's log window agree at the screen's DPI:
+// ui_main_frame_tests_144dpi runs these again on a 150 % screen (VETRIN_SCREEN_DPI tells which).
+using ScreenGeometry = MainFrameTest;
+
+TEST_F(ScreenGeometry, SizesAndLimitsGrowWithTheScreen) {
+    if (const char* dpi = std::getenv("VETRIN_SCREEN_DPI")) {
+        ASSERT_EQ(screenDpi(), std::atoi(dpi));
+    }
+    RECT r = frame_->windowRect();
+    EXPECT_EQ(r.right - r.left, scaled(729));
+    EXPECT_EQ(r.bottom - r.top, scaled(210));
+    // A saved width below the narrowest the frame takes is put back to the default.
+    SetWindowPos(frame_->hwnd(), nullptr, 0, 0, scaled(300) - 1, scaled(120), SWP_NOMOVE);
+    SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
+    application.AddDocTemplate(nullptr);
+    makeFrame();
+    r = frame_->windowRect();
+    EXPECT_EQ(r.right - r.left, scaled(729));
+    EXPECT_EQ(r.bottom - r.top, scaled(120));
+}
+
+TEST_F(ScreenGeometry, FollowsTheLogWindowFromTheFramesNarrowestWidthOn) {
+    SetWindowPos(frame_->hwnd(), nullptr, 10, 10, scaled(729), scaled(210), SWP_NOZORDER);
+    const int narrowest = scaled(300);
+    frame_->followHamlogWindow(100, 100, 100 + narrowest - 1, 400);  // not followed
+    RECT r = frame_->windowRect();
+    EXPECT_EQ(r.left, 10);
+    frame_->followHamlogWindow(100, 100, 100 + narrowest, 400);
+    r = frame_->windowRect();
+    // The system reports Windows 10: the frame's wider invisible borders are lined up with the
+    // log window's.
+    EXPECT_EQ(r.left, 100 - scaled(5));
+    EXPECT_EQ(r.top, 400 - scaled(2));
+    EXPECT_EQ(r.right, 100 + narrowest + scaled(4));
+    EXPECT_EQ(r.bottom - r.top, scaled(210));
+    // The width it took is one the frame keeps when it starts again.
+    SendMessageW(frame_->hwnd(), WM_CLOSE, 0, 0);
+    application.AddDocTemplate(nullptr);
+    makeFrame();
+    const RECT again = frame_->windowRect();
+    EXPECT_EQ(again.right - again.left, r.right - r.left);
+}
+
+// Docked under the HAMLOG stand-in's log window as the wiring docks it, then with the options sheet
+// open: pictures for each DPI ("docked-96dpi-*.png", "docked-144dpi-*.png").
+TEST_F(ScreenGeometry, DockedUnderTheStandInWithTheOptionsSheet) {
+    const std::wstring dpi = std::to_wstring(screenDpi());
+    sim::hamlog::HamlogControl hamlog;
+    // Windows draws HAMLOG, which is not DPI-aware, larger by the screen's scale; Wine leaves it
+    // as it is, so the stand-in's log window is widened as Windows would show it (its height
+    // stays what its controls need).
+    hamlog.command(L"move A 40 30 " + std::to_wstring(scaled(640)) + L" 0");
+    const RECT log = rectOf(hamlog.window(L"A"));
+    frame_->ShowControlBar(frame_->cwBar(), true);
+    frame_->setBank(0);
+    view_->updateSendBuffer(L"CQ DE XX9XXX/1 XX9XXX/1 XX9XXX/1 PSE K\nUR 599 [KN]");
+    frame_->followHamlogWindow(log.left, log.top, log.right, log.bottom);
+    const RECT main = frame_->windowRect();
+    EXPECT_EQ(main.left, log.left - scaled(5));
+    EXPECT_EQ(main.top, log.bottom - scaled(2));
+    EXPECT_EQ(main.right, log.right + scaled(4));
+    // The CW bar's buttons and field fit the docked width, side by side.
+    const RECT client = rectOf(frame_->cwBar().hwnd());
+    const RECT option = rectOf(frame_->cwBar().item(IDC_OPTION_BUTTON));
+    const RECT send = rectOf(frame_->cwBar().item(IDC_SEND));
+    const RECT field = rectOf(frame_->cwBar().item(IDC_CW_TEXT));
+    EXPECT_LE(option.right, client.right);
+    EXPECT_LT(field.right, send.left);
+    EXPECT_GT(field.right - field.left, scaled(100));
+    pump();
+    EXPECT_TRUE(
+        testing_support::screenshot(frame_->hwnd(), L"docked-" + dpi + L"dpi-main-alone.png"));
+    EXPECT_TRUE(testing_support::captureWindowPng(
+        GetDesktopWindow(), testing_support::screenshotPath(L"docked-" + dpi + L"dpi-main.png")));
+
+    AppOptionDialog options(model_->settings(), frame_->bank());
+    dialog_test::drive(
+        [&] { return options.DoModal(frame_->hwnd()); },
+        [&](DWORD gui) {
+            const HWND sheet = dialog_test::waitForDialog(gui, L"Vetrinのオプション");
+            ASSERT_NE(sheet, nullptr);
+            for (int page = 0; page < 3; ++page) {
+                ASSERT_NE(dialog_test::selectPage(sheet, page), nullptr);
+                const std::wstring name =
+                    L"docked-" + dpi + L"dpi-options-" + std::to_wstring(page + 1);
+                EXPECT_TRUE(testing_support::screenshot(sheet, name + L"-sheet.png"));
+                EXPECT_TRUE(testing_support::captureWindowPng(
+                    GetDesktopWindow(), testing_support::screenshotPath(name + L".png")));
+            }
+            dialog_test::pressSheetButton(sheet, PSBTN_CANCEL);
+        });
+}
+
+// Before Windows 10 the frame sits edge to edge under the log window. Only the copy of this
+// program that the test prefix tells Windows 7 (ui_main_frame_tests_windows7) runs it.
+using OlderWindows = MainFrameTest;
+
+TEST_F(OlderWindows, TheFrameSitsEdgeToEdgeUnderTheLogWindow) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (!std::wstring_view(path).ends_with(L"_windows7.exe")) {
+        GTEST_SKIP() << "run by ui_main_frame_tests_windows7";
+    }
+    ASSERT_FALSE(windowsVersionOrGreater(10, 0));
+    SetWindowPos(frame_->hwnd(), nullptr, 10, 10, 729, 210, SWP_NOZORDER);
+    frame_->followHamlogWindow(100, 100, 400, 400);
+    const RECT r = frame_->windowRect();
+    EXPECT_EQ(r.left, 100);
+    EXPECT_EQ(r.top, 400);
+    EXPECT_EQ(r.right, 400);
+    EXPECT_EQ(r.bottom - r.top, 210);
 }
 
 }  // namespace

@@ -415,13 +415,22 @@ TEST(OptionSheet, CancelReturnsTheSettingsUnchanged) {
     EXPECT_EQ(run.settings, original);
 }
 
+// The side-tone list, reached with its label's Alt+Z, keeps a level outside it until one is chosen.
 TEST(OptionSheet, ASideToneOutsideTheListIsKeptUntilOneIsChosen) {
     AppSettings original = defaults();
     original.toneLevel = 20;
-    const auto run = runSheet(original, 0, [&](HWND sheet, DWORD) {
+    const auto run = runSheet(original, 0, [&](HWND sheet, DWORD gui) {
         const HWND page = selectPage(sheet, kPage2);
         ASSERT_NE(page, nullptr);
-        EXPECT_EQ(SendMessageW(GetDlgItem(page, IDC_TONE_LEVEL), CB_GETCURSEL, 0, 0), CB_ERR);
+        const HWND list = GetDlgItem(page, IDC_TONE_LEVEL);
+        EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), CB_ERR);
+        EXPECT_TRUE(wait_for([&] {
+            SetForegroundWindow(sheet);
+            return GetForegroundWindow() == sheet;
+        }));
+        testing_support::pressWith(VK_MENU, 'Z');
+        EXPECT_TRUE(wait_for([&] { return focusOf(gui) == list; }));
+        EXPECT_EQ(SendMessageW(list, CB_GETCURSEL, 0, 0), CB_ERR);
         confirm(sheet);
     });
     EXPECT_EQ(run.result, IDOK);

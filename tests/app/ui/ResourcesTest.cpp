@@ -1,9 +1,11 @@
 // The program's resources: every dialog template loads with the controls and texts the windows
-// and dialogs rely on, and the menu and the strings are there. The about box is photographed
-// here so its Japanese texts can be checked by eye; the other dialogs are photographed by their
-// own tests.
+// and dialogs rely on, and the menu and the strings are there. The about box is opened and
+// photographed here so its Japanese texts can be checked by eye; the other dialogs are
+// photographed by their own tests.
 #include "resource.h"
 
+#include "CAboutDlg.h"
+#include "DialogDriver.h"
 #include "PropertySheet.h"
 #include "Strings.h"
 #include "UiTestSupport.h"
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,17 +65,28 @@ private:
     HWND window_ = nullptr;
 };
 
-TEST(Resources, AboutBoxHasItsIconTextAndButton) {
-    DialogUnderTest about(IDD_ABOUTBOX);
-    ASSERT_NE(about.get(), nullptr);
-    EXPECT_EQ(windowText(about.get()), L"「Vetrin」のバージョン情報");
-    EXPECT_NE(GetDlgItem(about.get(), IDC_ABOUT_TEXT), nullptr);
-    EXPECT_EQ(about.text(IDOK), L"OK");
-    SetDlgItemTextW(
-        about.get(), IDC_ABOUT_TEXT,
-        L"Vetrin\r\n    Ver 2.0.1 (Jun  5 2022)\r\n\r\nHAMLOG と QUENTRAX の CW 送信支援");
-    ShowWindow(about.get(), SW_SHOW);
-    EXPECT_TRUE(screenshot(about.get(), L"dialog-100-about.png"));
+// The about box as the program opens it: its own text, first the name and the version with the
+// build date.
+TEST(Resources, AboutBoxShowsTheProgramAndItsVersion) {
+    omvar::Vetrin::CAboutDlg about;
+    std::wstring shown;
+    const INT_PTR result = dialog_test::drive(
+        [&] { return about.DoModal(nullptr); },
+        [&](DWORD gui) {
+            const HWND box = dialog_test::waitForDialog(gui, L"「Vetrin」のバージョン情報");
+            ASSERT_NE(box, nullptr);
+            shown = windowText(GetDlgItem(box, IDC_ABOUT_TEXT));
+            EXPECT_EQ(windowText(GetDlgItem(box, IDOK)), L"OK");
+            EXPECT_TRUE(screenshot(box, L"dialog-100-about.png"));
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+        });
+    EXPECT_EQ(result, IDOK);
+    // The name, the version with the build date as the compiler writes it ("Jun  5 2022"), an
+    // empty line, then the lines about the program.
+    EXPECT_TRUE(std::regex_match(
+        shown, std::wregex(L"Vetrin\r\n    Ver 2\\.0\\.1 \\([A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4}\\)"
+                           L"\r\n\r\n[^\r\n][\\s\\S]*")))
+        << testing::PrintToString(shown);
 }
 
 TEST(Resources, MessageBarHasTwelveButtons) {

@@ -103,3 +103,26 @@ inline void pressWith(WORD modifier, WORD key) {
 }
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+// Real mouse input: the pointer moved to a screen point of the primary screen, as a mouse moves
+// it (absolute coordinates run from 0 to 65536 across the screen).
+inline void moveMouse(POINT to) {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = static_cast<LONG>((to.x * 65536LL + width - 1) / width);
+    input.mi.dy = static_cast<LONG>((to.y * 65536LL + height - 1) / height);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof(INPUT));
+}
+inline void leftButton(bool down) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP;
+    SendInput(1, &input, sizeof(INPUT));
+}
+
+}  // namespace testing_support

@@ -5,49 +5,16 @@
 #include <cstdio>
 
 #include "HostLogSink.h"
+#include "LibraryModule.h"
 #include "QuentraxExportNames.h"
 #include "quentrax.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 namespace {
 
+using host::function;
 using SetLogger = void(QUENTRAX_CALL*)(std::shared_ptr<spdlog::logger>);
 using OneInt = int(QUENTRAX_CALL*)(int);
 using Close = void(QUENTRAX_CALL*)(int);
-
-#ifdef _WIN32
-using Library = HMODULE;
-Library load(const char*) {
-    return LoadLibraryW(L"quentrax.dll");
-}
-void* find(Library library, const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(library, name));
-}
-bool unload(Library library) {
-    return FreeLibrary(library) != 0;
-}
-#else
-using Library = void*;
-Library load(const char* path) {
-    return dlopen(path, RTLD_NOW | RTLD_LOCAL);
-}
-void* find(Library library, const char* name) {
-    return dlsym(library, name);
-}
-bool unload(Library library) {
-    return dlclose(library) == 0;
-}
-#endif
-
-template <typename F>
-F function(Library library, const char* name) {
-    return reinterpret_cast<F>(find(library, name));
-}
 
 int fail(const char* what) {
     std::fprintf(stderr, "%s\n", what);
@@ -56,8 +23,12 @@ int fail(const char* what) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    Library library = load(argc > 1 ? argv[1] : "");
+int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifdef _WIN32
+    host::Library library = host::load_library(L"quentrax.dll");
+#else
+    host::Library library = host::load_library(argc > 1 ? argv[1] : "");
+#endif
     if (library == nullptr) {
         return fail("cannot load the library");
     }
@@ -75,7 +46,7 @@ int main(int argc, char** argv) {
     if (id >= 0) {
         close(id);
     }
-    if (!unload(library)) {
+    if (!host::unload_library(library)) {
         return fail("cannot unload the library");
     }
     if (!host::host_logged("quentrax.dll: DLLの解放")) {
