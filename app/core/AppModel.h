@@ -138,6 +138,8 @@ private:
     bool ensureInterface();
     // One shown-only element at the cursor per step.
     void takeShownElement();
+    // The beacon is on, its last call keyed, the interface idle and no firing scheduled.
+    bool beaconDue(int buffered);
     // How many codes go out now; 0 for none. Leaves paddle mode when new text came (buffered
     // becomes 0).
     int chunkLength(std::size_t pending, int& buffered, const PacingSettings& pacing);

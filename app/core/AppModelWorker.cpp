@@ -125,17 +125,29 @@ AppModel::WorkerPause AppModel::workerStep() {
     }
     takeShownElement();
 
-    const std::size_t pending = s.queue.pendingCount();
-    if (pending == 0 && buffered == 0 && s.beaconOn && !s.beaconScheduled) {
+    if (beaconDue(buffered)) {
         scheduleBeacon(pacing.cqInt);
         return WorkerPause::idle;  // the firing queues the call, which wakes the worker
     }
+    const std::size_t pending = s.queue.pendingCount();
     if (const int n = chunkLength(pending, buffered, pacing); n > 0) {
         keyChunk(n, pacing);
         return WorkerPause::following;
     }
     const bool inFlight = buffered > 0 && buffered != kPaddleUsed;
     return pending > 0 || inFlight ? WorkerPause::following : WorkerPause::idle;
+}
+
+bool AppModel::beaconDue(int buffered) {
+    State& s = *state_;
+    // In this order: a start sets `scheduled` before `on`, and a firing queues its call before
+    // it clears `scheduled`. Found on with nothing scheduled, the last call is in the queue (or
+    // has been keyed), so it is seen there; read the other way round, a firing between the reads
+    // would get a second one scheduled at once, cqInt after the start of its call.
+    if (!s.beaconOn || s.beaconScheduled) {
+        return false;
+    }
+    return buffered == 0 && s.queue.pendingCount() == 0;
 }
 
 bool AppModel::ensureInterface() {
