@@ -28,6 +28,7 @@
 #include "quentrax.h"
 #include "WaitFor.h"
 
+#include <spdlog/sinks/base_sink.h>
 #include <spdlog/sinks/null_sink.h>
 #include <spdlog/spdlog.h>
 
@@ -43,6 +44,9 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
+#include <mutex>
+#include <string_view>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -63,6 +67,32 @@ void quietLoggers() {
     quentraxSetLogger(spdlog::get("qxpacket"));
 }
 
+// Times the model's first "デバイスに送信" line after each reset: the moment its worker hands the
+// first codes to the interface library, where the model's share of the path ends.
+class HandOverSink : public spdlog::sinks::base_sink<std::mutex> {
+public:
+    void reset() { handed_ = 0; }
+    std::optional<std::chrono::steady_clock::time_point> handed() const {
+        const auto ticks = handed_.load();
+        if (ticks == 0) {
+            return std::nullopt;
+        }
+        return std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(ticks));
+    }
+
+protected:
+    void sink_it_(const spdlog::details::log_msg& msg) override {
+        const std::string_view text(msg.payload.data(), msg.payload.size());
+        if (handed_ == 0 && text.rfind("デバイスに送信", 0) == 0) {
+            handed_ = std::chrono::steady_clock::now().time_since_epoch().count();
+        }
+    }
+    void flush_() override {}
+
+private:
+    std::atomic<std::chrono::steady_clock::rep> handed_{0};
+};
+
 std::optional<omvar::sim::EmuClock::time_point> firstCwPacket(const QuentraxUnit& unit) {
     for (const auto& packet : unit.packets()) {
         if (!packet.failed && packet.code() == kCwOutput) {
@@ -74,6 +104,9 @@ std::optional<omvar::sim::EmuClock::time_point> firstCwPacket(const QuentraxUnit
 
 struct Latencies {
     std::vector<double> queued;  // F1 typed -> the message is in the model's send queue
+    std::vector<double> handed;  // F1 typed -> the first codes handed to the interface library
+    std::vector<double> worker;  // per press: queued -> handed, the worker's share (the queue
+                                 // is watched from another thread, which may see it late)
     std::vector<double> packet;  // F1 typed -> the first CW packet at the interface
 };
 
@@ -84,7 +117,8 @@ void print(const char* label, const std::vector<double>& values) {
 }
 
 // Runs on its own thread while the main thread is the program's GUI thread.
-Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<QuentraxUnit>& unit) {
+Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<QuentraxUnit>& unit,
+                  HandOverSink& handOver) {
     HamlogControl hamlog;
     hamlog.setText(L"A:mode", L"CW");
     hamlog.setText(L"A:call", L"JA1ABC");
@@ -105,6 +139,7 @@ Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<Qu
     Latencies latencies;
     for (int i = 0; i < presses; ++i) {
         unit->clear_packets();
+        handOver.reset();
         const auto start = std::chrono::steady_clock::now();
         hamlog.type(L"A:call", L"{F1}");
         // Watched closely (a few milliseconds of one core): when the message enters the queue.
@@ -119,6 +154,12 @@ Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<Qu
         }
         latencies.queued.push_back(
             std::chrono::duration<double, std::milli>(queued - start).count());
+        if (const auto handed = handOver.handed()) {
+            latencies.handed.push_back(
+                std::chrono::duration<double, std::milli>(*handed - start).count());
+            latencies.worker.push_back(
+                std::chrono::duration<double, std::milli>(*handed - queued).count());
+        }
         latencies.packet.push_back(
             std::chrono::duration<double, std::milli>(*firstCwPacket(*unit) - start).count());
         model.clearSendBuffer();
@@ -142,6 +183,8 @@ int main(int argc, char** argv) {
     try {
         omvar::quentrax::library_attach();
         quietLoggers();
+        auto handOver = std::make_shared<HandOverSink>();
+        spdlog::get("Vetrin")->sinks().push_back(handOver);
         wchar_t folder[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, folder);
         const auto settingsFile = std::filesystem::path(folder) / L"vetrin-f1-latency.ini";
@@ -172,7 +215,7 @@ int main(int argc, char** argv) {
         std::atomic<bool> done{false};
         std::thread driver([&] {
             try {
-                latencies = measure(presses, *controller.model(), unit);
+                latencies = measure(presses, *controller.model(), unit, *handOver);
             } catch (...) {
                 failure = std::current_exception();
             }
@@ -190,9 +233,10 @@ int main(int argc, char** argv) {
         }
 
         std::printf("F1 typed in the HAMLOG stand-in, from the moment it is typed to:\n");
-        std::printf("platform: %s; %d presses; the model's worker polls every 10 ms\n",
-                    bench::platform().c_str(), presses);
+        std::printf("platform: %s; %d presses\n", bench::platform().c_str(), presses);
         print("message queued in the model", latencies.queued);
+        print("first codes handed to the library", latencies.handed);
+        print("  of it, from queued to handed", latencies.worker);
         print("first CW packet at the interface", latencies.packet);
         QuentraxEmulator::detach_all();
         omvar::quentrax::library_detach();

@@ -1,21 +1,26 @@
 // CPU of the whole process while a unit is attached and nothing is sent: first with the
-// interface opened alone (the library's reader), then with the model started (worker polling
-// every 10 ms, tracker, task queues), each thread listed. The emulated unit's own report
-// thread stands in for the hardware and would not run in the program; it is shown and taken out.
+// interface opened alone (the library's reader), then with the model started (its worker idle,
+// tracker, task queues), each thread listed and the worker's named. The emulated unit's own
+// report thread stands in for the hardware and would not run in the program; it is shown and
+// taken out.
 // Usage: bench_model_idle_cost [seconds]
 #include <windows.h>
 
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "ModelBench.h"
+#include "Percentile.h"
 
 using namespace std::chrono;
 
@@ -66,6 +71,7 @@ struct Span {
     double reader = 0;
     double emulator = 0;
     std::map<DWORD, double> threads;
+    DWORD worker = 0;  // the model's worker thread, when known
 };
 
 Span measure(const omvar::sim::QuentraxUnit& unit, int seconds_to_run) {
@@ -100,6 +106,10 @@ void report(const char* title, const Span& span) {
     std::printf("  program's share:          %.3f %%\n",
                 percent(span.process - span.emulator, span.wall));
     std::printf("  reader thread:            %.3f %%\n", percent(span.reader, span.wall));
+    if (const auto worker = span.threads.find(span.worker); worker != span.threads.end()) {
+        std::printf("  worker thread (%04lx):     %.3f %%\n",
+                    static_cast<unsigned long>(worker->first), percent(worker->second, span.wall));
+    }
     std::vector<std::pair<double, DWORD>> busiest;
     for (const auto& [id, cpu] : span.threads) {
         busiest.emplace_back(cpu, id);
@@ -113,6 +123,31 @@ void report(const char* title, const Span& span) {
     }
     std::printf("\n");
     std::fflush(stdout);
+}
+
+// How soon the idle worker notices an unplug: the unit is unplugged at a different moment of
+// the worker's idle wait each time, then plugged in again for the next trial.
+void unplugWhileIdle(ModelBench& bench) {
+    constexpr int kTrials = 10;
+    std::vector<double> noticed;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        std::this_thread::sleep_for(milliseconds(500 + 13 * trial));
+        const auto t0 = steady_clock::now();
+        omvar::sim::QuentraxEmulator::detach(bench.unit);
+        if (!testing_support::wait_for([&] { return bench.model->nId() == -1; }, seconds(10))) {
+            std::printf("unplug not noticed within 10 s\n");
+            return;
+        }
+        noticed.push_back(duration<double, std::milli>(steady_clock::now() - t0).count());
+        bench.unit =
+            omvar::sim::QuentraxEmulator::attach(omvar::sim::UnitOptions::of(23, milliseconds(10)));
+        if (!testing_support::wait_for([&] { return bench.model->nId() != -1; }, seconds(10))) {
+            std::printf("the unit plugged in again was not taken\n");
+            return;
+        }
+    }
+    std::printf("unplug while idle noticed after: median %.1f ms, max %.1f ms (%d trials)\n",
+                bench::percentile(noticed, 0.5), bench::percentile(noticed, 1.0), kTrials);
 }
 
 }  // namespace
@@ -140,14 +175,36 @@ int main(int argc, char** argv) {
     if (!bench.start(bench.defaults())) {
         return 1;
     }
+    // The worker is the thread that expands a late macro and says so: one short message with
+    // the report macro names it, and it is keyed before the measurement starts.
+    std::atomic<DWORD> worker{0};
+    const DWORD self = GetCurrentThreadId();
+    bench.model->add_listener("updateSendBuffer",
+                              std::function<void(std::wstring)>([&worker, self](std::wstring) {
+                                  if (GetCurrentThreadId() != self) {
+                                      worker = GetCurrentThreadId();
+                                  }
+                              }));
+    bench.model->addToSendBuffer(L"$R", true);
+    if (!testing_support::wait_for(
+            [&] {
+                return bench.model->sendQueue().pendingCount() == 0 && quentraxIsTxBusy(0) == 0 &&
+                       bench.unit->buffer_size() == 0;
+            },
+            seconds(30))) {
+        std::fprintf(stderr, "the report macro was not keyed\n");
+        return 1;
+    }
     std::this_thread::sleep_for(seconds(2));
     DWORD gui = 0;
     bench.onGui([&] { gui = GetCurrentThreadId(); });
     std::printf("(main thread %04lx, GUI thread %04lx)\n", GetCurrentThreadId(),
                 static_cast<unsigned long>(gui));
-    report("model started, idle", measure(*bench.unit, seconds_to_run));
+    Span idle = measure(*bench.unit, seconds_to_run);
+    idle.worker = worker;
+    report("model started, idle", idle);
 
-    // The worker's own work per idle step, without the 10 ms sleep around it.
+    // The worker's own work per idle step, without the wait around it.
     FILETIME created, exited, kernel, user;
     GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
     const double before = fileTimeSeconds(kernel) + fileTimeSeconds(user);
@@ -162,9 +219,10 @@ int main(int argc, char** argv) {
     GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
     const double cpu = fileTimeSeconds(kernel) + fileTimeSeconds(user) - before;
     std::printf(
-        "one idle worker step without its sleep: %.2f us CPU (%.2f us wall), "
-        "%.3f %% of one core at 100 steps a second\n",
-        cpu / steps * 1e6, wall / steps * 1e6, cpu / steps * 100 * 100);
+        "one idle worker step without its wait: %.2f us CPU (%.2f us wall), "
+        "%.3f %% of one core at 100 steps a second, %.3f %% at 20\n",
+        cpu / steps * 1e6, wall / steps * 1e6, cpu / steps * 100 * 100, cpu / steps * 20 * 100);
+    unplugWhileIdle(bench);
     bench.stop();
     return 0;
 }

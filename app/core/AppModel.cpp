@@ -32,8 +32,9 @@ int halfUnits(float weight) {
 
 }  // namespace
 
-AppModel::AppModel() : state_(std::make_unique<State>()) {
+AppModel::AppModel(WorkerPeriods periods) : state_(std::make_unique<State>()) {
     state_->logger = namedLogger("Vetrin");
+    state_->periods = periods;
 }
 
 AppModel::~AppModel() {
@@ -101,12 +102,12 @@ void AppModel::shutdown() {
     }
     s.shutDown = true;
     {
-        // Under the wait mutex, so a worker about to wait sees the flag instead of sleeping on.
-        std::lock_guard held(s.waitMutex);
+        // Under the wait lock, so a worker about to wait sees the flag instead of sleeping on.
+        std::lock_guard held(s.wait);
         s.stopRequested = true;
         ++s.wakeups;
     }
-    s.waitCondition.notify_all();
+    s.wait.notifyAll();
     if (s.worker.joinable()) {
         s.worker.join();
     }
@@ -149,6 +150,7 @@ void AppModel::applySettings(AppSettings next) {
     });
     s.tracker.setKeyOptions(next.spyHlKey && next.zLogKey, next.spyHlKey && next.hookAnyway);
     s.settings.apply(next);
+    signalWork();  // the speed and weights the worker paces with may have changed
 }
 
 int AppModel::nId() const {

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -24,6 +25,18 @@ class logger;
 
 namespace omvar::Vetrin {
 
+struct PacingSettings;
+
+// How long the worker waits between steps when nothing wakes it.
+struct WorkerPeriods {
+    // Codes are pending or still held by the interface: its reported buffer size is followed.
+    std::chrono::milliseconds following{10};
+    // Nothing to send: only an unplug is to be noticed.
+    std::chrono::milliseconds idle{50};
+    // After a failed attempt to open an interface; only shutdown ends this one early.
+    std::chrono::milliseconds reconnect{2000};
+};
+
 // The program's model: the settings, the connection with one QUENTRAX through the interface
 // library's C functions, the send queue and the worker that feeds the interface, paddle input,
 // the beacon, and the HAMLOG tracker. Events:
@@ -34,7 +47,7 @@ namespace omvar::Vetrin {
 // thread or the tracker's.
 class AppModel : public EventEmitter {
 public:
-    AppModel();
+    explicit AppModel(WorkerPeriods periods = {});
     virtual ~AppModel();
     AppModel(const AppModel&) = delete;
     AppModel& operator=(const AppModel&) = delete;
@@ -92,8 +105,12 @@ public:
     SendQueue& sendQueue();
     HWND notificationWindow() const;
 
+    // What the worker waits for after a step: the next look at the interface's buffer, an unplug
+    // to notice, or the next attempt to open an interface.
+    enum class WorkerPause { following, idle, reconnect };
+
     // Run by the worker, the hidden window and the deferred task thread; public for tests.
-    void workerStep();
+    WorkerPause workerStep();
     void onInterfaceNotification(UINT message, WPARAM wParam, LPARAM lParam);
     void onPaddleInput(unsigned int code);
     void scheduleBeacon(int milliseconds);
@@ -101,14 +118,35 @@ public:
 
 private:
     struct State;
+    struct Chunk;  // the codes of one packet, taken at the cursor
 
     void subscribeTrackerEvents();
     void runWorker();
-    // Ends a playback wait at once; counted, so the worker can tell whether one came.
+    // Clearing and shutdown: ends a playback wait and the wait between steps at once; counted,
+    // so the worker can tell whether one came.
     void wakeWorker();
     std::uint64_t wakeupCount();
+    // Queued text, a settings change: ends the wait between steps, not a playback wait.
+    void signalWork();
+    std::uint64_t workSignals();
+    void waitForWork(WorkerPause pause, std::uint64_t signalsBefore);
     // True when woken (clearing, shutdown) since wakeupsBefore, false when the time ran out.
-    bool waitForWorker(long long waitMs, std::uint64_t wakeupsBefore);
+    bool waitWhilePlaying(long long waitMs, std::uint64_t wakeupsBefore);
+
+    // The steps of workerStep. ensureInterface tries to open an interface while none is; false
+    // when there still is none.
+    bool ensureInterface();
+    // One shown-only element at the cursor per step.
+    void takeShownElement();
+    // The beacon is on, its last call keyed, the interface idle and no firing scheduled.
+    bool beaconDue(int buffered);
+    // How many codes go out now; 0 for none. Leaves paddle mode when new text came (buffered
+    // becomes 0).
+    int chunkLength(std::size_t pending, int& buffered, const PacingSettings& pacing);
+    void keyChunk(int n, const PacingSettings& pacing);
+    Chunk collectChunk(int n);
+    // False when a clear came since wakeupsBefore and nothing was sent.
+    bool putChunk(const Chunk& chunk, std::uint64_t wakeupsBefore);
     // The interface stopped answering: closes it and says so.
     void dropConnection();
     // Takes the interface just opened (or -1 for none): its slot, the log lines, the callback

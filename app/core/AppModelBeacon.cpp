@@ -11,10 +11,15 @@ bool AppModel::beaconOn() const {
 
 void AppModel::startBeacon() {
     State& s = *state_;
-    bool off = false;
-    if (!s.beaconOn.compare_exchange_strong(off, true)) {
+    // Under the task queue's mutex, so no stop comes in between. The firing counts as scheduled
+    // before the beacon is on: the worker looks at `on` first, and must never find the beacon on
+    // with nothing scheduled while the first firing is still being scheduled.
+    std::lock_guard held(s.tasks.mutex());
+    if (s.beaconOn) {
         return;
     }
+    s.beaconScheduled = true;
+    s.beaconOn = true;
     s.logger->info("ビーコン: ON");
     scheduleBeacon(0);
 }

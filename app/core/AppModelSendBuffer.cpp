@@ -87,6 +87,7 @@ void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
     } else {
         s.queue.append(message, false);
     }
+    signalWork();  // before the editor is updated: keying starts while it redraws
     emit("updateSendBuffer", s.queue.text());
 }
 

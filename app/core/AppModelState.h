@@ -4,12 +4,12 @@
 #include "AppModel.h"
 #include "PlayingUnits.h"
 #include "TextEncoding.h"
+#include "WaitLock.h"
 #include "quentrax.h"
 
 #include <spdlog/logger.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -49,14 +49,16 @@ struct AppModel::State {
     UINT notifyMessage = 0;
     DummyWindow::Holder hidden;
 
-    // Pacing. `wakeups` counts the broadcasts of waitCondition (clearing, shutdown), so a wait
-    // tells a wake-up meant for it from a spurious one and never misses one that came after the
-    // chunk was taken.
+    // Pacing. `wakeups` counts clearing and shutdown, which end a playback wait; `work` counts
+    // those and everything else that needs a step now (queued text, a settings change). A wait
+    // compares them with what it saw before, so it never misses a signal that came meanwhile and
+    // tells one meant for it from a spurious wake-up.
     std::thread worker;
+    WorkerPeriods periods;
     std::atomic<bool> stopRequested{false};
-    std::mutex waitMutex;
-    std::condition_variable waitCondition;
-    std::uint64_t wakeups = 0;  // under waitMutex
+    WaitLock wait;
+    std::uint64_t wakeups = 0;  // under wait
+    std::uint64_t work = 0;     // under wait
     std::atomic<bool> dataAdded{false};
     std::atomic<bool> beaconOn{false};
     std::atomic<bool> beaconScheduled{false};

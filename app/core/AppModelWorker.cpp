@@ -1,5 +1,8 @@
 // The worker: reconnection, disconnection and the pacing that feeds the interface a few codes
-// at a time as its buffer drains.
+// at a time as its buffer drains. It sleeps until there is work: queued text, a clear, a
+// settings change and shutdown wake it; while codes are pending or still held by the interface
+// it looks at the interface's buffer size every `following` period (WorkerPeriods), and idle
+// only as often as an unplug must be noticed.
 #include "AppModelState.h"
 
 #include "MorseCode.h"
@@ -19,8 +22,6 @@ using std::chrono::milliseconds;
 
 constexpr int kGeneratorCapacity = 8;
 constexpr int kMaxCodesPerPacket = 7;  // quentraxPutCodes refuses more, and the text would go
-constexpr auto kStepInterval = milliseconds(10);
-constexpr auto kReconnectPause = milliseconds(2000);
 
 std::string patterns(const std::vector<std::uint8_t>& codes) {
     std::string out;
@@ -35,80 +36,143 @@ std::string patterns(const std::vector<std::uint8_t>& codes) {
 
 }  // namespace
 
+// The codes taken at the cursor for one packet, and their text for the log.
+struct AppModel::Chunk {
+    std::vector<std::uint8_t> codes;
+    std::wstring text;
+};
+
 void AppModel::runWorker() {
     State& s = *state_;
     while (!s.stopRequested) {
+        // Taken before the step: work that comes while it runs ends the wait after it at once.
+        const std::uint64_t signals = workSignals();
+        WorkerPause pause = WorkerPause::following;
         try {
-            workerStep();
+            pause = workerStep();
         } catch (const std::exception& e) {
             // One failed step (a listener that threw, say) must not end the keying for good.
             s.logger->error("The worker step failed: {}", e.what());
         } catch (...) {
             s.logger->error("The worker step failed");
         }
-        std::this_thread::sleep_for(kStepInterval);
+        waitForWork(pause, signals);
     }
 }
 
 std::uint64_t AppModel::wakeupCount() {
     State& s = *state_;
-    std::lock_guard held(s.waitMutex);
+    std::lock_guard held(s.wait);
     return s.wakeups;
+}
+
+std::uint64_t AppModel::workSignals() {
+    State& s = *state_;
+    std::lock_guard held(s.wait);
+    return s.work;
 }
 
 void AppModel::wakeWorker() {
     State& s = *state_;
     {
-        std::lock_guard held(s.waitMutex);
+        std::lock_guard held(s.wait);
         ++s.wakeups;
+        ++s.work;
     }
-    s.waitCondition.notify_all();
+    s.wait.notifyAll();
 }
 
-bool AppModel::waitForWorker(long long waitMs, std::uint64_t wakeupsBefore) {
+void AppModel::signalWork() {
     State& s = *state_;
-    std::unique_lock held(s.waitMutex);
-    const bool woken = waitMs > 0 && s.waitCondition.wait_for(held, milliseconds(waitMs), [&] {
+    {
+        std::lock_guard held(s.wait);
+        ++s.work;
+    }
+    s.wait.notifyAll();
+}
+
+void AppModel::waitForWork(WorkerPause pause, std::uint64_t signalsBefore) {
+    State& s = *state_;
+    std::unique_lock held(s.wait);
+    if (pause == WorkerPause::reconnect) {
+        // Ended at once by shutdown, and only by shutdown: opening is not tried more often.
+        s.wait.waitFor(held, s.periods.reconnect, [&] { return s.stopRequested.load(); });
+        return;
+    }
+    const milliseconds period = pause == WorkerPause::idle ? s.periods.idle : s.periods.following;
+    s.wait.waitFor(held, period, [&] { return s.work != signalsBefore || s.stopRequested; });
+}
+
+bool AppModel::waitWhilePlaying(long long waitMs, std::uint64_t wakeupsBefore) {
+    State& s = *state_;
+    std::unique_lock held(s.wait);
+    const bool woken = waitMs > 0 && s.wait.waitFor(held, milliseconds(waitMs), [&] {
         return s.wakeups != wakeupsBefore || s.stopRequested;
     });
     return woken;
 }
 
-void AppModel::workerStep() {
+AppModel::WorkerPause AppModel::workerStep() {
     State& s = *state_;
     const PacingSettings pacing = s.pacing();
-
-    if (s.currentId() == -1) {
-        reconnect();
-        if (s.currentId() == -1) {
-            // Ended at once by shutdown, and only by shutdown.
-            std::unique_lock lock(s.waitMutex);
-            s.waitCondition.wait_for(lock, kReconnectPause, [&] { return s.stopRequested.load(); });
-            return;
-        }
+    if (!ensureInterface()) {
+        return WorkerPause::reconnect;
     }
-
     int buffered = s.withDevice([](int id) { return quentraxIsTxBusy(id); });
     if (buffered == -1) {
         dropConnection();
-        return;
+        return WorkerPause::following;  // the next step tries to open it again
     }
+    takeShownElement();
 
+    if (beaconDue(buffered)) {
+        scheduleBeacon(pacing.cqInt);
+        return WorkerPause::idle;  // the firing queues the call, which wakes the worker
+    }
+    const std::size_t pending = s.queue.pendingCount();
+    if (const int n = chunkLength(pending, buffered, pacing); n > 0) {
+        keyChunk(n, pacing);
+        return WorkerPause::following;
+    }
+    const bool inFlight = buffered > 0 && buffered != kPaddleUsed;
+    return pending > 0 || inFlight ? WorkerPause::following : WorkerPause::idle;
+}
+
+bool AppModel::beaconDue(int buffered) {
+    State& s = *state_;
+    // In this order: a start sets `scheduled` before `on`, and a firing queues its call before
+    // it clears `scheduled`. Found on with nothing scheduled, the last call is in the queue (or
+    // has been keyed), so it is seen there; read the other way round, a firing between the reads
+    // would get a second one scheduled at once, cqInt after the start of its call.
+    if (!s.beaconOn || s.beaconScheduled) {
+        return false;
+    }
+    return buffered == 0 && s.queue.pendingCount() == 0;
+}
+
+bool AppModel::ensureInterface() {
+    State& s = *state_;
+    if (s.currentId() != -1) {
+        return true;
+    }
+    reconnect();
+    return s.currentId() != -1;
+}
+
+void AppModel::takeShownElement() {
+    State& s = *state_;
     if (const auto next = s.queue.peekAtCursor(); next && next->displayOnly) {
         s.queue.takeAtCursor();
     }
+}
 
-    const std::size_t pending = s.queue.pendingCount();
-    if (pending == 0 && buffered == 0 && s.beaconOn && !s.beaconScheduled) {
-        scheduleBeacon(pacing.cqInt);
-        return;
-    }
-
+int AppModel::chunkLength(std::size_t pending, int& buffered, const PacingSettings& pacing) {
+    State& s = *state_;
     int n = static_cast<int>(
         std::min<std::size_t>({pending, static_cast<std::size_t>(std::max(pacing.maxCount, 0)),
                                static_cast<std::size_t>(kMaxCodesPerPacket)}));
     if (n == 0) {
-        return;
+        return 0;
     }
     if (s.dataAdded.exchange(false)) {
         if (buffered == kPaddleUsed) {
@@ -117,23 +181,51 @@ void AppModel::workerStep() {
             buffered = 0;
         }
     } else if (buffered == kPaddleUsed) {
-        return;  // after paddle use nothing is keyed until new text is queued
+        return 0;  // after paddle use nothing is keyed until new text is queued
     }
     const int free = kGeneratorCapacity - buffered;
     if (buffered > pacing.threshold) {
-        return;
+        return 0;
     }
     n = std::min(n, free);
     if (n <= 0) {
-        return;  // a threshold of 8 or more: the interface is full
+        return 0;  // a threshold of 8 or more: the interface is full
     }
     s.logger->debug("バッファサイズが{}以下になったので{}文字送信 (現在: {} 空き: {})",
                     pacing.threshold, n, buffered, free);
+    return n;
+}
 
+void AppModel::keyChunk(int n, const PacingSettings& pacing) {
+    State& s = *state_;
     const std::uint64_t wakeupsBefore = wakeupCount();  // a clear from here on ends the wait
-    std::vector<std::uint8_t> codes;
-    std::wstring chunk;
-    while (static_cast<int>(codes.size()) < n) {
+    const Chunk chunk = collectChunk(n);
+    if (chunk.codes.empty()) {
+        s.logger->debug("送信するデータがありませんでした");
+        return;
+    }
+    if (!putChunk(chunk, wakeupsBefore)) {
+        return;
+    }
+    // Only as long as the chunk's first character plays: the next step looks at the buffer
+    // again.
+    const double units = Vetrin::playingUnits(std::span<const std::uint8_t>(chunk.codes.data(), 1),
+                                              pacing.weightDot, pacing.weightDash);
+    const int wpm =
+        std::clamp(pacing.wpm, kMinWpm, kMaxWpm);  // a hand-edited file may hold anything
+    const auto waitMs = static_cast<long long>(60000.0 / (wpm * 50) * units);
+    s.logger->debug("文字が再生されるのを待機: {}[ms]", waitMs);
+    if (waitWhilePlaying(waitMs, wakeupsBefore)) {
+        s.logger->debug("{}[ms]待機する前にキャンセル", waitMs);
+    } else {
+        s.logger->debug("{}[ms]経過したので復帰します", waitMs);
+    }
+}
+
+AppModel::Chunk AppModel::collectChunk(int n) {
+    State& s = *state_;
+    Chunk chunk;
+    while (static_cast<int>(chunk.codes.size()) < n) {
         // A macro may expand to nothing and leave another one at the cursor.
         for (auto next = s.queue.peekAtCursor(); next && next->kind == SendElement::kDeferredMacro;
              next = s.queue.peekAtCursor()) {
@@ -146,44 +238,32 @@ void AppModel::workerStep() {
         }
         if (!element->displayOnly &&
             (element->kind == SendElement::kCharacter || element->kind == SendElement::kProsign)) {
-            codes.push_back(element->code);
-            chunk += element->text;
+            chunk.codes.push_back(element->code);
+            chunk.text += element->text;
         }
     }
-    if (codes.empty()) {
-        s.logger->debug("送信するデータがありませんでした");
-        return;
-    }
+    return chunk;
+}
+
+bool AppModel::putChunk(const Chunk& chunk, std::uint64_t wakeupsBefore) {
+    State& s = *state_;
     // Nothing taken before a clear may be keyed after it: a clear during the collection (a late
     // macro reads HAMLOG's fields) drops the chunk, and one that comes while it is on its way
     // cancels it at the interface.
     if (wakeupCount() != wakeupsBefore) {
         s.logger->debug("Cleared while the chunk was collected: \"{}\" is not sent",
-                        quentrax::wide_to_utf8(chunk));
-        return;
+                        quentrax::wide_to_utf8(chunk.text));
+        return false;
     }
-    s.logger->debug("デバイスに送信: {} \"{}\" ({}文字)", patterns(codes),
-                    quentrax::wide_to_utf8(chunk), codes.size());
+    s.logger->debug("デバイスに送信: {} \"{}\" ({}文字)", patterns(chunk.codes),
+                    quentrax::wide_to_utf8(chunk.text), chunk.codes.size());
     s.withDevice([&](int id) {
-        quentraxPutCodes(id, codes.data(), static_cast<int>(codes.size()));
+        quentraxPutCodes(id, chunk.codes.data(), static_cast<int>(chunk.codes.size()));
         if (wakeupCount() != wakeupsBefore && quentraxIsTxBusy(id) != kPaddleUsed) {
             quentraxTxCancel(id);
         }
     });
-
-    // Only as long as the chunk's first character plays: the next step looks at the buffer
-    // again.
-    const double units = Vetrin::playingUnits(std::span<const std::uint8_t>(codes.data(), 1),
-                                              pacing.weightDot, pacing.weightDash);
-    const int wpm =
-        std::clamp(pacing.wpm, kMinWpm, kMaxWpm);  // a hand-edited file may hold anything
-    const auto waitMs = static_cast<long long>(60000.0 / (wpm * 50) * units);
-    s.logger->debug("文字が再生されるのを待機: {}[ms]", waitMs);
-    if (waitForWorker(waitMs, wakeupsBefore)) {
-        s.logger->debug("{}[ms]待機する前にキャンセル", waitMs);
-    } else {
-        s.logger->debug("{}[ms]経過したので復帰します", waitMs);
-    }
+    return true;
 }
 
 }  // namespace omvar::Vetrin

@@ -107,7 +107,7 @@ TEST_F(ModelTest, FreezeRecoveryFollowsTheExperimentSetting) {
     }
 }
 
-TEST_F(ModelTest, UnplugMidMessageThenReplugKeysTheRestOnce) {
+TEST_F(ModelTest, UnplugWhileKeyingOrIdleIsNoticedAndAReplugKeysTheRestOnce) {
     AppSettings settings = defaults();
     auto first = startWithUnit(settings);
     const std::wstring message = L"PARIS PARIS PARIS";
@@ -145,6 +145,11 @@ TEST_F(ModelTest, UnplugMidMessageThenReplugKeysTheRestOnce) {
     const std::string tail = keyed(second);
     const std::string whole(message.begin(), message.end());
     EXPECT_EQ(tail, whole.substr(whole.size() - tail.size()));
+
+    // Idle, with nothing to send, the worker still notices an unplug.
+    ASSERT_TRUE(second->wait_for_status_reports(10));  // it has seen the unit idle meanwhile
+    QuentraxEmulator::detach(second);
+    EXPECT_TRUE(wait_for([&] { return events->deviceStateChanges() == 4; }));
 }
 
 TEST_F(ModelTest, SpeedStaysBetween5And50) {

@@ -189,10 +189,14 @@ TEST_F(ModelTest, OneTimeStampPerMinuteOnALineOfItsOwn) {
     }
 }
 
+// The idle worker sleeps until it is woken: were it not woken by queued text and by a clear,
+// nothing here would go on within the hour it waits between its looks at an idle interface.
 TEST_F(ModelTest, ClearingEndsALongWaitAndKeepsTheHistory) {
+    periods.idle = std::chrono::hours(1);
     AppSettings settings = defaults();
     settings.wpm = 5;  // "0" plays 19 units of 240 ms
     auto unit = startWithUnit(settings);
+    ASSERT_TRUE(unit->wait_for_status_reports(10));  // the worker has gone idle meanwhile
     model->addToSendBuffer(L"0 0 0 0", false);
     ASSERT_TRUE(log->wait_for_line("文字が再生されるのを待機: 4560[ms]"));
     ASSERT_TRUE(wait_for([&] { return !unit->key_timeline().empty(); }));
@@ -209,6 +213,10 @@ TEST_F(ModelTest, ClearingEndsALongWaitAndKeepsTheHistory) {
     model->resetSendBuffer();
     EXPECT_EQ(model->sendBufferText(), L"");
     EXPECT_EQ(events->buffers().back(), L"");
+
+    unit->clear_key_timeline();
+    model->addToSendBuffer(L"E", false);
+    EXPECT_EQ(waitKeyed(unit, "E"), "E");
 }
 
 // Runs an action once, on the logging thread, when a line starting with a prefix is logged.
@@ -312,9 +320,10 @@ TEST_F(ModelTest, PaddleInputInterruptsAndNewTextLeavesPaddleMode) {
     auto unit = startWithUnit(defaults());
     model->addToSendBuffer(L"PARIS PARIS", false);
     ASSERT_TRUE(wait_for([&] { return !unit->key_timeline().empty(); }));
-    // The library takes the first paddle report after opening as its starting point.
+    // The library takes the first paddle report after opening as its starting point; it has
+    // read it once it reports the paddle in use.
     unit->key_paddle(0x40);
-    ASSERT_TRUE(unit->wait_for_status_reports(3));
+    ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 15; }));
     unit->key_paddle(0x60);
     ASSERT_TRUE(wait_for([&] {
         const auto paddle = events->paddle();
