@@ -233,7 +233,11 @@ void HAMLOGTracker::State::onHookedMessage(HookedMessage& m) {
 void HAMLOGTracker::State::handleLogWindowMessage(HookedMessage& m) {
     const int foreground = foregroundId;
     if (isLogWindow(foreground)) {
-        if (m.message == WM_ACTIVATE && m.wParam != 0 && foreground != activeLog) {
+        // A log window in front whose controls are not mapped yet counts as activated too: its
+        // activation may have come before the hooks, as when HAMLOG starts while it is
+        // being hooked, and would otherwise leave it unmapped until it is activated again.
+        const bool activated = m.message == WM_ACTIVATE && m.wParam != 0;
+        if ((activated || !map.controls(foreground).mapped()) && foreground != activeLog) {
             logger->debug("ログウィンドウがアクティブになりました");
             activeLog = foreground;
             queue([this] { activate(); });
