@@ -2,11 +2,14 @@
 
 // The unplug, plug-in and freeze actions of the virtual QUENTRAX's panel, for programs outside
 // the process that loaded it (tests, demos): one named auto-reset event per action, which the
-// library watches while its session lasts (README.md). Header only, for both sides.
+// library watches while its session lasts (README.md); and the panel itself. Header only, for
+// both sides.
 #include <windows.h>
 
 #include <iterator>
 #include <string>
+
+#include "resource.h"
 
 namespace omvar::sim::virtual_unit {
 
@@ -35,6 +38,19 @@ inline bool requestRemoteAction(DWORD processId, RemoteAction action) {
     const bool set = SetEvent(event) != FALSE;
     CloseHandle(event);
     return set;
+}
+
+// The panel of the virtual QUENTRAX that process loaded; null when it shows none.
+inline HWND panelOf(DWORD processId) {
+    for (HWND window = FindWindowW(kPanelClass, nullptr); window != nullptr;
+         window = FindWindowExW(nullptr, window, kPanelClass, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId) {
+            return window;
+        }
+    }
+    return nullptr;
 }
 
 }  // namespace omvar::sim::virtual_unit
