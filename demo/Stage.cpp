@@ -43,6 +43,13 @@ Stage::~Stage() {
     std::filesystem::remove_all(folder_, ignored);
 }
 
+omvar::Vetrin::AppSettings Stage::defaultSettings() const {
+    omvar::Vetrin::setSettingsFilePath(path(L"Vetrin.ini"));
+    omvar::Vetrin::AppSettings settings;
+    omvar::Vetrin::loadSettings(settings);
+    return settings;
+}
+
 void Stage::writeSettings(const omvar::Vetrin::AppSettings& settings) const {
     omvar::Vetrin::setSettingsFilePath(path(L"Vetrin.ini"));
     omvar::Vetrin::saveSettings(settings);

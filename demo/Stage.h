@@ -28,6 +28,10 @@ public:
 
     std::wstring path(const std::wstring& file) const { return folder_ + L"\\" + file; }
 
+    // The defaults, as the program reads them from the stage's settings file, which does not
+    // exist yet. (Loaded from another path, the system's profile functions could still hold an
+    // earlier stage's file after it was deleted.)
+    omvar::Vetrin::AppSettings defaultSettings() const;
     void writeSettings(const omvar::Vetrin::AppSettings& settings) const;
 
     // Started from another folder, as from a shortcut whose working directory is elsewhere; the

@@ -6,7 +6,6 @@
 // from its windows and, once it has closed, from its log.
 #include "AppSettings.h"
 #include "MorseCode.h"
-#include "SettingsFilePath.h"
 
 #include "HamlogControl.h"
 #include "ScreenCapture.h"
@@ -155,11 +154,7 @@ protected:
     // The settings every scenario starts from: the defaults, with Tab in the call field sending
     // F2 and a fast keyer, so each scenario is over soon.
     static omvar::Vetrin::AppSettings baseSettings(const Stage& stage) {
-        // The stage's own file, which does not exist yet: the system's profile functions may
-        // still hold an earlier stage's file after it was deleted.
-        omvar::Vetrin::setSettingsFilePath(stage.path(L"Vetrin.ini"));
-        omvar::Vetrin::AppSettings settings;
-        omvar::Vetrin::loadSettings(settings);
+        omvar::Vetrin::AppSettings settings = stage.defaultSettings();
         settings.zLogKey = true;
         settings.wpm = 40;
         return settings;

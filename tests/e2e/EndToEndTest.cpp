@@ -117,9 +117,8 @@ protected:
 
 TEST_F(EndToEnd, AnOperatorsSession) {
     Stage stage(L"session", Stage::Interface::virtualUnit);
-    omvar::Vetrin::AppSettings settings;
-    omvar::Vetrin::loadSettings(settings);  // the defaults: the file does not exist yet
-    settings.zLogKey = true;                // Tab in the call field sends F2
+    omvar::Vetrin::AppSettings settings = stage.defaultSettings();
+    settings.zLogKey = true;  // Tab in the call field sends F2
     settings.wpm = 30;
     settings.fnMessage[0][3] = L"PARIS PARIS PARIS PARIS PARIS PARIS PARIS PARIS";
     stage.writeSettings(settings);
