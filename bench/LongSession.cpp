@@ -16,6 +16,8 @@
 //   handles   GetProcessHandleCount (Wine answers 0)
 //   gdi user  GetGuiResources (Wine answers 0)
 //   log       size of Vetrin.log (written through a buffer, so it grows in steps)
+//   history   characters in the editor, which shows the send buffer with everything keyed since
+//             start (WM_GETTEXTLENGTH)
 //
 // At the end it decodes the key timeline: every CQ the beacon keyed must read in full.
 //
@@ -104,6 +106,7 @@ struct Sample {
     DWORD gdi = 0;
     DWORD user = 0;
     std::uintmax_t logBytes = 0;
+    std::size_t historyChars = 0;
 };
 
 std::size_t threadsOf(DWORD processId) {
@@ -177,7 +180,10 @@ std::size_t descriptorsOf(int unixPid) {
     return count;
 }
 
-Sample sample(double minutes, HANDLE process, DWORD processId, int unixPid,
+// The program's editor, the frame's view.
+constexpr int kViewId = 0xE900;
+
+Sample sample(double minutes, HANDLE process, DWORD processId, HWND main, int unixPid,
               const std::wstring& log) {
     Sample s;
     s.minutes = minutes;
@@ -198,15 +204,20 @@ Sample sample(double minutes, HANDLE process, DWORD processId, int unixPid,
     s.user = GetGuiResources(process, GR_USEROBJECTS);
     std::error_code error;
     s.logBytes = std::filesystem::file_size(log, error);
+    DWORD_PTR length = 0;
+    if (SendMessageTimeoutW(GetDlgItem(main, kViewId), WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, 5000,
+                            &length)) {
+        s.historyChars = length;
+    }
     return s;
 }
 
 void print(const Sample& s) {
-    std::printf("%7.1f  %10.1f  %6.1f  %7.1f  %7zu  %7zu  %4zu  %7lu  %3lu  %4lu  %7.1f\n",
+    std::printf("%7.1f  %10.1f  %6.1f  %7.1f  %7zu  %7zu  %4zu  %7lu  %3lu  %4lu  %7.1f  %7zu\n",
                 s.minutes, s.privateBytes / 1048576.0, s.workingSet / 1048576.0, s.anonKb / 1024.0,
                 s.threads, s.windows, s.fds, static_cast<unsigned long>(s.handles),
                 static_cast<unsigned long>(s.gdi), static_cast<unsigned long>(s.user),
-                s.logBytes / 1024.0);
+                s.logBytes / 1024.0, s.historyChars);
     std::fflush(stdout);
 }
 
@@ -353,7 +364,8 @@ void run(double minutes, double sampleEvery) {
     hamlog.setCheck(L"A:cq", 1);
     hamlog.setText(L"A:rst", L"599");
     VetrinProcess vetrin(stage.options({}, {{L"QUENTRAX_VIRTUAL_PANEL", L"1"}}));
-    if (vetrin.waitForMainWindow(60s) == nullptr) {
+    const HWND main = vetrin.waitForMainWindow(60s);
+    if (main == nullptr) {
         throw std::runtime_error("Vetrin's window did not show");
     }
     const DWORD processId = vetrin.processId();
@@ -372,7 +384,8 @@ void run(double minutes, double sampleEvery) {
     Operator session(hamlog, timeline, processId);
     session.startBeacon();
 
-    say("minutes  private MB  ws MB  anon MB  threads  windows  fds  handles  gdi  user  log KB");
+    say("minutes  private MB  ws MB  anon MB  threads  windows  fds  handles  gdi  user  log KB  "
+        "history");
     const std::wstring log = stage.path(L"Vetrin.log");
     const auto start = Clock::now();
     auto minutesSince = [&] {
@@ -388,7 +401,7 @@ void run(double minutes, double sampleEvery) {
     auto nextTurn = start + kOperatorEvery;
     while (nextSample < schedule.size()) {
         if (minutesSince() >= schedule[nextSample]) {
-            print(sample(minutesSince(), process, processId, *unixPid, log));
+            print(sample(minutesSince(), process, processId, main, *unixPid, log));
             ++nextSample;
             continue;
         }
