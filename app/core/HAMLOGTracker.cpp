@@ -30,6 +30,10 @@ constexpr std::int64_t kTaskDelay = 10 * DeferredTaskQueue::kTicksPerMillisecond
 constexpr float kSlowHandlingMs = 10.0f;
 // Bound for a request to HAMLOG's thread, the same as the hook library's for a record.
 constexpr UINT kHamlogAnswerTimeoutMs = 1000;
+// The same from the program's window thread, where the operator's clicks and keys wait with the
+// request (the window is to answer within 100 ms): a running HAMLOG answers a field's text
+// within a few milliseconds, a hung one not at all.
+constexpr UINT kGuiThreadAnswerTimeoutMs = 80;
 
 constexpr UINT kMessage004D = 0x004D;
 constexpr wchar_t kCqStopCaption[] = L"再生中断(&A)";
@@ -52,18 +56,6 @@ bool isKeyUp(UINT message) {
 bool rulesReadModifiers(std::uint32_t key) {
     return key == 'Z' || key == 'Y' || key == 'U' || key == 'K' || key == 'F' || key == VK_PRIOR ||
            key == VK_NEXT;
-}
-
-// A message to one of HAMLOG's windows, bounded so that a hung HAMLOG cannot hold the caller;
-// nothing when it did not answer. HAMLOG's thread answers even while it waits for a record's
-// answer from this program, since a thread waiting in SendMessage takes sent messages.
-std::optional<LRESULT> askHamlog(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DWORD_PTR result = 0;
-    if (SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG,
-                            kHamlogAnswerTimeoutMs, &result) == 0) {
-        return std::nullopt;
-    }
-    return static_cast<LRESULT>(result);
 }
 
 std::wstring caption(HWND window) {
@@ -98,6 +90,7 @@ struct HAMLOGTracker::State {
     void requestF2();
 
     int activeLogId() const;
+    std::optional<LRESULT> askHamlog(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const;
     std::wstring readText(HWND field) const;
     std::wstring readControlText(HamlogControlId id) const;
     bool readCqCheck() const;
@@ -118,6 +111,7 @@ struct HAMLOGTracker::State {
 
     // Read by the task thread too.
     std::atomic<HWND> mainWindow{nullptr};
+    std::atomic<DWORD> guiThread{0};  // the thread of the hidden window: the program's windows
     std::atomic<int> foregroundId{0};
     std::atomic<int> focusFormId{0};
     std::atomic<int> activeLog{0};
@@ -233,7 +227,11 @@ void HAMLOGTracker::State::onHookedMessage(HookedMessage& m) {
 void HAMLOGTracker::State::handleLogWindowMessage(HookedMessage& m) {
     const int foreground = foregroundId;
     if (isLogWindow(foreground)) {
-        if (m.message == WM_ACTIVATE && m.wParam != 0 && foreground != activeLog) {
+        // A log window in front whose controls are not mapped yet counts as activated too: its
+        // activation may have come before the hooks, as when HAMLOG starts while it is
+        // being hooked, and would otherwise leave it unmapped until it is activated again.
+        const bool activated = m.message == WM_ACTIVATE && m.wParam != 0;
+        if ((activated || !map.controls(foreground).mapped()) && foreground != activeLog) {
             logger->debug("ログウィンドウがアクティブになりました");
             activeLog = foreground;
             queue([this] { activate(); });
@@ -437,6 +435,21 @@ void HAMLOGTracker::State::requestF2() {
 
 // ---- readers ----
 
+// A message to one of HAMLOG's windows, bounded so that a hung HAMLOG cannot hold the caller;
+// nothing when it did not answer. HAMLOG's thread answers even while it waits for a record's
+// answer from this program, since a thread waiting in SendMessage takes sent messages.
+std::optional<LRESULT> HAMLOGTracker::State::askHamlog(HWND window, UINT message, WPARAM wParam,
+                                                       LPARAM lParam) const {
+    const UINT bound =
+        GetCurrentThreadId() == guiThread ? kGuiThreadAnswerTimeoutMs : kHamlogAnswerTimeoutMs;
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, bound, &result) ==
+        0) {
+        return std::nullopt;
+    }
+    return static_cast<LRESULT>(result);
+}
+
 int HAMLOGTracker::State::activeLogId() const {
     const int id = activeLog;
     return id != 0 ? id : static_cast<int>(HamlogWindowId::logWindowA);
@@ -535,6 +548,7 @@ void HAMLOGTracker::start() {
         return;
     }
     state_->hidden = DummyWindow::create();
+    state_->guiThread = GetCurrentThreadId();
     state_->hidden->setCopyDataHandler(
         [this](HWND sender, const COPYDATASTRUCT* data) { return onCopyData(sender, data); });
     if (auto snarelLogger = spdlog::get("Snarel")) {

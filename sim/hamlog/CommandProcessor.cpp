@@ -299,6 +299,14 @@ CommandProcessor::Reply CommandProcessor::dispatch(std::wstring_view command,
         }
         return ok;
     }
+    if (command == L"hang") {
+        const auto milliseconds = number(arguments(1)[0]);
+        if (milliseconds < 1 || milliseconds > 60000) {
+            throw CommandError("hang time out of range");
+        }
+        requestedHang_ = static_cast<DWORD>(milliseconds);
+        return ok;
+    }
     if (command == L"quit") {
         arguments(0);
         // Ends the loop; the windows go with the process (see ~WindowTree).

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace omvar::sim::hamlog {
 
@@ -29,6 +32,10 @@ public:
 
     Reply run(std::wstring_view line);
 
+    // The milliseconds of a `hang` asked for by the last command (0: none), cleared by taking
+    // them: the control window starts the hang once the command has been answered.
+    DWORD takeRequestedHang() { return std::exchange(requestedHang_, 0); }
+
 private:
     Reply dispatch(std::wstring_view command, std::wstring_view args);
 
@@ -37,6 +44,7 @@ private:
     KeyTyper& typer_;
     KeyInjector& injector_;
     Instrument& instrument_;
+    DWORD requestedHang_ = 0;
 };
 
 }  // namespace omvar::sim::hamlog

@@ -12,6 +12,7 @@ namespace omvar::sim::hamlog {
 namespace {
 
 constexpr UINT kRunInstrument = WM_APP + 1;
+constexpr UINT kHang = WM_APP + 2;
 // The caller waits for the command's result meanwhile, so this only runs out on a stalled
 // caller; generous for the emulated 32-bit runs.
 constexpr UINT kReplyTimeoutMs = 30000;
@@ -58,6 +59,11 @@ LRESULT CALLBACK ControlWindow::windowProc(HWND window, UINT message, WPARAM wPa
             self->instrument_.runRequested();
             return 0;
         }
+        if (message == kHang) {
+            // A hung program: its GUI thread takes no message, posted or sent, meanwhile.
+            Sleep(static_cast<DWORD>(wParam));
+            return 0;
+        }
     }
     return DefWindowProcW(window, message, wParam, lParam);
 }
@@ -71,6 +77,9 @@ LRESULT ControlWindow::onCopyData(HWND replyTo, const COPYDATASTRUCT& data) {
     const CommandProcessor::Reply reply = processor_.run(line);
     if (instrument_.requested()) {
         PostMessageW(window_, kRunInstrument, 0, 0);
+    }
+    if (const DWORD hang = processor_.takeRequestedHang()) {
+        PostMessageW(window_, kHang, hang, 0);
     }
     if (replyTo != nullptr) {
         COPYDATASTRUCT answer{};

@@ -184,6 +184,13 @@ void HamlogControl::close() {
             PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
     }
+    kill();  // what did not end in time
+}
+
+void HamlogControl::kill() {
+    if (!process_) {
+        return;
+    }
     if (running()) {
         TerminateProcess(process_.get(), 1);
         WaitForSingleObject(process_.get(), 5000);
@@ -232,6 +239,21 @@ HWND HamlogControl::window(std::wstring_view name) {
 
 void HamlogControl::focus(std::wstring_view name) {
     command(L"focus " + std::wstring(name));
+}
+
+bool HamlogControl::bringToFront(std::wstring_view control, std::chrono::milliseconds bound) {
+    const std::wstring window(control.substr(0, control.find(L':')));
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        focus(control);
+        if (command(L"foreground") == window) {
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        pumpSentMessages(std::chrono::milliseconds(20));
+    }
 }
 
 void HamlogControl::type(std::wstring_view name, std::wstring_view keys) {

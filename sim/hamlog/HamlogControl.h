@@ -49,6 +49,9 @@ public:
     void restart();
     // Asks the stand-in to quit and waits for its end; kills it if it does not end in time.
     void close();
+    // Ends the process at once (TerminateProcess), as a crash or the task manager does; a
+    // restart() afterwards starts a new one.
+    void kill();
     bool running() const;
 
     DWORD processId() const { return processId_; }
@@ -62,6 +65,11 @@ public:
     HWND window(std::wstring_view name);
     // Focuses the control (and brings its window to the front).
     void focus(std::wstring_view name);
+    // Focuses the control until its window is the one in front: under Wine, taking the
+    // foreground from another process's window can leave no window in front, and asking again
+    // then brings it forward. False when it is not in front within the bound.
+    bool bringToFront(std::wstring_view control,
+                      std::chrono::milliseconds bound = std::chrono::seconds(10));
     // Queues keys (syntax in README.md) for the control, which gets the focus first; the name
     // "focus" types into whatever has the focus.
     void type(std::wstring_view name, std::wstring_view keys);

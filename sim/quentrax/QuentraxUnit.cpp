@@ -106,6 +106,9 @@ std::uint8_t QuentraxUnit::buffer_size() const {
 bool QuentraxUnit::paddle_mode() const {
     return model_->paddle_mode();
 }
+bool QuentraxUnit::generator_stalled() const {
+    return model_->generator_stalled();
+}
 KeyerState QuentraxUnit::keyer() const {
     return model_->keyer();
 }

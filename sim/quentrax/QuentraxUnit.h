@@ -151,6 +151,7 @@ public:
     // Observed state.
     std::uint8_t buffer_size() const;  // codes held, the one playing included
     bool paddle_mode() const;
+    bool generator_stalled() const;
     KeyerState keyer() const;
     std::uint8_t port0() const;  // byte 6 as the next report carries it
     std::vector<WrittenPacket> packets() const;

@@ -508,6 +508,11 @@ bool UnitModel::paddle_mode() const {
     return paddle_mode_;
 }
 
+bool UnitModel::generator_stalled() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return generator_.stalled();
+}
+
 KeyerState UnitModel::keyer() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return keyer_;

@@ -68,6 +68,7 @@ public:
 
     std::uint8_t buffer_size() const;
     bool paddle_mode() const;
+    bool generator_stalled() const;
     KeyerState keyer() const;
     std::uint8_t port0() const;
     std::vector<WrittenPacket> packets() const;

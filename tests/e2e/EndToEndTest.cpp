@@ -3,10 +3,9 @@
 // HAMLOG stand-in in front, everything driven from outside (the stand-in's control channel, real
 // key input, window messages to Vetrin's windows) and the keying read from the key timeline.
 #include "AppSettings.h"
-#include "SettingsFilePath.h"
 
 #include "HamlogControl.h"
-#include "ProgramFolder.h"
+#include "Stage.h"
 #include "TimelineFile.h"
 #include "VetrinProcess.h"
 #include "WaitFor.h"
@@ -19,41 +18,27 @@
 #include <windows.h>
 
 #include <chrono>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 using namespace std::chrono_literals;
+using omvar::demo::readFile;
+using omvar::demo::Stage;
+using omvar::demo::tempFolder;
 using omvar::demo::TimelineFile;
 using omvar::demo::VetrinProcess;
 using omvar::sim::hamlog::HamlogControl;
 using testing::HasSubstr;
-using testing_support::programFolder;
 using testing_support::wait_for;
 
 namespace {
 
 constexpr wchar_t kNoInterfaceMessage[] =
     L"QUENTRAXに接続できません。デバイスがUSB接続されているか確認してください。";
-
-std::wstring tempFolder(const std::wstring& name) {
-    wchar_t base[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, base);
-    const std::wstring folder =
-        std::wstring(base) + L"vetrin-e2e-" + std::to_wstring(GetCurrentProcessId()) + L"-" + name;
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-std::string readFile(const std::wstring& path) {
-    std::ifstream in{std::filesystem::path(path), std::ios::binary};
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // (section, key) of every key of an INI file, in file order; UTF-16LE with its mark or ASCII.
 std::vector<std::pair<std::string, std::string>> iniKeys(const std::wstring& path) {
@@ -91,53 +76,6 @@ std::vector<std::pair<std::string, std::string>> iniKeys(const std::wstring& pat
     return keys;
 }
 
-// The program in a folder of its own, as an operator installs it.
-class Stage {
-public:
-    enum class Interface { virtualUnit, realLibrary, none };
-
-    Stage(const std::wstring& name, Interface interface) : folder_(tempFolder(name)) {
-        const std::wstring from = programFolder();
-        copy(from + L"Vetrin.exe", L"Vetrin.exe");
-        copy(from + L"Snarel.dll", L"Snarel.dll");
-        if (interface == Interface::virtualUnit) {
-            copy(from + L"virtual\\quentrax.dll", L"quentrax.dll");
-        } else if (interface == Interface::realLibrary) {
-            copy(from + L"quentrax.dll", L"quentrax.dll");
-        }
-    }
-    ~Stage() {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
-
-    std::wstring path(const std::wstring& file) const { return folder_ + L"\\" + file; }
-
-    void writeSettings(const omvar::Vetrin::AppSettings& settings) const {
-        omvar::Vetrin::setSettingsFilePath(path(L"Vetrin.ini"));
-        omvar::Vetrin::saveSettings(settings);
-    }
-
-    // Started from another folder, as from a shortcut whose working directory is elsewhere; the
-    // virtual QUENTRAX writes its key timeline, makes no sound and shows no panel.
-    VetrinProcess::Options options(const std::wstring& workingDirectory) const {
-        return {path(L"Vetrin.exe"),
-                workingDirectory,
-                {{L"QUENTRAX_VIRTUAL_TIMELINE", path(L"timeline.txt")},
-                 {L"QUENTRAX_VIRTUAL_SOUND", L"0"},
-                 {L"QUENTRAX_VIRTUAL_PANEL", L"0"}}};
-    }
-
-private:
-    void copy(const std::wstring& from, const std::wstring& name) {
-        if (!CopyFileW(from.c_str(), path(name).c_str(), FALSE)) {
-            throw std::runtime_error("cannot stage a file");
-        }
-    }
-
-    std::wstring folder_;
-};
-
 std::wstring boxText(HWND box) {
     return VetrinProcess::text(GetDlgItem(box, 0xFFFF));
 }
@@ -169,19 +107,8 @@ protected:
         ASSERT_TRUE(hamlog->input(field, keys)) << "the stand-in did not get every key";
     }
 
-    // The program follows HAMLOG's log windows only while HAMLOG is in front. Under Wine, taking
-    // the foreground from another process's window can leave no window in front; asking again
-    // then brings HAMLOG forward.
-    void hamlogInFront() {
-        hamlog->focus(L"A:call");
-        EXPECT_TRUE(wait_for([&] {
-            if (hamlog->command(L"foreground") == L"A") {
-                return true;
-            }
-            hamlog->focus(L"A:call");
-            return hamlog->command(L"foreground") == L"A";
-        }));
-    }
+    // The program follows HAMLOG's log windows only while HAMLOG is in front.
+    void hamlogInFront() { EXPECT_TRUE(hamlog->bringToFront(L"A:call")); }
 
     void moveLogWindow(int x, int y, int width, int height) {
         hamlogInFront();
@@ -194,9 +121,8 @@ protected:
 
 TEST_F(EndToEnd, AnOperatorsSession) {
     Stage stage(L"session", Stage::Interface::virtualUnit);
-    omvar::Vetrin::AppSettings settings;
-    omvar::Vetrin::loadSettings(settings);  // the defaults: the file does not exist yet
-    settings.zLogKey = true;                // Tab in the call field sends F2
+    omvar::Vetrin::AppSettings settings = stage.defaultSettings();
+    settings.zLogKey = true;  // Tab in the call field sends F2
     settings.wpm = 30;
     settings.fnMessage[0][3] = L"PARIS PARIS PARIS PARIS PARIS PARIS PARIS PARIS";
     stage.writeSettings(settings);

@@ -23,6 +23,7 @@
 #include "MorseDecoder.h"
 #include "ProgramFolder.h"
 #include "QuentraxExportNames.h"
+#include "RemoteActions.h"
 #include "WaitFor.h"
 #include "quentrax.h"
 #include "resource.h"
@@ -30,6 +31,8 @@
 namespace {
 
 using omvar::sim::TimelineEdge;
+using omvar::sim::virtual_unit::RemoteAction;
+using omvar::sim::virtual_unit::requestRemoteAction;
 using testing_support::programFolder;
 using testing_support::wait_for;
 
@@ -302,6 +305,69 @@ TEST_F(VirtualQuentrax, TheSessionLastsFromTheFirstOpenToTheLastClose) {
     // A new session writes its timeline anew.
     ASSERT_EQ(library->open(0), 0);
     EXPECT_TRUE(readTimeline(timelinePath).empty());
+}
+
+std::wstring windowText(HWND window) {
+    wchar_t text[256] = {};
+    GetWindowTextW(window, text, 256);
+    return text;
+}
+
+TEST_F(VirtualQuentrax, UnpluggedPluggedInAgainAndFrozenFromOutside) {
+    SetEnvironmentVariableW(L"QUENTRAX_VIRTUAL_PANEL", nullptr);
+    const DWORD self = GetCurrentProcessId();
+    auto panel = [] { return FindWindowW(omvar::sim::virtual_unit::kPanelClass, nullptr); };
+    auto panelStatus = [&] { return windowText(GetDlgItem(panel(), IDC_PANEL_STATUS)); };
+    auto keyed = [&](std::size_t from) {
+        const auto timeline = readTimeline(timelinePath);
+        return omvar::sim::decode_timeline(
+                   {timeline.begin() + static_cast<std::ptrdiff_t>(from), timeline.end()})
+            .text;
+    };
+    ASSERT_EQ(library->open(0), 0);
+    ASSERT_EQ(library->setWpm(0, 40), 0);
+    ASSERT_EQ(library->putStr(0, "TEST", 4), 0);
+    ASSERT_TRUE(wait_for([&] { return !readTimeline(timelinePath).empty(); }));
+
+    // Unplugged, the library loses the unit, and what it held with it; the session stays.
+    ASSERT_TRUE(requestRemoteAction(self, RemoteAction::unplug));
+    ASSERT_TRUE(wait_for([&] { return library->isTxBusy(0) == -1; }));
+    library->close(0);
+    ASSERT_NE(panel(), nullptr);
+    EXPECT_TRUE(wait_for([&] { return panelStatus().rfind(L"Unplugged", 0) == 0; }))
+        << panelStatus();
+    EXPECT_EQ(windowText(GetDlgItem(panel(), IDC_PANEL_PLUG)), L"Plug in");
+    EXPECT_EQ(library->open(0), -1);
+    const std::size_t beforeUnplug = readTimeline(timelinePath).size();
+    EXPECT_NE(keyed(0), "TEST");
+
+    // Plugged in, a unit with its power-on settings, and the timeline goes on.
+    ASSERT_TRUE(requestRemoteAction(self, RemoteAction::plugIn));
+    ASSERT_TRUE(wait_for([&] { return library->open(0) == 0; }));
+    EXPECT_TRUE(wait_for([&] { return panelStatus().rfind(L"Speed 20 WPM", 0) == 0; }))
+        << panelStatus();
+    ASSERT_EQ(library->setWpm(0, 40), 0);
+    ASSERT_EQ(library->putStr(0, "PARIS", 5), 0);
+    ASSERT_TRUE(wait_for([&] { return readTimeline(timelinePath).size() > beforeUnplug; }));
+
+    // Frozen, it keys nothing more until the library's freeze watch kicks it, then the rest
+    // (after the pause, which reads as a word space).
+    ASSERT_TRUE(requestRemoteAction(self, RemoteAction::freeze));
+    ASSERT_TRUE(wait_for([&] { return panelStatus().find(L"FROZEN") != std::wstring::npos; }));
+    EXPECT_TRUE(wait_for(
+        [&] {
+            std::string text = keyed(beforeUnplug);
+            std::erase(text, ' ');
+            return text == "PARIS";
+        },
+        std::chrono::seconds(20)))
+        << keyed(beforeUnplug);
+    EXPECT_TRUE(logged("フリーズした可能性"));
+    EXPECT_TRUE(wait_for([&] { return panelStatus().find(L"FROZEN") == std::wstring::npos; }));
+
+    // Plugged in, the last close ends the session.
+    library->close(0);
+    EXPECT_EQ(panel(), nullptr);
 }
 
 TEST_F(VirtualQuentrax, PanelActionsReachTheCallbackWindowAsTheUnitsNotifications) {

@@ -15,7 +15,9 @@ namespace {
 constexpr UINT_PTR kStatusTimer = 1;
 constexpr UINT kStatusPeriodMs = 200;
 constexpr int kWidth = 400;
-constexpr int kHeight = 170;
+constexpr int kHeight = 210;
+constexpr wchar_t kUnplugCaption[] = L"Unplug";
+constexpr wchar_t kPlugInCaption[] = L"Plug in";
 
 HWND child(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style, int x, int y,
            int width, int height, int id, HINSTANCE module) {
@@ -28,10 +30,19 @@ HWND child(HWND parent, const wchar_t* className, const wchar_t* text, DWORD sty
     return window;
 }
 
+// Sets a control's text only when it changes: the status is shown every 200 ms.
+void setText(HWND window, const std::wstring& text) {
+    wchar_t current[256] = {};
+    GetWindowTextW(window, current, 256);
+    if (text != current) {
+        SetWindowTextW(window, text.c_str());
+    }
+}
+
 }  // namespace
 
-ControlPanel::ControlPanel(std::shared_ptr<QuentraxUnit> unit, HINSTANCE module)
-    : unit_(std::move(unit)), module_(module) {
+ControlPanel::ControlPanel(UnitSocket& socket, HINSTANCE module)
+    : socket_(socket), module_(module) {
     hamlog::UniqueHandle created(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     thread_ = std::thread([this, event = created.get()] { run(event); });
     WaitForSingleObject(created.get(), INFINITE);
@@ -89,9 +100,12 @@ void ControlPanel::create() {
           module_);
     child(window, L"BUTTON", L"Speed - (Down)", BS_PUSHBUTTON, 260, 10, 125, 28,
           IDC_PANEL_SPEED_DOWN, module_);
-    child(window, L"STATIC", L"Paddle: type a character in this window", SS_LEFT, 10, 48, 375, 20,
+    child(window, L"BUTTON", kUnplugCaption, BS_PUSHBUTTON, 10, 44, 125, 28, IDC_PANEL_PLUG,
+          module_);
+    child(window, L"BUTTON", L"Freeze", BS_PUSHBUTTON, 140, 44, 115, 28, IDC_PANEL_FREEZE, module_);
+    child(window, L"STATIC", L"Paddle: type a character in this window", SS_LEFT, 10, 82, 375, 20,
           IDC_PANEL_PADDLE, module_);
-    status_ = child(window, L"STATIC", L"", SS_LEFT, 10, 72, 375, 60, IDC_PANEL_STATUS, module_);
+    status_ = child(window, L"STATIC", L"", SS_LEFT, 10, 106, 375, 64, IDC_PANEL_STATUS, module_);
     window_ = window;
     SetTimer(window, kStatusTimer, kStatusPeriodMs, nullptr);
     showStatus();
@@ -143,6 +157,16 @@ void ControlPanel::onCommand(int id) {
         case IDC_PANEL_SPEED_DOWN:
             turnKnob(false);
             break;
+        case IDC_PANEL_PLUG:
+            if (!socket_.unplug()) {
+                socket_.plugIn();
+            }
+            showStatus();
+            break;
+        case IDC_PANEL_FREEZE:
+            socket_.freeze();
+            showStatus();
+            break;
         default:
             break;
     }
@@ -179,45 +203,69 @@ bool ControlPanel::onKey(const MSG& msg) {
 }
 
 void ControlPanel::pressMessageButton() {
-    unit_->press_message_button();
+    if (const auto unit = socket_.unit()) {
+        unit->press_message_button();
+    }
 }
 
 void ControlPanel::turnKnob(bool up) {
-    unit_->turn_encoder(up, 1);
+    if (const auto unit = socket_.unit()) {
+        unit->turn_encoder(up, 1);
+    }
 }
 
 bool ControlPanel::keyPaddle(wchar_t character) {
     const std::uint8_t code =
         quentrax::to_native_code(static_cast<wchar_t>(std::towupper(character)));
-    if (code == quentrax::kNoCode || code == quentrax::kWordSpace) {
+    const auto unit = socket_.unit();
+    if (code == quentrax::kNoCode || code == quentrax::kWordSpace || !unit) {
         return false;
     }
     // The interface library learns the paddle sequence number from the first paddle report
-    // after opening and takes a character from the next change only: the first character is
-    // keyed twice, one status report apart, so the operator's first key is not lost.
-    if (!paddlePrimed_) {
-        unit_->key_paddle(code);
-        unit_->wait_for_status_reports(2, std::chrono::milliseconds(500));
-        paddlePrimed_ = true;
+    // after opening and takes a character from the next change only: the first character a
+    // unit gets is keyed twice, one status report apart, so the operator's first key is not
+    // lost. A unit plugged in again is opened anew.
+    if (paddlePrimed_ != unit) {
+        unit->key_paddle(code);
+        unit->wait_for_status_reports(2, std::chrono::milliseconds(500));
+        paddlePrimed_ = unit;
     }
-    unit_->key_paddle(code);
+    unit->key_paddle(code);
     return true;
 }
 
 void ControlPanel::showStatus() {
-    if (status_ == nullptr) {
+    const HWND window = window_;
+    if (status_ == nullptr || window == nullptr) {
         return;
     }
-    const KeyerState keyer = unit_->keyer();
+    const bool plugged = socket_.plugged();
+    setText(GetDlgItem(window, IDC_PANEL_PLUG), plugged ? kUnplugCaption : kPlugInCaption);
+    for (const int id : {IDC_PANEL_MESSAGE, IDC_PANEL_SPEED_UP, IDC_PANEL_SPEED_DOWN}) {
+        EnableWindow(GetDlgItem(window, id), plugged);
+    }
+    EnableWindow(GetDlgItem(window, IDC_PANEL_FREEZE), plugged && !socket_.frozen());
+    setText(status_, statusText());
+}
+
+std::wstring ControlPanel::statusText() const {
+    const auto unit = socket_.unit();
+    if (!unit) {
+        return L"Unplugged: no unit on the USB port";
+    }
+    const KeyerState keyer = unit->keyer();
     const int wpm = keyer.speed == 0 ? 0 : (600 + keyer.speed / 2) / keyer.speed;
     const double hz = sideToneHz(keyer.side_tone);
     const std::wstring tone =
         hz > 0 ? std::to_wstring(static_cast<int>(hz + 0.5)) + L" Hz" : std::wstring(L"off");
-    const std::wstring text = L"Speed " + std::to_wstring(wpm) + L" WPM   side tone " + tone +
-                              L"\nBuffer " + std::to_wstring(unit_->buffer_size()) +
-                              (unit_->paddle_mode() ? L" (paddle)" : L"") + L"   key " +
-                              ((unit_->port0() & 0x01) == 0 ? L"DOWN" : L"up");
-    SetWindowTextW(status_, text.c_str());
+    return L"Speed " + std::to_wstring(wpm) + L" WPM   weights " +
+           std::to_wstring(keyer.dot_weight) + L"/" + std::to_wstring(keyer.dash_weight) +
+           L"   side tone " + tone + L"\nPTT " + (keyer.ptt_control ? L"" : L"off, ") + L"delays " +
+           std::to_wstring(keyer.ptt_delay1) + L"/" + std::to_wstring(keyer.ptt_delay2) +
+           L"\nBuffer " + std::to_wstring(unit->buffer_size()) +
+           (unit->paddle_mode() ? L" (paddle)" : L"") + L"   key " +
+           ((unit->port0() & 0x01) == 0 ? L"DOWN" : L"up") +
+           (unit->generator_stalled() ? L"   FROZEN" : L"");
 }
 
 }  // namespace omvar::sim::virtual_unit

@@ -21,11 +21,12 @@ namespace omvar::sim::virtual_unit {
 namespace {
 
 // The session of this library; at most one, like the one emulated unit it holds. At unload
-// with a session still open (the host never closed its interfaces, and the process is ending)
-// its threads may be gone already: it is left as it is rather than joined under the loader
-// lock.
+// with a session still open (the host never closed its interfaces, or left the unit unplugged,
+// and the process is ending) its threads may be gone already: it is left as it is rather than
+// joined under the loader lock.
 struct SessionHolder {
     std::unique_ptr<VirtualSession> session;
+    bool started = false;  // a session was started since the library was loaded
     ~SessionHolder() { static_cast<void>(session.release()); }
 };
 std::mutex sessionMutex;
@@ -49,7 +50,10 @@ void startSession() {
         return;
     }
     std::wstring problems;
-    const VirtualSettings settings = VirtualSettings::fromEnvironment(problems);
+    VirtualSettings settings = VirtualSettings::fromEnvironment(problems);
+    // A unit left plugged in when the last session ended is still plugged in.
+    settings.plugged = settings.plugged || holder.started;
+    holder.started = true;
     if (!problems.empty()) {
         quentrax::interface_logger()->warn("仮想QUENTRAX: {}", quentrax::wide_to_utf8(problems));
     }
@@ -60,9 +64,10 @@ void startSession() {
     holder.session = std::make_unique<VirtualSession>(settings, module);
 }
 
+// Unplugged, the session stays (with its panel), so the unit can be plugged in again.
 void endSessionWhenUnused() {
     std::lock_guard<std::mutex> lock(sessionMutex);
-    if (!holder.session || anySlotOpen()) {
+    if (!holder.session || anySlotOpen() || !holder.session->plugged()) {
         return;
     }
     holder.session.reset();

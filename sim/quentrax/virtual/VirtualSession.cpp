@@ -37,18 +37,25 @@ std::wstring VirtualSession::productString(int firmware) {
 }
 
 VirtualSession::VirtualSession(const VirtualSettings& settings, HMODULE module)
-    : unit_([&settings] {
-          UnitOptions options;
-          options.firmware = settings.firmware;
-          options.product = productString(settings.firmware);
-          options.path =
-              "\\\\?\\HID#VID_0BFE&PID_0E00#virtual&0&0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
-          return QuentraxEmulator::attach(options);
-      }()),
+    : socket_(
+          [&settings] {
+              UnitOptions options;
+              options.firmware = settings.firmware;
+              options.product = productString(settings.firmware);
+              // A unit plugged in again comes back under the same path, as on the same port.
+              options.path =
+                  "\\\\?\\HID#VID_0BFE&PID_0E00#virtual&0&0000#{4d1e55b2-f16f-11cf-88cb-"
+                  "001111000030}";
+              return options;
+          }(),
+          settings.plugged),
       origin_(EmuClock::now()) {
     auto logger = interface_logger();
     logger->info("仮想QUENTRAX: ハードウェアなし、エミュレータで動作します ({}, Vetrin {})",
-                 wide_to_utf8(unit_->product_string()), VETRIN_VERSION);
+                 wide_to_utf8(productString(settings.firmware)), VETRIN_VERSION);
+    if (!settings.plugged) {
+        logger->info("仮想QUENTRAX: USBに差し込まれていない状態で始まります");
+    }
     if (!settings.timelinePath.empty()) {
         timeline_.open(std::filesystem::path(settings.timelinePath), std::ios::trunc);
         if (timeline_) {
@@ -79,8 +86,9 @@ VirtualSession::VirtualSession(const VirtualSettings& settings, HMODULE module)
         }
     }
     if (settings.panel) {
-        panel_ = std::make_unique<ControlPanel>(unit_, module);
+        panel_ = std::make_unique<ControlPanel>(socket_, module);
     }
+    remote_ = std::make_unique<RemoteControl>(socket_);
     worker_ = std::thread([this] { run(); });
 }
 
@@ -91,6 +99,7 @@ VirtualSession::~VirtualSession() {
     }
     wake_.notify_all();
     worker_.join();
+    remote_.reset();
     panel_.reset();
     follow();
     if (wav_) {
@@ -103,7 +112,6 @@ VirtualSession::~VirtualSession() {
         }
     }
     sound_.reset();
-    QuentraxEmulator::detach(unit_);
 }
 
 double VirtualSession::msSinceOpen(EmuClock::time_point time) const {
@@ -119,21 +127,37 @@ void VirtualSession::run() {
     }
 }
 
-void VirtualSession::follow() {
-    const auto edges = unit_->key_timeline_from(edgesSeen_);
-    if (!edges.empty()) {
-        edgesSeen_ += edges.size();
-        const double hz = sideToneHz(unit_->keyer().side_tone);
-        for (const KeyEdge& edge : edges) {
-            const TimelineEdge line{msSinceOpen(edge.time), edge.down};
-            tone_.addEdge(line.ms, line.down, hz);
-            if (timeline_.is_open()) {
-                timeline_ << format_edge(line) << '\n';
-            }
-        }
+void VirtualSession::takeEdges(const QuentraxUnit& unit) {
+    const auto edges = unit.key_timeline_from(edgesSeen_);
+    if (edges.empty()) {
+        return;
+    }
+    edgesSeen_ += edges.size();
+    const double hz = sideToneHz(unit.keyer().side_tone);
+    for (const KeyEdge& edge : edges) {
+        const TimelineEdge line{msSinceOpen(edge.time), edge.down};
+        tone_.addEdge(line.ms, line.down, hz);
         if (timeline_.is_open()) {
-            timeline_.flush();
+            timeline_ << format_edge(line) << '\n';
         }
+    }
+    if (timeline_.is_open()) {
+        timeline_.flush();
+    }
+}
+
+void VirtualSession::follow() {
+    if (auto current = socket_.unit(); current != followed_) {
+        // The last edges of the unit that was unplugged (its key released), then the new one's
+        // from its start.
+        if (followed_) {
+            takeEdges(*followed_);
+        }
+        followed_ = std::move(current);
+        edgesSeen_ = 0;
+    }
+    if (followed_) {
+        takeEdges(*followed_);
     }
     const double now = msSinceOpen(EmuClock::now());
     std::int64_t needed = tone_.sampleAt(now - kKeepMs);

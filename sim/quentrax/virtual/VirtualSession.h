@@ -14,25 +14,32 @@
 #include "ControlPanel.h"
 #include "KeyedTone.h"
 #include "QuentraxEmulator.h"
+#include "RemoteControl.h"
+#include "UnitSocket.h"
 #include "VirtualSettings.h"
 #include "WavFile.h"
 #include "WaveOutStream.h"
 
-// One stretch of use of the virtual QUENTRAX, from the first open to the last close: the
-// emulated unit attached for the interface library to find, the panel, and a worker that
-// follows the unit's key timeline every few milliseconds: it writes the timeline file, plays
-// the side tone and writes the WAV file.
+// One stretch of use of the virtual QUENTRAX, from the first open to the last close while the
+// unit is plugged in (unplugged, the session stays, so the unit can be plugged in again): the
+// socket with the emulated unit for the interface library to find, the panel, the remote
+// control, and a worker that follows the key timeline of the unit in the socket every few
+// milliseconds: it writes the timeline file, plays the side tone and writes the WAV file. The
+// timeline runs on across unplugging and plugging in.
 namespace omvar::sim::virtual_unit {
 
 class VirtualSession {
 public:
     static constexpr int kSampleRate = 16000;
 
-    // Attaches the unit and starts the panel and the worker; problems with the files and the
-    // sound output are logged, and the session goes on without them.
+    // Attaches the unit (unless the settings start it unplugged) and starts the panel, the
+    // remote control and the worker; problems with the files and the sound output are logged,
+    // and the session goes on without them.
     VirtualSession(const VirtualSettings& settings, HMODULE module);
     // Takes the last edges, completes the files and detaches the unit.
     ~VirtualSession();
+
+    bool plugged() const { return socket_.plugged(); }
     VirtualSession(const VirtualSession&) = delete;
     VirtualSession& operator=(const VirtualSession&) = delete;
 
@@ -41,10 +48,12 @@ public:
 private:
     void run();
     void follow();
+    void takeEdges(const QuentraxUnit& unit);
     double msSinceOpen(EmuClock::time_point time) const;
 
-    std::shared_ptr<QuentraxUnit> unit_;
+    UnitSocket socket_;
     const EmuClock::time_point origin_;
+    std::shared_ptr<QuentraxUnit> followed_;  // the unit whose timeline is followed; worker only
     KeyedTone tone_{kSampleRate};
     std::size_t edgesSeen_ = 0;
     std::ofstream timeline_;
@@ -53,6 +62,7 @@ private:
     std::unique_ptr<WaveOutStream> sound_;
     std::int64_t soundNext_ = 0;
     std::unique_ptr<ControlPanel> panel_;
+    std::unique_ptr<RemoteControl> remote_;
 
     std::mutex mutex_;
     std::condition_variable wake_;

@@ -44,6 +44,7 @@ VirtualSettings VirtualSettings::fromEnvironment(std::wstring& problems) {
     settings.wavPath = variable(L"QUENTRAX_VIRTUAL_WAV").value_or(L"");
     settings.sound = !switchedOff(variable(L"QUENTRAX_VIRTUAL_SOUND"));
     settings.panel = !switchedOff(variable(L"QUENTRAX_VIRTUAL_PANEL"));
+    settings.plugged = !switchedOff(variable(L"QUENTRAX_VIRTUAL_PLUGGED"));
     return settings;
 }
 

@@ -9,6 +9,7 @@
 //   QUENTRAX_VIRTUAL_WAV       file that receives the side tone as a WAV file
 //   QUENTRAX_VIRTUAL_SOUND     0: no side tone through the sound output
 //   QUENTRAX_VIRTUAL_PANEL     0: no control panel window
+//   QUENTRAX_VIRTUAL_PLUGGED   0: the unit starts unplugged (first session after loading only)
 namespace omvar::sim::virtual_unit {
 
 struct VirtualSettings {
@@ -17,6 +18,7 @@ struct VirtualSettings {
     std::wstring wavPath;       // empty: no WAV file
     bool sound = true;
     bool panel = true;
+    bool plugged = true;
 
     // Values that cannot be used (a firmware outside 1..99) keep their defaults; the problems
     // are listed for the log.

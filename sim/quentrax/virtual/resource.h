@@ -13,3 +13,5 @@ inline constexpr wchar_t kPanelClass[] = L"VetrinVirtualQuentraxPanel";
 #define IDC_PANEL_SPEED_DOWN 1003
 #define IDC_PANEL_PADDLE 1004
 #define IDC_PANEL_STATUS 1005
+#define IDC_PANEL_PLUG 1006
+#define IDC_PANEL_FREEZE 1007
