@@ -80,10 +80,12 @@ struct HAMLOGTracker::State {
     struct FieldWatch {
         std::wstring last;
         std::bitset<256> swallowed;
+        std::bitset<256> held;  // down in the field and not up yet
     };
     void followFieldText(const HookedMessage& m, HWND field, FieldWatch& watch, const char* event,
                          bool logIt);
-    void forwardToMainWindow(const HookedMessage& m) const;
+    void reportFieldText(HWND field, FieldWatch& watch, const char* event, bool logIt);
+    void forwardToMainWindow(const HookedMessage& m);
 
     void activate();
     void injectEnter();
@@ -119,6 +121,7 @@ struct HAMLOGTracker::State {
     std::atomic<bool> tabPending{false};
     std::atomic<bool> callTabToF2{false};
     std::atomic<bool> fkeysInCodeQth{false};
+    std::atomic<int> queuedTasks{0};  // queued and not yet run to their end
 
     // Only on the thread that owns the hidden window.
     struct {
@@ -277,11 +280,15 @@ void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
     };
     const bool down = isKeyDown(m.message);
     const std::uint32_t key = m.wParam;
-    const auto forwardKeyDown = [&] {
-        if (down) {
-            forwardToMainWindow(m);
-        }
-    };
+    // A key let go in another field than the one it went down in (Tab moved the focus) is no
+    // longer held in the first.
+    if (!down) {
+        callField.held.reset(key & 0xFF);
+        nameField.held.reset(key & 0xFF);
+    }
+    // Forwarded last, after what the key press changed in a field has been taken into account.
+    bool forward = false;
+    const auto forwardKeyDown = [&] { forward = forward || down; };
 
     if (key >= VK_F1 && key <= VK_F12 &&
         (!(in(HamlogControlId::codeField) || in(HamlogControlId::qthField)) || fkeysInCodeQth)) {
@@ -346,6 +353,9 @@ void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
     if (in(HamlogControlId::nameField)) {
         followFieldText(m, controls[HamlogControlId::nameField], nameField, "editHisName", false);
     }
+    if (forward) {
+        forwardToMainWindow(m);
+    }
 }
 
 // The field's text at a key-down, compared at the key-up: what the key press changed. A key
@@ -357,15 +367,29 @@ void HAMLOGTracker::State::followFieldText(const HookedMessage& m, HWND field, F
     const std::size_t key = m.wParam & 0xFF;
     if (isKeyDown(m.message)) {
         watch.swallowed.set(key, m.cancel);
-        if (!m.cancel) {
-            watch.last = readText(field);
+        if (m.cancel) {
+            // A key taken while another is still down in the field (typing fast, the keys roll
+            // over): what that one typed is reported now, before the taken key's own reaction,
+            // not at its key-up, which may come after the reaction has queued something.
+            if (watch.held.any()) {
+                reportFieldText(field, watch, event, logIt);
+            }
+            return;
         }
+        watch.held.set(key);
+        watch.last = readText(field);
         return;
     }
+    watch.held.reset(key);
     if (watch.swallowed.test(key)) {
         watch.swallowed.reset(key);
         return;
     }
+    reportFieldText(field, watch, event, logIt);
+}
+
+void HAMLOGTracker::State::reportFieldText(HWND field, FieldWatch& watch, const char* event,
+                                           bool logIt) {
     if (logIt) {
         logger->trace("CALL欄でキーが入力されました");
     }
@@ -379,15 +403,30 @@ void HAMLOGTracker::State::followFieldText(const HookedMessage& m, HWND field, F
     }
 }
 
-void HAMLOGTracker::State::forwardToMainWindow(const HookedMessage& m) const {
-    if (const HWND target = mainWindow; target != nullptr) {
-        PostMessageW(target, m.message, m.wParam, static_cast<LPARAM>(m.lParam));
+// A key reaches the program after every event queued before it has been handled: a function
+// key pressed just after a call-sign edit or a click on the CQ box must not be keyed before the
+// edit's clear or from the bank before the click. With nothing queued it leaves at once.
+void HAMLOGTracker::State::forwardToMainWindow(const HookedMessage& m) {
+    const UINT message = m.message;
+    const WPARAM wParam = m.wParam;
+    const LPARAM lParam =
+        forwardedKeyParam(static_cast<LPARAM>(m.lParam), {m.shift, m.ctrl, m.alt});
+    const auto post = [this, message, wParam, lParam] {
+        if (const HWND target = mainWindow; target != nullptr) {
+            PostMessageW(target, message, wParam, lParam);
+        }
+    };
+    if (queuedTasks.load() > 0) {
+        queue(post);
+    } else {
+        post();
     }
 }
 
 // ---- queued tasks ----
 
 void HAMLOGTracker::State::queue(std::function<void()> body) {
+    ++queuedTasks;
     tasks.schedule(
         [this, body = std::move(body)] {
             try {
@@ -397,6 +436,7 @@ void HAMLOGTracker::State::queue(std::function<void()> body) {
             } catch (...) {
                 logger->error("A tracker task failed");
             }
+            --queuedTasks;
         },
         kTaskDelay);
 }

@@ -10,6 +10,33 @@ Modifiers sampleModifiers() {
     return {keyHeld(VK_SHIFT), keyHeld(VK_CONTROL), keyHeld(VK_MENU)};
 }
 
+namespace {
+
+constexpr LPARAM kForwardedBit = LPARAM{1} << 25;
+constexpr LPARAM kShiftBit = LPARAM{1} << 26;
+constexpr LPARAM kCtrlBit = LPARAM{1} << 27;
+constexpr LPARAM kAltBit = LPARAM{1} << 28;
+
+bool isKeyMessage(UINT message) {
+    return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN ||
+           message == WM_SYSKEYUP;
+}
+
+}  // namespace
+
+LPARAM forwardedKeyParam(LPARAM keyParam, Modifiers modifiers) {
+    const LPARAM others = keyParam & ~(kForwardedBit | kShiftBit | kCtrlBit | kAltBit);
+    return others | kForwardedBit | (modifiers.shift ? kShiftBit : 0) |
+           (modifiers.ctrl ? kCtrlBit : 0) | (modifiers.alt ? kAltBit : 0);
+}
+
+Modifiers modifiersOfKey(UINT message, LPARAM keyParam) {
+    if (!isKeyMessage(message) || (keyParam & kForwardedBit) == 0) {
+        return sampleModifiers();
+    }
+    return {(keyParam & kShiftBit) != 0, (keyParam & kCtrlBit) != 0, (keyParam & kAltBit) != 0};
+}
+
 HookedMessage HookedMessage::from(const Snarel::HookMessageRecord& record, Modifiers modifiers) {
     HookedMessage m;
     m.hwnd = Snarel::handleFromWire(record.hwnd);

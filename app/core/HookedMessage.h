@@ -24,6 +24,13 @@ struct Modifiers {
 Modifiers sampleModifiers();
 bool keyHeld(int virtualKey);
 
+// A key the tracker forwards to the program's window arrives posted, perhaps well after the
+// operator let go of Ctrl or Shift (the window's thread may be busy), so it carries the modifiers
+// sampled while HAMLOG held the key, in key-message bits Windows reserves (25 to 28) and never
+// sets. The window takes them from there, and samples its own only for keys typed into it.
+LPARAM forwardedKeyParam(LPARAM keyParam, Modifiers modifiers);
+Modifiers modifiersOfKey(UINT message, LPARAM keyParam);
+
 // One forwarded message as the tracker's rules see it.
 struct HookedMessage {
     HWND hwnd = nullptr;

@@ -564,9 +564,9 @@ bool CMainFrame::PreTranslateMessage(MSG& message) {
 }
 
 bool CMainFrame::translateKey(const MSG& message) {
-    // Keys forwarded from HAMLOG arrive posted, which leaves this thread's key state as it was:
-    // the modifiers are sampled as the tracker samples them.
-    const auto [shift, ctrl, alt] = sampleModifiers();
+    // Keys forwarded from HAMLOG carry the modifiers held when HAMLOG got them; those typed here
+    // are sampled as the tracker samples them.
+    const auto [shift, ctrl, alt] = modifiersOfKey(message.message, message.lParam);
     HWND focus = GetFocus();
     VetrinView* editor = editorView();
     const bool inEditor = editor != nullptr && focus == editor->hwnd();

@@ -130,6 +130,9 @@ LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM wParam,
 }
 
 std::vector<MainWindow::Posted> MainWindow::received() {
+    if (drain_) {
+        drain_();
+    }
     std::uint64_t marker = 0;
     {
         std::lock_guard lock(mutex_);
@@ -207,6 +210,7 @@ AttachedTracker::AttachedTracker(Options options) {
     events_ = std::make_unique<EventJournal>(*tracker_);
     tracker_->setMainWindow(main_.window());
     tracker_->setKeyOptions(options.callTabToF2, options.fkeysInCodeQth);
+    main_.drainFirst([this] { drain(); });
     gui_.emplace();
     gui_->run([this] { guiThreadId_ = GetCurrentThreadId(); });
     // start() throws on the GUI thread; carried back so it still fails the test that made this.

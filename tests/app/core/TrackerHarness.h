@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -62,8 +63,10 @@ public:
     };
 
     HWND window() const { return thread_.window(); }
-    // Waits until everything posted to the window so far has arrived, then returns it.
+    // Waits until everything posted to the window so far has arrived, then returns it. Keys
+    // the tracker forwards wait behind its queued reactions: those run first.
     std::vector<Posted> received();
+    void drainFirst(std::function<void()> drain) { drain_ = std::move(drain); }
     void clear();
 
 private:
@@ -74,6 +77,7 @@ private:
     std::vector<Posted> posted_;
     std::uint64_t markersSeen_ = 0;
     std::uint64_t markersSent_ = 0;
+    std::function<void()> drain_;
     testing_support::MessageWindowThread thread_{L"TrackerTestMainWindow", procedure, this};
 };
 

@@ -239,9 +239,10 @@ TEST_F(ControllerTest, CqBoxAndBankFollowEachOther) {
     EXPECT_EQ(bankCaption(), L"Bank: 応答");
 }
 
-TEST_F(ControllerTest, TabInTheCallFieldSendsF2WithTheCallSign) {
+TEST_F(ControllerTest, TabOrF2RightAfterTheCallSignSendsF2WithIt) {
     AppSettings settings = defaults();
     settings.zLogKey = true;
+    settings.wpm = 40;
     ASSERT_TRUE(startProgram(settings));
     hamlog->setCheck(L"A:cq", 1);  // Bank-A: "$C UR $R [KN]"
     ASSERT_TRUE(pumpFor([&] { return frame->bank() == 0; }));
@@ -255,6 +256,24 @@ TEST_F(ControllerTest, TabInTheCallFieldSendsF2WithTheCallSign) {
     EXPECT_EQ(model->sendBufferText(), L"JA1ABC UR 579 [KN]");
     // The editor shows the buffer.
     EXPECT_TRUE(pumpFor([&] { return frame->editorView()->text() == L"JA1ABC UR 579 [KN]"; }));
+
+    // F2 pressed right after the last letter, this thread taking messages as they come: the
+    // edit's clear comes first, not after F2.
+    model->resetSendBuffer();
+    unit->clear_key_timeline();
+    hamlog->command(L"input A:call {BACK}d{F2}");
+    ASSERT_TRUE(pumpFor([&] { return hamlog->command(L"inputting") == L"0"; }));
+    const std::string corrected = "JA1ABD UR 579 " + std::string(kn.begin(), kn.end());
+    EXPECT_TRUE(pumpFor([&] { return keyed() == corrected; }, 30s)) << keyed();
+}
+
+// Ctrl was let go long before this thread took the forwarded Z: it still counts.
+TEST_F(ControllerTest, CtrlZTypedInHamlogStartsTheBeaconWhileThisThreadIsBusy) {
+    AppSettings settings = defaults();
+    settings.fnMessage[0][0] = L"CQ";
+    ASSERT_TRUE(startProgram(settings));
+    input(L"A:call", L"{^z}");  // this thread takes no message meanwhile
+    EXPECT_TRUE(pumpFor([&] { return model->beaconOn(); }));
 }
 
 TEST_F(ControllerTest, TypingInTheCallFieldStopsTheBeaconAndClearsWhatWaits) {
