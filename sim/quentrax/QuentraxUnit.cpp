@@ -142,6 +142,9 @@ std::vector<KeyEdge> QuentraxUnit::key_timeline_from(std::size_t first) const {
 void QuentraxUnit::clear_key_timeline() {
     model_->clear_key_timeline();
 }
+std::vector<KeyEdge> QuentraxUnit::take_key_timeline() {
+    return model_->take_key_timeline();
+}
 UnitStats QuentraxUnit::stats() const {
     return model_->stats();
 }

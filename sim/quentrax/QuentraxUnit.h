@@ -163,6 +163,9 @@ public:
     // observer that follows the keying takes only what is new.
     std::vector<KeyEdge> key_timeline_from(std::size_t first) const;
     void clear_key_timeline();
+    // The edges since the last take or clear, and forgets them: a follower that keeps the
+    // timeline elsewhere (a file, a sound) leaves nothing behind in a session of hours.
+    std::vector<KeyEdge> take_key_timeline();
     UnitStats stats() const;
     // The last 4096 reads, oldest first.
     std::vector<ReadCall> reads() const;

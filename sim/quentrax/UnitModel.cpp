@@ -553,6 +553,13 @@ void UnitModel::clear_key_timeline() {
     generator_.clear_timeline();
 }
 
+std::vector<KeyEdge> UnitModel::take_key_timeline() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<KeyEdge> taken = generator_.timeline();
+    generator_.clear_timeline();
+    return taken;
+}
+
 UnitStats UnitModel::stats() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return stats_;

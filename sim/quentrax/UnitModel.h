@@ -76,6 +76,7 @@ public:
     std::vector<KeyEdge> key_timeline() const;
     std::vector<KeyEdge> key_timeline_from(std::size_t first) const;
     void clear_key_timeline();
+    std::vector<KeyEdge> take_key_timeline();
     UnitStats stats() const;
     std::vector<ReadCall> reads() const;
 

@@ -127,12 +127,14 @@ void VirtualSession::run() {
     }
 }
 
-void VirtualSession::takeEdges(const QuentraxUnit& unit) {
-    const auto edges = unit.key_timeline_from(edgesSeen_);
+// Taken off the unit, with the packets it recorded (nobody here reads them): the unit keeps
+// nothing that grows through a session of hours.
+void VirtualSession::takeEdges(QuentraxUnit& unit) {
+    unit.clear_packets();
+    const auto edges = unit.take_key_timeline();
     if (edges.empty()) {
         return;
     }
-    edgesSeen_ += edges.size();
     const double hz = sideToneHz(unit.keyer().side_tone);
     for (const KeyEdge& edge : edges) {
         const TimelineEdge line{msSinceOpen(edge.time), edge.down};
@@ -154,7 +156,6 @@ void VirtualSession::follow() {
             takeEdges(*followed_);
         }
         followed_ = std::move(current);
-        edgesSeen_ = 0;
     }
     if (followed_) {
         takeEdges(*followed_);

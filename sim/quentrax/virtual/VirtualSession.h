@@ -48,14 +48,13 @@ public:
 private:
     void run();
     void follow();
-    void takeEdges(const QuentraxUnit& unit);
+    void takeEdges(QuentraxUnit& unit);
     double msSinceOpen(EmuClock::time_point time) const;
 
     UnitSocket socket_;
     const EmuClock::time_point origin_;
     std::shared_ptr<QuentraxUnit> followed_;  // the unit whose timeline is followed; worker only
     KeyedTone tone_{kSampleRate};
-    std::size_t edgesSeen_ = 0;
     std::ofstream timeline_;
     std::optional<WavFile> wav_;
     std::int64_t wavNext_ = 0;
