@@ -5,14 +5,17 @@
 // process with the hooks in it. Each press: the time is taken, the stand-in is told to type F1
 // into its call field (through its own message queue, past the hooks), and the press counts until
 // the unit receives the first packet of code 0x05. The message is then cleared and the unit left
-// to go idle before the next press. A real interface's PTT lead time comes on top of this.
+// to go idle before the next press. Every other press the benchmark posts F1 into the call
+// field's queue itself instead: the time from the key entering HAMLOG's queue, without the
+// command to the stand-in and its answer (a few milliseconds of their own under Wine). A real
+// interface's PTT lead time comes on top of this.
 // Along the way each press is stamped where the program's path passes a point the benchmark can
 // see from outside the program's code: the hook's record entering the tracker's window and
 // leaving it, the forwarded key taken from the main window's queue, the model's log lines (the
 // mode checked, the message queued, the first codes handed over), and the packet at the unit.
 //
 // Run: xvfb-run -a cmake/wine-run.sh build/win64/wineprefix build/win64/bin/bench_f1_latency.exe
-// [presses]
+// [presses of each kind]
 #include "AppController.h"
 #include "AppModel.h"
 #include "AppSettings.h"
@@ -191,10 +194,9 @@ std::optional<omvar::sim::EmuClock::time_point> firstCwPacket(const QuentraxUnit
 
 // Per press, in milliseconds; a hop is left out of a press where one of its ends was not seen.
 struct Latencies {
-    std::vector<double> toAnswer;   // typed -> the stand-in answered the command to type: it
-                                    // posted the key before it answered
-    std::vector<double> toRecord;   // answered -> the record enters the tracker (HAMLOG's
-                                    // retrieval, the hook's send)
+    std::vector<double> toPost;     // typed -> the stand-in posts the key: the command to type
+    std::vector<double> toRecord;   // posted -> the record enters the tracker (HAMLOG takes the
+                                    // key, the hook sends its record)
     std::vector<double> inTracker;  // the record's handling in the tracker
     std::vector<double> toFrame;    // handled -> the forwarded key taken by the main window
     std::vector<double> toChecked;  // key taken -> mode read from HAMLOG (the frame, the model)
@@ -204,8 +206,20 @@ struct Latencies {
     std::vector<double> queued;     // F1 typed -> the message is in the model's send queue
     std::vector<double> handed;     // F1 typed -> the first codes handed to the interface library
     std::vector<double> packet;     // F1 typed -> the first CW packet at the interface
+    std::vector<double> fromPost;   // the key posted in HAMLOG -> the first CW packet
     std::vector<double> records;    // hook records per press
     std::vector<double> nested;     // of them, taken inside a call of the window thread
+};
+
+// Half the presses are typed by the stand-in on the benchmark's command, as an operator's key
+// comes through its queue; the other half are posted into HAMLOG's queue by the benchmark
+// itself, so that the moment taken is the key entering the queue and no command to the
+// stand-in and its answer load the machine while the program handles the key.
+struct Run {
+    Latencies typed;
+    Latencies posted;
+    std::vector<double> roundTrip;  // floor: one bare request to HAMLOG's thread and its answer
+    std::vector<double> command;    // one command to the stand-in ("ping") and its answer
 };
 
 void addSpan(std::vector<double>& to, std::optional<std::chrono::steady_clock::time_point> from,
@@ -231,9 +245,32 @@ void printCount(const char* label, const std::vector<double>& values) {
                 bench::nearest_rank(values, 0.0), bench::nearest_rank(values, 1.0));
 }
 
+void printPath(const Latencies& latencies, const char* postedLabel) {
+    print("message queued in the model", latencies.queued);
+    print("first codes handed to the library", latencies.handed);
+    print("first CW packet at the interface", latencies.packet);
+    if (postedLabel != nullptr) {
+        std::printf("%s, from then to:\n", postedLabel);
+        print("first CW packet at the interface", latencies.fromPost);
+    }
+    std::printf("  hop by hop:\n");
+    if (postedLabel != nullptr) {
+        print("typed -> key posted in HAMLOG", latencies.toPost);
+    }
+    print("posted -> record at the tracker", latencies.toRecord);
+    print("record handled by the tracker", latencies.inTracker);
+    print("handled -> key at the main window", latencies.toFrame);
+    print("key -> HAMLOG's mode read", latencies.toChecked);
+    print("mode read -> queued", latencies.toQueued);
+    print("queued -> handed (the worker)", latencies.worker);
+    print("handed -> packet at the unit", latencies.toWire);
+    printCount("hook records per press", latencies.records);
+    printCount("  of them inside a call", latencies.nested);
+}
+
 // Runs on its own thread while the main thread is the program's GUI thread.
-Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<QuentraxUnit>& unit,
-                  PressStamps& stamps) {
+Run measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<QuentraxUnit>& unit,
+            PressStamps& stamps) {
     HamlogControl hamlog;
     hamlog.setText(L"A:mode", L"CW");
     hamlog.setText(L"A:call", L"JA1ABC");
@@ -251,21 +288,34 @@ Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<Qu
             20s)) {
         throw std::runtime_error("the stand-in did not come to the front");
     }
-    Latencies latencies;
-    for (int i = 0; i < presses; ++i) {
+    Run run;
+    const HWND call = hamlog.window(L"A:call");
+    const LPARAM f1Scan = static_cast<LPARAM>(MapVirtualKeyW(VK_F1, MAPVK_VK_TO_VSC)) << 16;
+    for (int i = 0; i < 2 * presses; ++i) {
+        const bool typedByStandIn = i % 2 == 0;
+        Latencies& latencies = typedByStandIn ? run.typed : run.posted;
         unit->clear_packets();
         stamps.reset();
         const auto start = std::chrono::steady_clock::now();
-        hamlog.type(L"A:call", L"{F1}");
-        const std::optional<std::chrono::steady_clock::time_point> answered =
-            std::chrono::steady_clock::now();
+        if (typedByStandIn) {
+            hamlog.type(L"A:call", L"{F1}");
+        } else {
+            PostMessageW(call, WM_KEYDOWN, VK_F1, f1Scan | 1);
+            PostMessageW(call, WM_KEYUP, VK_F1, f1Scan | 1 | (3LL << 30));
+        }
         if (!testing_support::wait_for([&] { return firstCwPacket(*unit).has_value(); }, 10s)) {
             throw std::runtime_error("no CW packet after F1");
         }
         const std::optional<std::chrono::steady_clock::time_point> typed = start;
         const std::optional<std::chrono::steady_clock::time_point> packet = *firstCwPacket(*unit);
-        addSpan(latencies.toAnswer, typed, answered);
-        addSpan(latencies.toRecord, answered, stamps.recordIn.time());
+        // Both processes read the machine's monotonic clock.
+        const std::optional<std::chrono::steady_clock::time_point> posted =
+            typedByStandIn
+                ? std::chrono::steady_clock::time_point(
+                      std::chrono::steady_clock::duration(std::stoll(hamlog.command(L"typedat"))))
+                : start;
+        addSpan(latencies.toPost, typed, posted);
+        addSpan(latencies.toRecord, posted, stamps.recordIn.time());
         addSpan(latencies.inTracker, stamps.recordIn.time(), stamps.recordOut.time());
         addSpan(latencies.toFrame, stamps.recordOut.time(), stamps.keyRetrieved.time());
         addSpan(latencies.toChecked, stamps.keyRetrieved.time(), stamps.cwChecked.time());
@@ -275,6 +325,7 @@ Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<Qu
         addSpan(latencies.queued, typed, stamps.queued.time());
         addSpan(latencies.handed, typed, stamps.handed.time());
         addSpan(latencies.packet, typed, packet);
+        addSpan(latencies.fromPost, posted, packet);
         model.clearSendBuffer();
         if (!testing_support::wait_for(
                 [&] {
@@ -288,7 +339,23 @@ Latencies measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<Qu
         latencies.records.push_back(stamps.records);
         latencies.nested.push_back(stamps.nestedRecords);
     }
-    return latencies;
+    // The floors: a bare request to a field of HAMLOG, as the program reads one, from this
+    // thread; and a command to the stand-in, as the benchmark tells it to type.
+    const HWND mode = hamlog.window(L"A:mode");
+    for (int i = 0; i < 200; ++i) {
+        wchar_t text[64] = {};
+        DWORD_PTR copied = 0;
+        const auto begin = std::chrono::steady_clock::now();
+        SendMessageTimeoutW(mode, WM_GETTEXT, std::size(text), reinterpret_cast<LPARAM>(text),
+                            SMTO_ABORTIFHUNG, 1000, &copied);
+        addSpan(run.roundTrip, begin, std::chrono::steady_clock::now());
+    }
+    for (int i = 0; i < 50; ++i) {
+        const auto begin = std::chrono::steady_clock::now();
+        hamlog.command(L"ping");
+        addSpan(run.command, begin, std::chrono::steady_clock::now());
+    }
+    return run;
 }
 
 }  // namespace
@@ -325,20 +392,29 @@ int main(int argc, char** argv) {
         PressStamps stamps;
         stampPath(stamps, controller.model()->tracker().hiddenWindow());
 
-        Latencies latencies;
+        Run run;
         std::exception_ptr failure;
         std::atomic<bool> done{false};
+        const DWORD guiThread = GetCurrentThreadId();
         std::thread driver([&] {
             try {
-                latencies = measure(presses, *controller.model(), unit, stamps);
+                run = measure(presses, *controller.model(), unit, stamps);
             } catch (...) {
                 failure = std::current_exception();
             }
             done = true;
+            PostThreadMessageW(guiThread, WM_NULL, 0, 0);  // ends the loop's wait
         });
+        // The program's own message loop: the bars' command states are updated when the queue
+        // has run empty after a message, and sent messages (the hook's records) are taken while
+        // it waits for the next one.
+        MSG message;
         while (!done) {
-            application.PumpPending();
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+            long idle = 0;
+            while (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) &&
+                   application.OnIdle(idle++)) {
+            }
+            application.PumpMessage();
         }
         driver.join();
         UnhookWindowsHookEx(g_keyHook);
@@ -348,22 +424,15 @@ int main(int argc, char** argv) {
             std::rethrow_exception(failure);
         }
 
-        std::printf("F1 typed in the HAMLOG stand-in, from the moment it is typed to:\n");
-        std::printf("platform: %s; %d presses\n", bench::platform().c_str(), presses);
-        print("message queued in the model", latencies.queued);
-        print("first codes handed to the library", latencies.handed);
-        print("first CW packet at the interface", latencies.packet);
-        std::printf("hop by hop:\n");
-        print("typed -> the stand-in answered", latencies.toAnswer);
-        print("answered -> record at the tracker", latencies.toRecord);
-        print("record handled by the tracker", latencies.inTracker);
-        print("handled -> key at the main window", latencies.toFrame);
-        print("key -> HAMLOG's mode read", latencies.toChecked);
-        print("mode read -> queued", latencies.toQueued);
-        print("queued -> handed (the worker)", latencies.worker);
-        print("handed -> packet at the unit", latencies.toWire);
-        printCount("hook records per press", latencies.records);
-        printCount("  of them inside a call", latencies.nested);
+        std::printf("platform: %s; %d presses typed by the stand-in, %d posted into its queue\n",
+                    bench::platform().c_str(), presses, presses);
+        std::printf("F1 typed in the HAMLOG stand-in, from the moment it is told to type it to:\n");
+        printPath(run.typed, "  the key posted in HAMLOG's queue");
+        std::printf("F1 posted into HAMLOG's queue by the benchmark, from that moment to:\n");
+        printPath(run.posted, nullptr);
+        std::printf("floors, measured after the presses:\n");
+        print("a request to HAMLOG and its answer", run.roundTrip);
+        print("a command to the stand-in (ping)", run.command);
         QuentraxEmulator::detach_all();
         omvar::quentrax::library_detach();
         return 0;
