@@ -5,7 +5,6 @@
 // only as often as an unplug must be noticed.
 #include "AppModelState.h"
 
-#include "MacroExpansion.h"
 #include "MorseCode.h"
 #include "quentrax.h"
 
@@ -230,8 +229,7 @@ AppModel::Chunk AppModel::collectChunk(int n) {
         // A macro may expand to nothing and leave another one at the cursor.
         for (auto next = s.queue.peekAtCursor(); next && next->kind == SendElement::kDeferredMacro;
              next = s.queue.peekAtCursor()) {
-            s.queue.expandDeferredAtCursor(
-                makeInfoForMacroExpansion(fieldsForDeferredMacro(*next)));
+            s.queue.expandDeferredAtCursor(makeInfoForMacroExpansion());
             emit("updateSendBuffer", s.queue.text());
         }
         const auto element = s.queue.takeAtCursor();

@@ -108,10 +108,6 @@ MacroFields fieldsForImmediateMacros(std::wstring_view text) {
     return {text.find(L"$C") != std::wstring_view::npos, false, false};
 }
 
-MacroFields fieldsForDeferredMacro(const SendElement& macro) {
-    return {false, macro.text == L"$A", macro.text == L"$R"};
-}
-
 std::wstring macroValue(const SendElement& element, const InfoForMacroExpansion& info) {
     const std::wstring_view name = element.text;
     if (name == L"$R") {

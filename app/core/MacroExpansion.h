@@ -35,9 +35,6 @@ InfoForMacroExpansion fillInfoForMacroExpansion(const AppSettings& settings,
 // "$R" and "$A" are read when they are keyed.
 MacroFields fieldsForImmediateMacros(std::wstring_view text);
 
-// The field a deferred macro takes: the report for "$R", the name for "$A".
-MacroFields fieldsForDeferredMacro(const SendElement& macro);
-
 // Value of the macro named by element.text; empty for anything that is not a macro. "$G" uses
 // the element's time stamp in local time and throws std::runtime_error("Error getting local
 // time") when that time cannot be converted.
