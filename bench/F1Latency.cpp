@@ -239,6 +239,10 @@ void print(const char* label, const std::vector<double>& values) {
                 bench::nearest_rank(values, 0.0), bench::nearest_rank(values, 1.0));
 }
 
+std::string narrowText(const std::wstring& text) {
+    return std::string(text.begin(), text.end());  // the stand-in's window names are ASCII
+}
+
 void printCount(const char* label, const std::vector<double>& values) {
     std::printf("  %-34s median %5.0f      p95 %5.0f      min %5.0f      max %5.0f\n", label,
                 bench::nearest_rank(values, 0.5), bench::nearest_rank(values, 0.95),
@@ -274,19 +278,25 @@ Run measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<Quentrax
     HamlogControl hamlog;
     hamlog.setText(L"A:mode", L"CW");
     hamlog.setText(L"A:call", L"JA1ABC");
-    if (!testing_support::wait_for([&] { return model.tracker().activeLogWindow() != nullptr; },
-                                   30s)) {
-        throw std::runtime_error("the program did not hook the stand-in");
-    }
-    // The program takes keys from HAMLOG only while HAMLOG is in front.
+    // The program takes keys from HAMLOG only while HAMLOG is in front. The hooks may go in
+    // before the stand-in has made its log windows (the application window comes first); the
+    // tracker then maps them from the records of HAMLOG in front.
     if (!testing_support::wait_for(
             [&] {
                 hamlog.focus(L"A:call");
                 return testing_support::wait_for(
-                    [&] { return hamlog.command(L"foreground") == L"A"; }, 1s);
+                    [&] {
+                        return hamlog.command(L"foreground") == L"A" &&
+                               model.tracker().activeLogWindow() != nullptr;
+                    },
+                    1s);
             },
-            20s)) {
-        throw std::runtime_error("the stand-in did not come to the front");
+            30s)) {
+        throw std::runtime_error(std::string(model.tracker().activeLogWindow() == nullptr
+                                                 ? "the program did not hook the stand-in"
+                                                 : "the stand-in did not come to the front") +
+                                 " (hook records: " + std::to_string(stamps.records) +
+                                 ", in front: " + narrowText(hamlog.command(L"foreground")) + ")");
     }
     Run run;
     const HWND call = hamlog.window(L"A:call");
