@@ -86,7 +86,8 @@ public:
     void takeBackPending(std::size_t n);
     std::wstring sendBufferText() const;
     bool isCwMode();
-    InfoForMacroExpansion makeInfoForMacroExpansion();
+    // The fields not asked for are not read from HAMLOG.
+    InfoForMacroExpansion makeInfoForMacroExpansion(MacroFields fields = {});
 
     // Beacon.
     bool beaconOn() const;

@@ -2,6 +2,7 @@
 // text, time stamps, clearing and paddle input.
 #include "AppModelState.h"
 
+#include "CwText.h"
 #include "MacroExpansion.h"
 #include "MorseCode.h"
 #include "quentrax.h"
@@ -48,10 +49,10 @@ bool AppModel::isCwMode() {
     return false;
 }
 
-InfoForMacroExpansion AppModel::makeInfoForMacroExpansion() {
+InfoForMacroExpansion AppModel::makeInfoForMacroExpansion(MacroFields fields) {
     State& s = *state_;
     return fillInfoForMacroExpansion(
-        settings(), [&s](HamlogControlId id) { return s.tracker.readControlText(id); });
+        settings(), [&s](HamlogControlId id) { return s.tracker.readControlText(id); }, fields);
 }
 
 void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
@@ -83,7 +84,9 @@ void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
     }
     s.dataAdded = true;
     if (expand) {
-        s.queue.appendExpanded(message, makeInfoForMacroExpansion());
+        // Only what the message's macros take is read while the operator waits for the key.
+        s.queue.appendExpanded(
+            message, makeInfoForMacroExpansion(fieldsForImmediateMacros(normalizeCwText(message))));
     } else {
         s.queue.append(message, false);
     }

@@ -20,4 +20,12 @@ struct InfoForMacroExpansion {
     bool operator==(const InfoForMacroExpansion&) const = default;
 };
 
+// HAMLOG's fields a macro context is read with. Each read is a round trip to HAMLOG's thread, so
+// a field no macro of the text takes is not asked for; it reads as empty.
+struct MacroFields {
+    bool hisCall = true;
+    bool hisName = true;
+    bool report = true;
+};
+
 }  // namespace omvar::Vetrin

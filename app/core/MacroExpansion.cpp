@@ -83,13 +83,17 @@ std::wstring replaceDigits(std::wstring text, const AppSettings& settings) {
 }
 
 InfoForMacroExpansion fillInfoForMacroExpansion(const AppSettings& settings,
-                                                const ControlTextReader& readControlText) {
+                                                const ControlTextReader& readControlText,
+                                                MacroFields fields) {
+    const auto read = [&readControlText](bool wanted, HamlogControlId id) {
+        return wanted ? readControlText(id) : std::wstring();
+    };
     InfoForMacroExpansion info;
-    info.hisCall = readControlText(HamlogControlId::callField);
-    info.hisName = readControlText(HamlogControlId::nameField);
+    info.hisCall = read(fields.hisCall, HamlogControlId::callField);
+    info.hisName = read(fields.hisName, HamlogControlId::nameField);
     info.myCall = settings.myCallSign;
     info.number = replaceDigits(settings.number, settings);
-    std::wstring report = readControlText(HamlogControlId::hisRstField);
+    std::wstring report = read(fields.report, HamlogControlId::hisRstField);
     if (report.empty()) {
         report = L"599";
     }
@@ -98,6 +102,10 @@ InfoForMacroExpansion fillInfoForMacroExpansion(const AppSettings& settings,
     info.endGA = settings.endGA;
     info.endGE = settings.endGE;
     return info;
+}
+
+MacroFields fieldsForImmediateMacros(std::wstring_view text) {
+    return {text.find(L"$C") != std::wstring_view::npos, false, false};
 }
 
 std::wstring macroValue(const SendElement& element, const InfoForMacroExpansion& info) {

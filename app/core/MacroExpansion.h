@@ -25,10 +25,15 @@ std::wstring replaceDigits(std::wstring text, const AppSettings& settings);
 // Reads the text of one of HAMLOG's log-window controls; empty when the control is not there.
 using ControlTextReader = std::function<std::wstring(HamlogControlId)>;
 
-// The macro context from the settings and HAMLOG's call, name and report fields, read now.
-// An empty report field counts as "599".
+// The macro context from the settings and HAMLOG's call, name and report fields, read now (the
+// fields asked for; the others read as empty). An empty report field counts as "599".
 InfoForMacroExpansion fillInfoForMacroExpansion(const AppSettings& settings,
-                                                const ControlTextReader& readControlText);
+                                                const ControlTextReader& readControlText,
+                                                MacroFields fields = {});
+
+// The fields the macros expanded as a normalised text is queued take: the call field for "$C".
+// "$R" and "$A" are read when they are keyed.
+MacroFields fieldsForImmediateMacros(std::wstring_view text);
 
 // Value of the macro named by element.text; empty for anything that is not a macro. "$G" uses
 // the element's time stamp in local time and throws std::runtime_error("Error getting local

@@ -138,6 +138,9 @@ CommandProcessor::Reply CommandProcessor::dispatch(std::wstring_view command,
     if (command == L"typing") {
         return {true, std::to_wstring(typer_.pending())};
     }
+    if (command == L"typedat") {
+        return {true, std::to_wstring(typer_.firstPosted().time_since_epoch().count())};
+    }
     if (command == L"input") {
         const auto [name, keys] = splitWord(args);
         const std::vector<KeyStroke> strokes = parseKeySequence(keys);

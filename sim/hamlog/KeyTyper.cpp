@@ -36,6 +36,7 @@ void KeyTyper::enqueue(HWND fallback, const std::vector<KeyStroke>& strokes) {
         addStroke(fallback, stroke);
     }
     if (!outstanding_) {
+        firstPosted_ = std::chrono::steady_clock::now();
         postNext();
     }
 }

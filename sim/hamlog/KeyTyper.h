@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstddef>
 #include <deque>
 #include <vector>
@@ -29,6 +30,10 @@ public:
     // Key strokes not yet completely typed.
     std::size_t pending() const { return strokesLeft_; }
 
+    // When the first message of the last enqueue that found the typer idle was posted: the
+    // moment a benchmark's key press begins, on the clock every process of the machine shares.
+    std::chrono::steady_clock::time_point firstPosted() const { return firstPosted_; }
+
 private:
     struct Step {
         UINT message;
@@ -48,6 +53,7 @@ private:
     wchar_t pendingChar_ = 0;
     HWND forcedTarget_ = nullptr;  // a character goes where its key-down went
     std::size_t strokesLeft_ = 0;
+    std::chrono::steady_clock::time_point firstPosted_{};
 };
 
 }  // namespace omvar::sim::hamlog

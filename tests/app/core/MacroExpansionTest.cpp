@@ -126,6 +126,34 @@ TEST(MacroContext, ReadsFieldsAndReplacesDigitsInOrder) {
     EXPECT_EQ(fresh.endGE, 0);
 }
 
+// Each field read is a round trip to HAMLOG's thread while the operator waits for the key: a
+// message being queued is read only the fields its immediate macros take.
+TEST(MacroContext, ReadsOnlyTheFieldsItsMacrosTake) {
+    const std::map<HamlogControlId, std::wstring> fields = {{HamlogControlId::callField, L"JA1ABC"},
+                                                            {HamlogControlId::nameField, L"Taro"},
+                                                            {HamlogControlId::hisRstField, L"578"}};
+    std::vector<HamlogControlId> reads;
+    const auto read = [&](HamlogControlId id) {
+        reads.push_back(id);
+        return fields.at(id);
+    };
+    const AppSettings settings;
+    const auto readFor = [&](omvar::Vetrin::MacroFields wanted) {
+        reads.clear();
+        return fillInfoForMacroExpansion(settings, read, wanted);
+    };
+
+    readFor(omvar::Vetrin::fieldsForImmediateMacros(L"DE $M $M $N $G [AR]"));
+    EXPECT_TRUE(reads.empty());
+    // "$R" and "$A" are read when keyed, not when queued.
+    EXPECT_EQ(readFor(omvar::Vetrin::fieldsForImmediateMacros(L"$C UR $R TNX $A")).hisCall,
+              L"JA1ABC");
+    EXPECT_EQ(reads, std::vector<HamlogControlId>{HamlogControlId::callField});
+    // A late macro's context, made when the cursor reaches it, is read whole.
+    EXPECT_EQ(readFor({}).report, L"578");
+    EXPECT_EQ(reads.size(), 3u);
+}
+
 TEST(MacroValue, GreetingFollowsTheLocalHourOfTheElement) {
     const struct {
         int hour, minute;
