@@ -76,13 +76,7 @@ struct HAMLOGTracker::State {
     void onHookedMessage(HookedMessage& m);
     void handleLogWindowMessage(HookedMessage& m);
     void applyKeyRules(HookedMessage& m);
-    // A field's text at a key-down in it, and the keys whose key-down HAMLOG did not get.
-    struct FieldWatch {
-        std::wstring last;
-        std::bitset<256> swallowed;
-    };
-    void followFieldText(const HookedMessage& m, HWND field, FieldWatch& watch, const char* event,
-                         bool logIt);
+    void followCallField(const HookedMessage& m, HWND field);
     void forwardToMainWindow(const HookedMessage& m) const;
 
     void activate();
@@ -127,8 +121,11 @@ struct HAMLOGTracker::State {
     } ownerOf;  // the foreground window last seen and its owner
     bool cqMachinePlaying = false;
     RECT logWindowRect{};
-    FieldWatch callField;
-    FieldWatch nameField;
+    // The call field's text at a key-down in it, and the keys whose key-down HAMLOG did not get.
+    struct {
+        std::wstring last;
+        std::bitset<256> swallowed;
+    } callField;
 
     DummyWindow::Holder hidden;
     // Last: destroyed first, so no task is left running on what the members above hold.
@@ -340,42 +337,36 @@ void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
             queue([this] { requestF2(); });
         }
     }
+    // Only the call field: the operator types the other station's name while his own message is
+    // keyed, and an edit event stops the keying.
     if (in(HamlogControlId::callField)) {
-        followFieldText(m, controls[HamlogControlId::callField], callField, "editCallsign", true);
-    }
-    if (in(HamlogControlId::nameField)) {
-        followFieldText(m, controls[HamlogControlId::nameField], nameField, "editHisName", false);
+        followCallField(m, controls[HamlogControlId::callField]);
     }
 }
 
-// The field's text at a key-down, compared at the key-up: what the key press changed. A key
+// The call field's text at a key-down, compared at the key-up: what the key press changed. A key
 // taken from HAMLOG changes nothing there, so its key-down and key-up skip the two reads (each a
 // round trip to HAMLOG's thread while it waits), which a function key in the call field would
 // otherwise double HAMLOG's wait with.
-void HAMLOGTracker::State::followFieldText(const HookedMessage& m, HWND field, FieldWatch& watch,
-                                           const char* event, bool logIt) {
+void HAMLOGTracker::State::followCallField(const HookedMessage& m, HWND field) {
     const std::size_t key = m.wParam & 0xFF;
     if (isKeyDown(m.message)) {
-        watch.swallowed.set(key, m.cancel);
+        callField.swallowed.set(key, m.cancel);
         if (!m.cancel) {
-            watch.last = readText(field);
+            callField.last = readText(field);
         }
         return;
     }
-    if (watch.swallowed.test(key)) {
-        watch.swallowed.reset(key);
+    if (callField.swallowed.test(key)) {
+        callField.swallowed.reset(key);
         return;
     }
-    if (logIt) {
-        logger->trace("CALL欄でキーが入力されました");
-    }
+    logger->trace("CALL欄でキーが入力されました");
     std::wstring now = readText(field);
-    if (logIt) {
-        logger->debug("{} {}", quentrax::wide_to_utf8(watch.last), quentrax::wide_to_utf8(now));
-    }
-    if (now != watch.last) {
-        watch.last = std::move(now);
-        queueEvent(event, watch.last);
+    logger->debug("{} {}", quentrax::wide_to_utf8(callField.last), quentrax::wide_to_utf8(now));
+    if (now != callField.last) {
+        callField.last = std::move(now);
+        queueEvent("editCallsign", callField.last);
     }
 }
 
