@@ -231,6 +231,19 @@ void QUENTRAXDevice::require_version(int min, const char* name) const {
     }
 }
 
+// A timed-out write is still in flight: the HID layer stops waiting for it without cancelling
+// it, so it may yet reach the unit. Sending it again is harmless for settings and queries (the
+// same state twice, an answer nobody waits for), but an output packet would be keyed twice.
+namespace {
+bool worth_retrying(const std::vector<std::uint8_t>& packet, const HIDDeviceError& error) {
+    if (error.code == HIDDeviceError::kNotFunctioning) {
+        return true;
+    }
+    const bool keys = packet[0] == kOutputCW || packet[0] == kOutputFSK;
+    return error.code == HIDDeviceError::kTimeout && !keys;
+}
+}  // namespace
+
 void QUENTRAXDevice::write_internal(const Packet& packet, bool no_wait) {
     require_open();
     // A listener that waited would stop the reading meanwhile, and an answer only comes
@@ -266,9 +279,7 @@ void QUENTRAXDevice::write_internal(const Packet& packet, bool no_wait) {
         }
         packet_logger_->debug("\x1b[0;36m▌Write Packet\x1b[0m {} {}\x1b[0m",
                               "\x1b[0;31m[ERROR]\x1b[0m", dump);
-        const bool transient = error->code == HIDDeviceError::kNotFunctioning ||
-                               error->code == HIDDeviceError::kTimeout;
-        if (retries >= kMaxRetries || !transient) {
+        if (retries >= kMaxRetries || !worth_retrying(packet, *error)) {
             throw *error;
         }
     }

@@ -114,8 +114,6 @@ public:
     WorkerPause workerStep();
     void onInterfaceNotification(UINT message, WPARAM wParam, LPARAM lParam);
     void onPaddleInput(unsigned int code);
-    void scheduleBeacon(int milliseconds);
-    void fireBeacon();
 
 private:
     struct State;
@@ -141,6 +139,10 @@ private:
     void takeShownElement();
     // The beacon is on, its last call keyed, the interface idle and no firing scheduled.
     bool beaconDue(int buffered);
+    // The next firing, unless a start has scheduled one since the worker looked.
+    void scheduleNextBeacon(int milliseconds);
+    void scheduleBeacon(int milliseconds);  // with the task queue's mutex held
+    void fireBeacon(std::uint64_t run);
     // How many codes go out now; 0 for none. Leaves paddle mode when new text came (buffered
     // becomes 0).
     int chunkLength(std::size_t pending, int& buffered, const PacingSettings& pacing);

@@ -29,9 +29,12 @@ bool AppModel::stopBeacon() {
     bool wasOn = false;
     {
         // Once the task queue's mutex is ours no firing is being scheduled; one already
-        // scheduled finds the beacon off.
+        // scheduled belongs to this run and does nothing, even if a start comes before it.
         std::lock_guard held(s.tasks.mutex());
         wasOn = s.beaconOn.exchange(false);
+        if (wasOn) {
+            ++s.beaconRun;
+        }
     }
     if (wasOn) {
         s.logger->info("ビーコン: OFF");
@@ -39,31 +42,49 @@ bool AppModel::stopBeacon() {
     return wasOn;
 }
 
-void AppModel::scheduleBeacon(int milliseconds) {
+void AppModel::scheduleNextBeacon(int milliseconds) {
     State& s = *state_;
-    if (!s.beaconOn) {
+    // Tested again under the mutex: a stop and a start since the worker looked have scheduled
+    // a firing of their own.
+    std::lock_guard held(s.tasks.mutex());
+    if (!s.beaconOn || s.beaconScheduled) {
         return;
     }
-    {
-        // The firing cannot run before the flag is set: the queue's thread needs this mutex to
-        // take it off the heap. Otherwise a firing due at once could clear the flag first, and
-        // the flag, left set, would stop every later repetition.
-        std::lock_guard held(s.tasks.mutex());
-        s.tasks.schedule([this] { fireBeacon(); }, static_cast<std::int64_t>(milliseconds) *
-                                                       DeferredTaskQueue::kTicksPerMillisecond);
-        s.beaconScheduled = true;
-    }
+    s.beaconScheduled = true;
+    scheduleBeacon(milliseconds);
+}
+
+void AppModel::scheduleBeacon(int milliseconds) {
+    State& s = *state_;
+    // The firing cannot run before this returns: the queue's thread needs the mutex held here
+    // to take it off the heap.
+    const std::uint64_t run = s.beaconRun;
+    s.tasks.schedule([this, run] { fireBeacon(run); }, static_cast<std::int64_t>(milliseconds) *
+                                                           DeferredTaskQueue::kTicksPerMillisecond);
     s.logger->info("ビーコンは{}秒後に予約されました", milliseconds / 1000.0);
 }
 
-void AppModel::fireBeacon() {
+void AppModel::fireBeacon(std::uint64_t run) {
     State& s = *state_;
+    {
+        std::lock_guard held(s.tasks.mutex());
+        if (run != s.beaconRun) {
+            return;  // stopped since: `scheduled` now belongs to a later run
+        }
+    }
     // Cleared only after the call is queued, so the worker cannot see an empty queue with no
-    // firing scheduled in between and schedule a second one; cleared even when queuing throws.
+    // firing scheduled in between and schedule a second one; cleared even when queuing throws,
+    // but not when a stop came meanwhile: the flag is then the next run's.
     struct ClearScheduled {
-        std::atomic<bool>& flag;
-        ~ClearScheduled() { flag = false; }
-    } clear{s.beaconScheduled};
+        State& s;
+        std::uint64_t run;
+        ~ClearScheduled() {
+            std::lock_guard held(s.tasks.mutex());
+            if (run == s.beaconRun) {
+                s.beaconScheduled = false;
+            }
+        }
+    } clear{s, run};
     if (!s.beaconOn) {
         return;
     }

@@ -62,6 +62,9 @@ struct AppModel::State {
     std::atomic<bool> dataAdded{false};
     std::atomic<bool> beaconOn{false};
     std::atomic<bool> beaconScheduled{false};
+    // Under the task queue's mutex: counts the stops, so a firing scheduled before a stop does
+    // nothing after the beacon has been started again.
+    std::uint64_t beaconRun = 0;
     std::atomic<bool> kanaMode{false};
     std::wstring lastTimeStamp;  // under stampMutex
     std::mutex stampMutex;

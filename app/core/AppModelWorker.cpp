@@ -126,7 +126,7 @@ AppModel::WorkerPause AppModel::workerStep() {
     takeShownElement();
 
     if (beaconDue(buffered)) {
-        scheduleBeacon(pacing.cqInt);
+        scheduleNextBeacon(pacing.cqInt);
         return WorkerPause::idle;  // the firing queues the call, which wakes the worker
     }
     const std::size_t pending = s.queue.pendingCount();

@@ -76,15 +76,8 @@ struct HAMLOGTracker::State {
     void onHookedMessage(HookedMessage& m);
     void handleLogWindowMessage(HookedMessage& m);
     void applyKeyRules(HookedMessage& m);
-    // A field's text at a key-down in it, and the keys whose key-down HAMLOG did not get.
-    struct FieldWatch {
-        std::wstring last;
-        std::bitset<256> swallowed;
-        std::bitset<256> held;  // down in the field and not up yet
-    };
-    void followFieldText(const HookedMessage& m, HWND field, FieldWatch& watch, const char* event,
-                         bool logIt);
-    void reportFieldText(HWND field, FieldWatch& watch, const char* event, bool logIt);
+    void followCallField(const HookedMessage& m, HWND field);
+    void reportCallField(HWND field);
     void forwardToMainWindow(const HookedMessage& m);
 
     void activate();
@@ -130,8 +123,13 @@ struct HAMLOGTracker::State {
     } ownerOf;  // the foreground window last seen and its owner
     bool cqMachinePlaying = false;
     RECT logWindowRect{};
-    FieldWatch callField;
-    FieldWatch nameField;
+    // The call field's text at a key-down in it, the keys whose key-down HAMLOG did not get, and
+    // those down in it and not up yet.
+    struct {
+        std::wstring last;
+        std::bitset<256> swallowed;
+        std::bitset<256> held;
+    } callField;
 
     DummyWindow::Holder hidden;
     // Last: destroyed first, so no task is left running on what the members above hold.
@@ -284,7 +282,6 @@ void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
     // longer held in the first.
     if (!down) {
         callField.held.reset(key & 0xFF);
-        nameField.held.reset(key & 0xFF);
     }
     // Forwarded last, after what the key press changed in a field has been taken into account.
     bool forward = false;
@@ -347,59 +344,52 @@ void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
             queue([this] { requestF2(); });
         }
     }
+    // Only the call field: the operator types the other station's name while his own message is
+    // keyed, and an edit event stops the keying.
     if (in(HamlogControlId::callField)) {
-        followFieldText(m, controls[HamlogControlId::callField], callField, "editCallsign", true);
-    }
-    if (in(HamlogControlId::nameField)) {
-        followFieldText(m, controls[HamlogControlId::nameField], nameField, "editHisName", false);
+        followCallField(m, controls[HamlogControlId::callField]);
     }
     if (forward) {
         forwardToMainWindow(m);
     }
 }
 
-// The field's text at a key-down, compared at the key-up: what the key press changed. A key
+// The call field's text at a key-down, compared at the key-up: what the key press changed. A key
 // taken from HAMLOG changes nothing there, so its key-down and key-up skip the two reads (each a
 // round trip to HAMLOG's thread while it waits), which a function key in the call field would
 // otherwise double HAMLOG's wait with.
-void HAMLOGTracker::State::followFieldText(const HookedMessage& m, HWND field, FieldWatch& watch,
-                                           const char* event, bool logIt) {
+void HAMLOGTracker::State::followCallField(const HookedMessage& m, HWND field) {
     const std::size_t key = m.wParam & 0xFF;
     if (isKeyDown(m.message)) {
-        watch.swallowed.set(key, m.cancel);
+        callField.swallowed.set(key, m.cancel);
         if (m.cancel) {
             // A key taken while another is still down in the field (typing fast, the keys roll
             // over): what that one typed is reported now, before the taken key's own reaction,
             // not at its key-up, which may come after the reaction has queued something.
-            if (watch.held.any()) {
-                reportFieldText(field, watch, event, logIt);
+            if (callField.held.any()) {
+                reportCallField(field);
             }
             return;
         }
-        watch.held.set(key);
-        watch.last = readText(field);
+        callField.held.set(key);
+        callField.last = readText(field);
         return;
     }
-    watch.held.reset(key);
-    if (watch.swallowed.test(key)) {
-        watch.swallowed.reset(key);
+    callField.held.reset(key);
+    if (callField.swallowed.test(key)) {
+        callField.swallowed.reset(key);
         return;
     }
-    reportFieldText(field, watch, event, logIt);
+    reportCallField(field);
 }
 
-void HAMLOGTracker::State::reportFieldText(HWND field, FieldWatch& watch, const char* event,
-                                           bool logIt) {
-    if (logIt) {
-        logger->trace("CALL欄でキーが入力されました");
-    }
+void HAMLOGTracker::State::reportCallField(HWND field) {
+    logger->trace("CALL欄でキーが入力されました");
     std::wstring now = readText(field);
-    if (logIt) {
-        logger->debug("{} {}", quentrax::wide_to_utf8(watch.last), quentrax::wide_to_utf8(now));
-    }
-    if (now != watch.last) {
-        watch.last = std::move(now);
-        queueEvent(event, watch.last);
+    logger->debug("{} {}", quentrax::wide_to_utf8(callField.last), quentrax::wide_to_utf8(now));
+    if (now != callField.last) {
+        callField.last = std::move(now);
+        queueEvent("editCallsign", callField.last);
     }
 }
 

@@ -23,7 +23,9 @@ namespace omvar::Vetrin {
 //   "requestToToggleBank", "requestToUpWpm", "requestToDownWpm", "inputSemicolonToRemark2"
 //       (no argument)
 //   "changeWindowRect" (RECT), "changeCqCheck" (bool), "changeCqMachinePlayState" (bool),
-//   "editCallsign" (std::wstring), "editHisName" (std::wstring).
+//   "editCallsign" (std::wstring).
+// Typing in the name field emits nothing: the operator writes down the name he hears while his own
+// message is keyed, and an edit event stops the keying.
 // Events run on the tracker's task-queue thread, 10 ms after the message that caused them; only
 // the three events emitted when the hooks are installed run on the thread that owns the hidden
 // window.

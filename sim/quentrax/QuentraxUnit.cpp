@@ -78,6 +78,9 @@ void QuentraxUnit::key_paddle(std::uint8_t code) {
 void QuentraxUnit::fail_writes(int code, int attempts, std::chrono::milliseconds delay) {
     model_->fail_writes(code, attempts, delay);
 }
+void QuentraxUnit::time_out_delivered_writes(int attempts) {
+    model_->time_out_delivered_writes(attempts);
+}
 void QuentraxUnit::fail_reads(int code, int attempts) {
     model_->fail_reads(code, attempts);
 }

@@ -130,6 +130,9 @@ public:
     // after `delay`; the packets are logged as failed and not executed.
     void fail_writes(int code, int attempts,
                      std::chrono::milliseconds delay = std::chrono::milliseconds(0));
+    // The next `attempts` writes reach the unit and are executed, yet report a time-out: a
+    // write the HID layer gave up waiting for and left in flight.
+    void time_out_delivered_writes(int attempts);
     // The next `attempts` reads fail with this platform error code.
     void fail_reads(int code, int attempts);
     // Every read fails with this platform error code for `span` from now (a unit that keeps

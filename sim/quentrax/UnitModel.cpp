@@ -261,6 +261,13 @@ UnitModel::IoResult UnitModel::write(int handle, const unsigned char* data, std:
     advance(now);
     execute(command, now);
     observed_cv_.notify_all();
+    if (delivered_time_outs_ > 0) {
+        --delivered_time_outs_;
+        ++stats_.failed_writes;
+        result.bytes = -1;
+        result.error = platform_error_code(HidFailure::timeout);
+        return result;
+    }
     result.bytes = static_cast<int>(length);
     return result;
 }
@@ -451,6 +458,11 @@ void UnitModel::fail_writes(int code, int attempts, std::chrono::milliseconds de
     write_failure_code_ = code;
     write_failures_ = attempts;
     write_failure_delay_ = delay;
+}
+
+void UnitModel::time_out_delivered_writes(int attempts) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    delivered_time_outs_ = attempts;
 }
 
 void UnitModel::fail_reads(int code, int attempts) {

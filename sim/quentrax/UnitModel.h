@@ -58,6 +58,7 @@ public:
     void set_message_button(bool down);
     void key_paddle(std::uint8_t code);
     void fail_writes(int code, int attempts, std::chrono::milliseconds delay);
+    void time_out_delivered_writes(int attempts);
     void fail_reads(int code, int attempts);
     void fail_reads_for(int code, std::chrono::milliseconds span);
     void withhold_reports(std::chrono::milliseconds span);
@@ -139,6 +140,7 @@ private:
     int write_failures_ = 0;
     int write_failure_code_ = 0;
     std::chrono::milliseconds write_failure_delay_{0};
+    int delivered_time_outs_ = 0;
     int read_failures_ = 0;
     int read_failure_code_ = 0;
     EmuClock::time_point reads_failing_until_{};

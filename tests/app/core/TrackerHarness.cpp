@@ -64,10 +64,9 @@ EventJournal::EventJournal(HAMLOGTracker& tracker) {
                                  note(name, value ? L"1" : L"0");
                              }));
     }
-    for (const char* name : {"editCallsign", "editHisName"}) {
-        tracker.add_listener(name, std::function<void(std::wstring)>(
-                                       [this, name](std::wstring text) { note(name, text); }));
-    }
+    tracker.add_listener("editCallsign",
+                         std::function<void(std::wstring)>(
+                             [this](std::wstring text) { note("editCallsign", text); }));
 }
 
 void EventJournal::note(const std::string& name, std::wstring value) {

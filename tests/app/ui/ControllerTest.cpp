@@ -28,6 +28,7 @@
 #include <gtest/gtest.h>
 #include <spdlog/spdlog.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -79,7 +80,7 @@ protected:
         application.setProfilePath(settingsFile.wstring());
         setSettingsFilePath(settingsFile.wstring());
 
-        for (const wchar_t* field : {L"A:call", L"A:rst", L"A:mode"}) {
+        for (const wchar_t* field : {L"A:call", L"A:rst", L"A:mode", L"A:name"}) {
             hamlog->setText(field, L"");
         }
         hamlog->setCheck(L"A:cq", 0);
@@ -171,6 +172,24 @@ protected:
     }
 
     std::string keyed() { return testing_support::keyed_text(*unit); }
+
+    // The tracker's reactions run 10 ms after their message, in order: one queued now with the
+    // same delay runs after every reaction to what was typed before. Its listeners hand window
+    // work to this thread, which keeps taking messages meanwhile.
+    bool trackerReactionsRun() {
+        auto ran = std::make_shared<std::atomic<bool>>(false);
+        model->tracker().taskQueue().schedule([ran] { *ran = true; },
+                                              10 * DeferredTaskQueue::kTicksPerMillisecond);
+        return pumpFor([&] { return ran->load(); });
+    }
+
+    std::size_t cancels() {
+        std::size_t n = 0;
+        for (const auto& command : unit->commands()) {
+            n += command.size() == 8 && command[0] == 0x34 ? 1 : 0;
+        }
+        return n;
+    }
 
     void playAndStopCqMachine() {
         const std::string event = "HAMLOGウィンドウ: changeCqMachinePlayState";
@@ -276,13 +295,22 @@ TEST_F(ControllerTest, CtrlZTypedInHamlogStartsTheBeaconWhileThisThreadIsBusy) {
     EXPECT_TRUE(pumpFor([&] { return model->beaconOn(); }));
 }
 
-TEST_F(ControllerTest, TypingInTheCallFieldStopsTheBeaconAndClearsWhatWaits) {
+TEST_F(ControllerTest, TypingTheNameKeepsTheKeyingTypingTheCallStopsTheBeaconAndClears) {
     AppSettings settings = defaults();
     settings.wpm = 20;
     settings.fnMessage[0][0] = L"CQ CQ CQ CQ CQ CQ CQ CQ";
     ASSERT_TRUE(startProgram(settings));
     unit->press_message_button();  // the interface's button starts the beacon
     ASSERT_TRUE(pumpFor([&] { return model->beaconOn() && unit->buffer_size() > 0; }));
+
+    // The operator writes down the name he heard while his own message is keyed.
+    const std::size_t cancelsBefore = cancels();
+    input(L"A:name", L"taro");
+    ASSERT_TRUE(trackerReactionsRun());
+    EXPECT_TRUE(model->beaconOn());
+    EXPECT_EQ(cancels(), cancelsBefore);
+    EXPECT_EQ(log->count("ビーコン: OFF"), 0u);
+
     input(L"A:call", L"j");
     EXPECT_TRUE(pumpFor([&] { return !model->beaconOn(); }));
     EXPECT_TRUE(pumpFor([&] { return model->sendQueue().pendingCount() == 0; }));
