@@ -163,7 +163,11 @@ inline void requestPage(HWND sheet, int index) {
 // Selects a page that is expected to let go; the page's window, null when the switch did not
 // happen.
 inline HWND selectPage(HWND sheet, int index) {
-    requestPage(sheet, index);
+    // Not asked again for the page it shows: the sheet would check that page's fields when it
+    // takes the request, which a busy thread may do only after the next field has been set.
+    if (currentPageIndex(sheet) != index) {
+        requestPage(sheet, index);
+    }
     if (!wait_for([&] { return currentPageIndex(sheet) == index; })) {
         return nullptr;
     }
