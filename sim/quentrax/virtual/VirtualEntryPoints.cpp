@@ -44,10 +44,11 @@ bool anySlotOpen() {
     return false;
 }
 
-void startSession() {
+// True when this call started it.
+bool startSession() {
     std::lock_guard<std::mutex> lock(sessionMutex);
     if (holder.session) {
-        return;
+        return false;
     }
     std::wstring problems;
     VirtualSettings settings = VirtualSettings::fromEnvironment(problems);
@@ -62,6 +63,7 @@ void startSession() {
                        reinterpret_cast<LPCWSTR>(&anySlotOpen), &module);
     sessionModule = module;
     holder.session = std::make_unique<VirtualSession>(settings, module);
+    return true;
 }
 
 // Unplugged, the session stays (with its panel), so the unit can be plugged in again.
@@ -82,14 +84,20 @@ void endSessionWhenUnused() {
 extern "C" {
 
 QUENTRAX_API int QUENTRAX_CALL quentraxOpen(int param) {
+    bool started = false;
     try {
-        omvar::sim::virtual_unit::startSession();
+        started = omvar::sim::virtual_unit::startSession();
     } catch (const std::exception& error) {
         omvar::quentrax::interface_logger()->error("quentraxOpen: {}", error.what());
         return -1;
     }
     const int id = quentraxOpenEmulated(param);
-    omvar::sim::virtual_unit::endSessionWhenUnused();
+    // Only an open that started the session ends it when it fails. One that fails inside a
+    // session (looking for a unit while it is being plugged in) leaves it to the last close:
+    // the plug-in may land between the failed look and this check.
+    if (started) {
+        omvar::sim::virtual_unit::endSessionWhenUnused();
+    }
     return id;
 }
 
