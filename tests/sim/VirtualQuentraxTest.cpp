@@ -225,7 +225,10 @@ TEST_F(VirtualQuentrax, ParisAtTwentyWpmKeysTheTimelineAndTheSideToneWav) {
     ASSERT_EQ(library->putStr(0, "PARIS", 5), 0);
     const std::size_t edges = 2 * 2 * (4 + 2 + 3 + 2 + 3);
     ASSERT_TRUE(wait_for([&] { return readTimeline(timelinePath).size() >= edges; },
-                         std::chrono::seconds(30)));
+                         std::chrono::seconds(30)))
+        << readTimeline(timelinePath).size() << " edges, keyed \""
+        << omvar::sim::decode_timeline(readTimeline(timelinePath)).text << "\", buffer "
+        << library->isTxBusy(0);
     library->close(0);
 
     const auto timeline = readTimeline(timelinePath);
