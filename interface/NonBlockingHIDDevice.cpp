@@ -163,6 +163,15 @@ std::future<int> NonBlockingHIDDevice::write(std::vector<std::uint8_t> report) {
     return write(std::move(report), WriteOptions{});
 }
 
+std::chrono::steady_clock::duration NonBlockingHIDDevice::write_under_way() const {
+    const auto start = attempt_start_.load();
+    if (start == kNoAttempt) {
+        return {};
+    }
+    return std::chrono::steady_clock::now().time_since_epoch() -
+           std::chrono::steady_clock::duration(start);
+}
+
 std::size_t NonBlockingHIDDevice::withdraw_output() {
     std::deque<WriteItem> withdrawn;
     {
@@ -273,11 +282,13 @@ void NonBlockingHIDDevice::send(WriteItem& item, std::uint64_t withdrawals) {
                 item.fail(not_open_error());
                 return;
             }
+            attempt_start_ = std::chrono::steady_clock::now().time_since_epoch().count();
             try {
                 writer_hid_->write(item.report);
             } catch (const HIDDeviceError& e) {
                 error.emplace(e);
             }
+            attempt_start_ = kNoAttempt;
         }
         if (item.options.on_attempt) {
             item.options.on_attempt(attempt, error ? &*error : nullptr);

@@ -90,6 +90,8 @@ public:
     // from its next attempt on, so that nothing queued before a clear of the unit's buffer is
     // keyed after it. Returns how many were taken out of the queue.
     std::size_t withdraw_output();
+    // How long the write attempt under way has lasted; zero when none is.
+    std::chrono::steady_clock::duration write_under_way() const;
 
     // Only "read" is accepted here; otherwise std::invalid_argument.
     unsigned int add_listener(std::string name,
@@ -147,6 +149,8 @@ private:
     std::condition_variable writer_wake_;  // with queue_mutex_: a write queued, the end
     bool reader_done_ = false;             // under queue_mutex_: later writes fail at once
     std::uint64_t withdrawals_ = 0;        // under queue_mutex_: calls of withdraw_output()
+    static constexpr std::chrono::steady_clock::rep kNoAttempt = -1;
+    std::atomic<std::chrono::steady_clock::rep> attempt_start_{kNoAttempt};
     std::atomic<bool> stop_{false};
     std::shared_ptr<spdlog::logger> logger_;
     std::function<void()> disconnect_handler_;

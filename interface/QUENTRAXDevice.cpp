@@ -284,10 +284,13 @@ void QUENTRAXDevice::write_internal(const Packet& packet, WriteWait wait,
         options = write_options(packet);
     }
     options.on_failure = std::move(on_failure);
+    // A unit that has held a write longer than a command may wait is not waited for again: a
+    // window thread sending several commands (an options dialog) is held once, not each time.
+    const bool unit_behind = device_->write_under_way() >= kCommandWriteWait;
     auto outcome = device_->write(std::move(report), std::move(options));
     if (wait == WriteWait::queued || wait == WriteWait::unobserved ||
         (wait == WriteWait::briefly &&
-         outcome.wait_for(kCommandWriteWait) != std::future_status::ready)) {
+         (unit_behind || outcome.wait_for(kCommandWriteWait) != std::future_status::ready))) {
         return;
     }
     outcome.get();

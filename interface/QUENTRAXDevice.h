@@ -43,7 +43,8 @@ namespace omvar::quentrax {
 // how a sender keeps pace with the unit. Any other command returns once written, or after
 // kCommandWriteWait at the latest, so that a unit that does not take writes holds no caller
 // (a window thread) longer: its packet still goes out in order when the unit takes writes
-// again, and a failure that comes later reaches the command's future. A timed-out write is
+// again, and a failure that comes later reaches the command's future. While a write has been
+// under way that long already, commands do not wait at all. A timed-out write is
 // over when it fails (the HID layer cancels it), so it is tried again, output included.
 // clear_generator_buffer() first withdraws the output that has not gone out yet.
 class QUENTRAXDevice : public EventEmitter {

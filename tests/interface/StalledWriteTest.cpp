@@ -76,24 +76,37 @@ TEST_F(StalledOutEndpoint, EveryWriteEndsWithItsOwnResultInOrderAndNothingTwice)
     EXPECT_EQ(set.get()[0], 0x30);
     EXPECT_EQ(device->get_status().bytes[0], 0x21);  // its own answer, after the stall
     EXPECT_EQ(sent(), (std::vector<Bytes>{cw, status, packet({0x31})}));
+    // An answer may be in before the writer has logged its write.
+    EXPECT_TRUE(testing_support::wait_for([&] { return write_lines().size() >= 4; }));
     EXPECT_EQ(write_lines(), (std::vector<std::string>{
                                  write_line("", cw), write_line(kError, status),
                                  write_line(kRetry, status), write_line("", packet({0x31}))}));
 }
 
-// Esc while the worker's packet is stalled: the cancel comes back at once, the packet is not
-// tried again, and the clear reaches the unit when it takes writes again; nothing is keyed.
-TEST_F(StalledOutEndpoint, ACancelReturnsAtOnceAndNothingQueuedBeforeItIsKeyedAfterIt) {
+// An options dialog's OK and then Esc while the worker's packet is stalled: the window thread
+// is held once, not per command; the packet is not tried again; the commands and the clear
+// reach the unit in order when it takes writes again, and nothing is keyed.
+TEST_F(StalledOutEndpoint, CommandsHoldTheWindowThreadOnceAndNothingQueuedBeforeEscIsKeyed) {
     open_device(23);
     stall(QuentraxUnit::write_timeout * 3 / 2);
     auto keyed = std::async(std::launch::async, [&] { return device->output_CW({0x60, 0x88}); });
     ASSERT_TRUE(writes_begun(1));
     std::future<omvar::quentrax::QUENTRAXDevice::Packet> cleared;
-    expect_prompt([&] { cleared = device->clear_generator_buffer(); });
+    const auto t0 = Clock::now();
+    device->set_keyer_params(omvar::quentrax::KeyerParams{});
+    device->set_keyer_speed(12);
+    device->set_paddle_reverse(true);
+    device->set_ptt_params(omvar::quentrax::PTTParams{});
+    cleared = device->clear_generator_buffer();
+    // Five waits of a command would take five times this; one is allowed for.
+    EXPECT_LT(Clock::now() - t0, 3 * omvar::quentrax::QUENTRAXDevice::kCommandWriteWait);
 
     EXPECT_EQ(thrown_by([&] { keyed.get(); }), "runtime_error: Processing was interrupted.");
     EXPECT_EQ(cleared.get()[0], 0x34);
-    EXPECT_EQ(sent(), (std::vector<Bytes>{packet({0x34}), packet({0x34})}));
+    EXPECT_EQ(sent(),
+              (std::vector<Bytes>{packet({0x20, 30, 2, 6, 2, 7}), packet({0x24, 12}),
+                                  packet({0x26, 0, 0, 1}), packet({0x25, 1}),
+                                  packet({0x22, 25, 200}), packet({0x34}), packet({0x34})}));
     EXPECT_TRUE(unit->key_timeline().empty());
 }
 
