@@ -17,6 +17,8 @@ set(VETRIN_I686_TESTS
   quentrax_exit_host    # the library's process-exit and unload paths
   quentrax_unload_host
   quentrax_unload_open_host
+  quentrax_unload_write_pending_host
+  hidapi_overlapped_tests  # the release's hidapi backend over standard-call stand-ins
   quentrax_sdk_demo     # the kit's example with the C interface, over the 32-bit emulator
   virtual_quentrax_test # the virtual interface as the 32-bit program loads it
   tracker_tests         # HAMLOG's windows, keys and fields through the 32-bit hook library

@@ -30,6 +30,10 @@ std::exception_ptr not_open_error() {
     return std::make_exception_ptr(std::runtime_error("The device is not open."));
 }
 
+std::exception_ptr withdrawn_error() {
+    return std::make_exception_ptr(std::runtime_error("Processing was interrupted."));
+}
+
 }  // namespace
 
 NonBlockingHIDDevice::NonBlockingHIDDevice(std::unique_ptr<HIDDevice> hid)
@@ -131,19 +135,58 @@ void NonBlockingHIDDevice::end(bool at_unload) {
     finish_writes();
 }
 
-std::future<int> NonBlockingHIDDevice::write(std::vector<std::uint8_t> report) {
-    std::promise<int> promise;
-    auto future = promise.get_future();
+void NonBlockingHIDDevice::WriteItem::fail(std::exception_ptr error) {
+    if (options.on_failure) {
+        options.on_failure(error);
+    }
+    promise.set_exception(error);
+}
+
+std::future<int> NonBlockingHIDDevice::write(std::vector<std::uint8_t> report,
+                                             WriteOptions options) {
+    WriteItem item{std::move(report), {}, std::move(options)};
+    auto future = item.promise.get_future();
     {
-        std::lock_guard<std::mutex> lock(queue_mutex_);
-        if (reader_done_) {
-            promise.set_exception(not_open_error());
+        std::unique_lock<std::mutex> lock(queue_mutex_);
+        if (!reader_done_) {
+            write_queue_.push_back(std::move(item));
+            lock.unlock();
+            writer_wake_.notify_one();
             return future;
         }
-        write_queue_.push_back({std::move(report), std::move(promise)});
     }
-    writer_wake_.notify_one();
+    item.fail(not_open_error());
     return future;
+}
+
+std::future<int> NonBlockingHIDDevice::write(std::vector<std::uint8_t> report) {
+    return write(std::move(report), WriteOptions{});
+}
+
+std::chrono::steady_clock::duration NonBlockingHIDDevice::write_under_way() const {
+    const auto start = attempt_start_.load();
+    if (start == kNoAttempt) {
+        return {};
+    }
+    return std::chrono::steady_clock::now().time_since_epoch() -
+           std::chrono::steady_clock::duration(start);
+}
+
+std::size_t NonBlockingHIDDevice::withdraw_output() {
+    std::deque<WriteItem> withdrawn;
+    {
+        std::lock_guard<std::mutex> lock(queue_mutex_);
+        ++withdrawals_;
+        std::deque<WriteItem> kept;
+        for (auto& item : write_queue_) {
+            (item.options.output ? withdrawn : kept).push_back(std::move(item));
+        }
+        write_queue_.swap(kept);
+    }
+    for (auto& item : withdrawn) {
+        item.fail(withdrawn_error());
+    }
+    return withdrawn.size();
 }
 
 unsigned int NonBlockingHIDDevice::add_listener(
@@ -201,16 +244,17 @@ void NonBlockingHIDDevice::finish_writes() {
     }
     writer_wake_.notify_all();
     for (auto& item : left) {
-        item.promise.set_exception(not_open_error());
+        item.fail(not_open_error());
     }
 }
 
 // Writes each queued report as soon as it is queued, until close() or the end of the reader
-// (the interface is gone). The promise is dropped right after the write, so that the waiting
-// caller is normally the last owner of the outcome.
+// (the interface is gone). The item is dropped right after its last attempt, so that the
+// waiting caller is normally the last owner of the outcome.
 void NonBlockingHIDDevice::writer() {
     for (;;) {
         std::optional<WriteItem> item;
+        std::uint64_t withdrawals = 0;
         {
             std::unique_lock<std::mutex> lock(queue_mutex_);
             writer_wake_.wait(
@@ -220,21 +264,62 @@ void NonBlockingHIDDevice::writer() {
             }
             item.emplace(std::move(write_queue_.front()));
             write_queue_.pop_front();
+            withdrawals = withdrawals_;
         }
-        std::lock_guard<std::mutex> lock(writer_mutex_);
-        if (!writer_hid_) {
-            item->promise.set_exception(not_open_error());  // dropped by the reader: unplugged
-            continue;
-        }
-        try {
-            writer_hid_->write(item->report);
-            item->promise.set_value(0);
-        } catch (const HIDDeviceError& e) {
-            item->promise.set_exception(std::make_exception_ptr(e));
-        }
+        send(*item, withdrawals);
     }
     std::lock_guard<std::mutex> lock(writer_mutex_);
     writer_hid_.reset();
+}
+
+void NonBlockingHIDDevice::send(WriteItem& item, std::uint64_t withdrawals) {
+    for (int attempt = 0;; ++attempt) {
+        std::optional<HIDDeviceError> error;
+        {
+            // The reader drops this handle when the interface is unplugged, never in a write.
+            std::lock_guard<std::mutex> lock(writer_mutex_);
+            if (!writer_hid_) {
+                item.fail(not_open_error());
+                return;
+            }
+            attempt_start_ = std::chrono::steady_clock::now().time_since_epoch().count();
+            try {
+                writer_hid_->write(item.report);
+            } catch (const HIDDeviceError& e) {
+                error.emplace(e);
+            }
+            attempt_start_ = kNoAttempt;
+        }
+        if (item.options.on_attempt) {
+            item.options.on_attempt(attempt, error ? &*error : nullptr);
+        }
+        if (!error) {
+            item.promise.set_value(0);
+            return;
+        }
+        const bool again = attempt + 1 < item.options.attempts && item.options.retry_on &&
+                           item.options.retry_on(*error);
+        if (!again) {
+            item.fail(std::make_exception_ptr(*error));
+            return;
+        }
+        if (auto stop = reason_to_stop(item, withdrawals)) {
+            item.fail(stop);
+            return;
+        }
+    }
+}
+
+std::exception_ptr NonBlockingHIDDevice::reason_to_stop(const WriteItem& item,
+                                                        std::uint64_t withdrawals) {
+    std::lock_guard<std::mutex> lock(queue_mutex_);
+    if (stop_ || reader_done_) {
+        return not_open_error();
+    }
+    if (item.options.output && withdrawals_ != withdrawals) {
+        return withdrawn_error();
+    }
+    return nullptr;
 }
 
 void NonBlockingHIDDevice::pause_reading(std::chrono::milliseconds span) {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <functional>
 #include <future>
 #include <memory>
@@ -62,11 +63,35 @@ public:
     // and left behind once they have finished (LibraryThread::leave).
     void close_at_unload();
 
-    // Queues one output report (report id byte included); the writer sends it at once. The
-    // future is ready once the writer has tried the write: it holds the HIDDeviceError of a
-    // failed write, 0 on success, and std::runtime_error("The device is not open.") when the
-    // device closed or disappeared before writing. Its value (0) carries no meaning.
-    std::future<int> write(std::vector<std::uint8_t> report);
+    // How the writer treats one report beyond a single attempt.
+    struct WriteOptions {
+        // Attempts in all: a failure that retry_on accepts is tried again until then. A write
+        // that failed is over and did not go out (the HID layer cancels a write that timed
+        // out), so trying it again never sends it twice.
+        int attempts = 1;
+        std::function<bool(const HIDDeviceError&)> retry_on;
+        // On the writer thread after every attempt: the error, or null when it went out.
+        std::function<void(int attempt, const HIDDeviceError* error)> on_attempt;
+        // On the thread that fails the future, with its error, before the future is ready.
+        std::function<void(std::exception_ptr)> on_failure;
+        // Keyed output, which withdraw_output() takes back.
+        bool output = false;
+    };
+
+    // Queues one output report (report id byte included); the writer sends it at once, one
+    // report after the other in the order queued. The future is ready once the writer is done
+    // with the report: it holds the HIDDeviceError of the last failed attempt, 0 on success,
+    // std::runtime_error("The device is not open.") when the device closed or disappeared
+    // before writing, and std::runtime_error("Processing was interrupted.") when the report
+    // was withdrawn. Its value (0) carries no meaning.
+    std::future<int> write(std::vector<std::uint8_t> report, WriteOptions options);
+    std::future<int> write(std::vector<std::uint8_t> report);  // one attempt
+    // Withdraws the queued output reports that have not gone out, and the one being written
+    // from its next attempt on, so that nothing queued before a clear of the unit's buffer is
+    // keyed after it. Returns how many were taken out of the queue.
+    std::size_t withdraw_output();
+    // How long the write attempt under way has lasted; zero when none is.
+    std::chrono::steady_clock::duration write_under_way() const;
 
     // Only "read" is accepted here; otherwise std::invalid_argument.
     unsigned int add_listener(std::string name,
@@ -89,10 +114,17 @@ private:
     struct WriteItem {
         std::vector<std::uint8_t> report;
         std::promise<int> promise;
+        WriteOptions options;
+
+        void fail(std::exception_ptr error);
     };
 
     int reader();
     void writer();
+    // All attempts at one report; the report lives in the item until the last is over.
+    void send(WriteItem& item, std::uint64_t withdrawals);
+    // Between two attempts: the error that ends the report instead, if any.
+    std::exception_ptr reason_to_stop(const WriteItem& item, std::uint64_t withdrawals);
     // The pause after a failed read; ends early on close().
     void pause_reading(std::chrono::milliseconds span);
     // A listener that throws is logged; reading goes on.
@@ -116,6 +148,9 @@ private:
     std::condition_variable wake_;         // with queue_mutex_, for the reader: stop_ set
     std::condition_variable writer_wake_;  // with queue_mutex_: a write queued, the end
     bool reader_done_ = false;             // under queue_mutex_: later writes fail at once
+    std::uint64_t withdrawals_ = 0;        // under queue_mutex_: calls of withdraw_output()
+    static constexpr std::chrono::steady_clock::rep kNoAttempt = -1;
+    std::atomic<std::chrono::steady_clock::rep> attempt_start_{kNoAttempt};
     std::atomic<bool> stop_{false};
     std::shared_ptr<spdlog::logger> logger_;
     std::function<void()> disconnect_handler_;

@@ -231,24 +231,43 @@ void QUENTRAXDevice::require_version(int min, const char* name) const {
     }
 }
 
-// A timed-out write is still in flight: the HID layer stops waiting for it without cancelling
-// it, so it may yet reach the unit. Sending it again is harmless for settings and queries (the
-// same state twice, an answer nobody waits for), but an output packet would be keyed twice.
 namespace {
-bool worth_retrying(const std::vector<std::uint8_t>& packet, const HIDDeviceError& error) {
-    if (error.code == HIDDeviceError::kNotFunctioning) {
-        return true;
-    }
-    const bool keys = packet[0] == kOutputCW || packet[0] == kOutputFSK;
-    return error.code == HIDDeviceError::kTimeout && !keys;
+bool keys(const std::vector<std::uint8_t>& packet) {
+    return !packet.empty() && (packet[0] == kOutputCW || packet[0] == kOutputFSK);
+}
+
+// A failed write did not go out: the HID layer cancels a write that timed out and waits for
+// the cancel before it reports the time-out. Trying again never keys anything twice.
+bool worth_retrying(const HIDDeviceError& error) {
+    return error.code == HIDDeviceError::kNotFunctioning || error.code == HIDDeviceError::kTimeout;
 }
 }  // namespace
 
-void QUENTRAXDevice::write_internal(const Packet& packet, bool no_wait) {
+QUENTRAXDevice::WriteWait QUENTRAXDevice::wait_for_kind(const Packet& packet) {
+    return keys(packet) ? WriteWait::written : WriteWait::briefly;
+}
+
+NonBlockingHIDDevice::WriteOptions QUENTRAXDevice::write_options(const Packet& packet) {
+    NonBlockingHIDDevice::WriteOptions options;
+    options.attempts = kMaxRetries + 1;
+    options.retry_on = worth_retrying;
+    options.output = keys(packet);
+    options.on_attempt = [logger = packet_logger_, dump = hex_dump(packet)](
+                             int attempt, const HIDDeviceError* error) {
+        const char* mark = error != nullptr ? "\x1b[0;31m[ERROR]\x1b[0m"
+                           : attempt == 0   ? ""
+                                            : "\x1b[0;33m[RETRY]\x1b[0m";
+        logger->debug("\x1b[0;36m▌Write Packet\x1b[0m {} {}\x1b[0m", mark, dump);
+    };
+    return options;
+}
+
+void QUENTRAXDevice::write_internal(const Packet& packet, WriteWait wait,
+                                    std::function<void(std::exception_ptr)> on_failure) {
     require_open();
     // A listener that waited would stop the reading meanwhile, and an answer only comes
     // through the reading.
-    if (!no_wait && device_->on_reader_thread()) {
+    if (wait != WriteWait::unobserved && device_->on_reader_thread()) {
         throw std::logic_error(
             "A device command cannot be issued from a listener of the device's events.");
     }
@@ -259,33 +278,25 @@ void QUENTRAXDevice::write_internal(const Packet& packet, bool no_wait) {
     report.reserve(9);
     report.push_back(0);
     report.insert(report.end(), packet.begin(), packet.end());
-    const std::string dump = hex_dump(packet);
 
-    for (int retries = 0;; ++retries) {
-        auto outcome = device_->write(report);
-        if (no_wait) {
-            return;
-        }
-        std::optional<HIDDeviceError> error;
-        try {
-            outcome.get();
-        } catch (const HIDDeviceError& e) {
-            error.emplace(e);
-        }
-        if (!error) {
-            packet_logger_->debug("\x1b[0;36m▌Write Packet\x1b[0m {} {}\x1b[0m",
-                                  retries == 0 ? "" : "\x1b[0;33m[RETRY]\x1b[0m", dump);
-            return;
-        }
-        packet_logger_->debug("\x1b[0;36m▌Write Packet\x1b[0m {} {}\x1b[0m",
-                              "\x1b[0;31m[ERROR]\x1b[0m", dump);
-        if (retries >= kMaxRetries || !worth_retrying(packet, *error)) {
-            throw *error;
-        }
+    NonBlockingHIDDevice::WriteOptions options;
+    if (wait != WriteWait::unobserved) {
+        options = write_options(packet);
     }
+    options.on_failure = std::move(on_failure);
+    // A unit that has held a write longer than a command may wait is not waited for again: a
+    // window thread sending several commands (an options dialog) is held once, not each time.
+    const bool unit_behind = device_->write_under_way() >= kCommandWriteWait;
+    auto outcome = device_->write(std::move(report), std::move(options));
+    if (wait == WriteWait::queued || wait == WriteWait::unobserved ||
+        (wait == WriteWait::briefly &&
+         (unit_behind || outcome.wait_for(kCommandWriteWait) != std::future_status::ready))) {
+        return;
+    }
+    outcome.get();
 }
 
-QUENTRAXDevice::Request QUENTRAXDevice::write_request(const Packet& packet) {
+QUENTRAXDevice::Request QUENTRAXDevice::write_request(const Packet& packet, WriteWait wait) {
     Request request;
     {
         std::lock_guard<std::mutex> lock(pending_mutex_);
@@ -295,7 +306,9 @@ QUENTRAXDevice::Request QUENTRAXDevice::write_request(const Packet& packet) {
         pending_.push_back({packet, std::move(promise), request.id});
     }
     try {
-        write_internal(packet, false);
+        write_internal(packet, wait, [this, id = request.id](std::exception_ptr error) {
+            fail_request(id, std::move(error));
+        });
     } catch (...) {
         remove_pending(request.id);
         throw;
@@ -303,8 +316,25 @@ QUENTRAXDevice::Request QUENTRAXDevice::write_request(const Packet& packet) {
     return request;
 }
 
+// A request whose packet could not be written gets no answer: it ends with the write's error
+// and leaves the list, so that a later answer of its code pairs with the request it belongs to.
+void QUENTRAXDevice::fail_request(std::uint64_t id, std::exception_ptr error) {
+    std::optional<std::promise<Packet>> promise;
+    {
+        std::lock_guard<std::mutex> lock(pending_mutex_);
+        auto it = std::find_if(pending_.begin(), pending_.end(),
+                               [id](const PendingRequest& r) { return r.id == id; });
+        if (it == pending_.end()) {
+            return;
+        }
+        promise.emplace(std::move(it->promise));
+        pending_.erase(it);
+    }
+    promise->set_exception(std::move(error));
+}
+
 std::future<QUENTRAXDevice::Packet> QUENTRAXDevice::write(const Packet& packet) {
-    return write_request(packet).future;
+    return write_request(packet, wait_for_kind(packet)).future;
 }
 
 std::future<QUENTRAXDevice::Packet> QUENTRAXDevice::send_command(std::uint8_t code,
@@ -315,12 +345,20 @@ std::future<QUENTRAXDevice::Packet> QUENTRAXDevice::send_command(std::uint8_t co
     return write(packet);
 }
 
+std::future<QUENTRAXDevice::Packet> QUENTRAXDevice::queue_command(
+    std::uint8_t code, std::vector<std::uint8_t> params) {
+    Packet packet(8, 0);
+    packet[0] = code;
+    std::copy_n(params.begin(), std::min<std::size_t>(params.size(), 7), packet.begin() + 1);
+    return write_request(packet, WriteWait::queued).future;
+}
+
 // Waits a bounded time; a request given up is withdrawn, so that its late answer cannot be
 // taken for the answer of a later request with the same code.
 QUENTRAXDevice::Packet QUENTRAXDevice::request_and_wait(std::uint8_t code) {
     Packet packet(8, 0);
     packet[0] = code;
-    auto request = write_request(packet);
+    auto request = write_request(packet, WriteWait::briefly);
     if (request.future.wait_for(kAnswerTimeout) != std::future_status::ready &&
         remove_pending(request.id)) {
         throw std::runtime_error(kTimeoutError);
@@ -450,7 +488,8 @@ std::future<QUENTRAXDevice::Packet> QUENTRAXDevice::set_ptt_params(const PTTPara
     require_version(21, "set_ptt_params");
     const bool control = params.delay1 != 0 || params.delay2 != 0;
     const std::uint8_t delay2 = (params.delay2 == 0 && params.delay1 != 0) ? 1 : params.delay2;
-    set_ptt_control(control);
+    // Queued only: the parameters follow at once, and the caller waits for one write at most.
+    queue_command(kSetPTTControl, {static_cast<std::uint8_t>(control ? 1 : 0)});
     return send_command(kSetPTTParams, {params.delay1, delay2});
 }
 
@@ -515,7 +554,9 @@ std::future<QUENTRAXDevice::Packet> QUENTRAXDevice::clear_generator_buffer() {
     if (version_ != 0) {
         require_version(21, "clear_generator_buffer");
     }
-    send_command(kClearGeneratorBuffer);
+    // Nothing queued before the clear may be keyed after it.
+    device_->withdraw_output();
+    queue_command(kClearGeneratorBuffer);
     return send_command(kClearGeneratorBuffer);
 }
 
@@ -643,7 +684,7 @@ void QUENTRAXDevice::watch_for_freeze(std::uint8_t new_size, std::uint8_t old_si
         logger_->warn("バッファサイズがしばらく変化せず(2000ミリ秒)。フリーズした可能性");
         logger_->info("パケットを投げて符号生成を再開させる");
         try {
-            write_internal({kGetGeneratorBuffer, 0, 0, 0, 0, 0, 0, 0}, true);
+            write_internal({kGetGeneratorBuffer, 0, 0, 0, 0, 0, 0, 0}, WriteWait::unobserved);
         } catch (const std::exception& e) {
             logger_->error(e.what());
         }

@@ -38,6 +38,15 @@ namespace omvar::quentrax {
 // Waits for answers are bounded: open() 1000 ms for its clear-buffer answer, the getters
 // 1000 ms, each failing with std::runtime_error("Timeout Error"). close() and an unplugged
 // interface fail pending requests with std::runtime_error("Processing was interrupted.").
+//
+// Waits for writes: output (CW, FSK) returns once its packet is written or has failed, which is
+// how a sender keeps pace with the unit. Any other command returns once written, or after
+// kCommandWriteWait at the latest, so that a unit that does not take writes holds no caller
+// (a window thread) longer: its packet still goes out in order when the unit takes writes
+// again, and a failure that comes later reaches the command's future. While a write has been
+// under way that long already, commands do not wait at all. A timed-out write is
+// over when it fails (the HID layer cancels it), so it is tried again, output included.
+// clear_generator_buffer() first withdraws the output that has not gone out yet.
 class QUENTRAXDevice : public EventEmitter {
 public:
     using Packet = std::vector<std::uint8_t>;
@@ -100,6 +109,7 @@ public:
     std::future<Packet> restart_generator();
 
     static constexpr std::chrono::milliseconds kAnswerTimeout{1000};
+    static constexpr std::chrono::milliseconds kCommandWriteWait{100};
 
 private:
     struct PendingRequest {
@@ -114,9 +124,23 @@ private:
 
     void require_open() const;
     void require_version(int min, const char* name) const;
-    void write_internal(const Packet& packet, bool no_wait);
-    Request write_request(const Packet& packet);
+    // How long the caller waits for its packet to be written.
+    enum class WriteWait {
+        written,     // until written or failed (output)
+        briefly,     // until written, failed or kCommandWriteWait has passed
+        queued,      // not at all; tried and logged as the others
+        unobserved,  // not at all; one attempt, no trace line (the reader's own requests)
+    };
+    static WriteWait wait_for_kind(const Packet& packet);
+    // The failure that ends a request comes to on_failure, also after the caller went on.
+    void write_internal(const Packet& packet, WriteWait wait,
+                        std::function<void(std::exception_ptr)> on_failure = {});
+    NonBlockingHIDDevice::WriteOptions write_options(const Packet& packet);
+    Request write_request(const Packet& packet, WriteWait wait);
+    void fail_request(std::uint64_t id, std::exception_ptr error);
     std::future<Packet> send_command(std::uint8_t code, std::vector<std::uint8_t> params = {});
+    // send_command without waiting for the write.
+    std::future<Packet> queue_command(std::uint8_t code, std::vector<std::uint8_t> params = {});
     Packet request_and_wait(std::uint8_t code);
     bool remove_pending(std::uint64_t id);
     void fail_pending();

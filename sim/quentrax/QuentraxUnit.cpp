@@ -78,8 +78,8 @@ void QuentraxUnit::key_paddle(std::uint8_t code) {
 void QuentraxUnit::fail_writes(int code, int attempts, std::chrono::milliseconds delay) {
     model_->fail_writes(code, attempts, delay);
 }
-void QuentraxUnit::time_out_delivered_writes(int attempts) {
-    model_->time_out_delivered_writes(attempts);
+void QuentraxUnit::stall_writes(std::chrono::milliseconds span, int completing_late) {
+    model_->stall_writes(span, completing_late);
 }
 void QuentraxUnit::fail_reads(int code, int attempts) {
     model_->fail_reads(code, attempts);

@@ -130,9 +130,13 @@ public:
     // after `delay`; the packets are logged as failed and not executed.
     void fail_writes(int code, int attempts,
                      std::chrono::milliseconds delay = std::chrono::milliseconds(0));
-    // The next `attempts` writes reach the unit and are executed, yet report a time-out: a
-    // write the HID layer gave up waiting for and left in flight.
-    void time_out_delivered_writes(int attempts);
+    // A stalled OUT endpoint: for `span` from now the unit takes no packet. Each write waits as
+    // hidapi does (write_timeout); when the stall ends meanwhile, the packet goes in then and
+    // the write succeeds. When the wait runs out first, the HID layer cancels the write: it
+    // fails with the time-out and is not executed, except for the first `completing_late`
+    // ones, which complete just as they are cancelled: executed, and reported written.
+    static constexpr std::chrono::milliseconds write_timeout{1000};
+    void stall_writes(std::chrono::milliseconds span, int completing_late = 0);
     // The next `attempts` reads fail with this platform error code.
     void fail_reads(int code, int attempts);
     // Every read fails with this platform error code for `span` from now (a unit that keeps

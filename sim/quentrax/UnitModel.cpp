@@ -37,6 +37,7 @@ UnitModel::~UnitModel() {
     }
     tick_cv_.notify_all();
     input_cv_.notify_all();
+    out_cv_.notify_all();
     thread_.join();
 }
 
@@ -228,13 +229,39 @@ UnitModel::IoResult UnitModel::read_locked(std::unique_lock<std::mutex>& lock, i
     return result;
 }
 
+bool UnitModel::wait_out_stall(std::unique_lock<std::mutex>& lock) {
+    const auto deadline = EmuClock::now() + QuentraxUnit::write_timeout;
+    out_cv_.wait_until(lock, std::min(deadline, writes_stalled_until_), [&] {
+        const auto now = EmuClock::now();
+        return now >= writes_stalled_until_ || now >= deadline || !attached_ || stopping_;
+    });
+    if (EmuClock::now() >= writes_stalled_until_ || !attached_ || stopping_) {
+        return true;
+    }
+    if (late_completions_ > 0) {
+        --late_completions_;
+        return true;
+    }
+    return false;
+}
+
 UnitModel::IoResult UnitModel::write(int handle, const unsigned char* data, std::size_t length) {
     (void)handle;
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto now = EmuClock::now();
+    std::unique_lock<std::mutex> lock(mutex_);
     ++stats_.writes;
     IoResult result;
+    const bool taken = EmuClock::now() >= writes_stalled_until_ || wait_out_stall(lock);
+    const auto now = EmuClock::now();
     WrittenPacket packet{now, std::vector<std::uint8_t>(data, data + length), false};
+    if (!taken) {
+        ++stats_.failed_writes;
+        packet.failed = true;
+        packets_.push_back(std::move(packet));
+        observed_cv_.notify_all();
+        result.bytes = -1;
+        result.error = platform_error_code(HidFailure::timeout);
+        return result;
+    }
     if (!attached_) {
         ++stats_.failed_writes;
         result.bytes = -1;
@@ -261,13 +288,6 @@ UnitModel::IoResult UnitModel::write(int handle, const unsigned char* data, std:
     advance(now);
     execute(command, now);
     observed_cv_.notify_all();
-    if (delivered_time_outs_ > 0) {
-        --delivered_time_outs_;
-        ++stats_.failed_writes;
-        result.bytes = -1;
-        result.error = platform_error_code(HidFailure::timeout);
-        return result;
-    }
     result.bytes = static_cast<int>(length);
     return result;
 }
@@ -403,6 +423,7 @@ void UnitModel::unplug() {
         }
     }
     input_cv_.notify_all();
+    out_cv_.notify_all();
     observed_cv_.notify_all();
 }
 
@@ -460,9 +481,13 @@ void UnitModel::fail_writes(int code, int attempts, std::chrono::milliseconds de
     write_failure_delay_ = delay;
 }
 
-void UnitModel::time_out_delivered_writes(int attempts) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    delivered_time_outs_ = attempts;
+void UnitModel::stall_writes(std::chrono::milliseconds span, int completing_late) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        writes_stalled_until_ = EmuClock::now() + span;
+        late_completions_ = completing_late;
+    }
+    out_cv_.notify_all();
 }
 
 void UnitModel::fail_reads(int code, int attempts) {

@@ -58,7 +58,7 @@ public:
     void set_message_button(bool down);
     void key_paddle(std::uint8_t code);
     void fail_writes(int code, int attempts, std::chrono::milliseconds delay);
-    void time_out_delivered_writes(int attempts);
+    void stall_writes(std::chrono::milliseconds span, int completing_late);
     void fail_reads(int code, int attempts);
     void fail_reads_for(int code, std::chrono::milliseconds span);
     void withhold_reports(std::chrono::milliseconds span);
@@ -98,6 +98,8 @@ private:
     static constexpr std::size_t kept_reads = 4096;
 
     void run();
+    // False when the write was cancelled at the end of its wait (see stall_writes).
+    bool wait_out_stall(std::unique_lock<std::mutex>& lock);
     IoResult read_locked(std::unique_lock<std::mutex>& lock, int handle, unsigned char* data,
                          std::size_t length, int milliseconds);
     void advance(EmuClock::time_point now);
@@ -116,6 +118,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable input_cv_;             // input queued, unplugged
     std::condition_variable tick_cv_;              // report period changed, stopping
+    std::condition_variable out_cv_;               // stall changed, unplugged, stopping
     mutable std::condition_variable observed_cv_;  // anything the wait helpers look at
 
     bool attached_ = true;
@@ -140,7 +143,8 @@ private:
     int write_failures_ = 0;
     int write_failure_code_ = 0;
     std::chrono::milliseconds write_failure_delay_{0};
-    int delivered_time_outs_ = 0;
+    EmuClock::time_point writes_stalled_until_{};
+    int late_completions_ = 0;
     int read_failures_ = 0;
     int read_failure_code_ = 0;
     EmuClock::time_point reads_failing_until_{};

@@ -129,6 +129,12 @@ TEST_F(DeviceCore, WriteFailuresAreMappedToRetryRules) {
     trace->clear();
     unit->fail_writes(platform_error_code(HidFailure::not_functioning), 1);
     device->set_keyer_speed(20).get();
+    // The answer may be in before the writer has logged its last attempt.
+    EXPECT_TRUE(testing_support::wait_for([&] {
+        return trace->count(
+                   "\x1b[0;36m▌Write Packet\x1b[0m \x1b[0;33m[RETRY]\x1b[0m "
+                   "24 14 00 00 00 00 00 00 \x1b[0m") == 1;
+    }));
     EXPECT_EQ(trace->count("\x1b[0;36m▌Write Packet\x1b[0m \x1b[0;31m[ERROR]\x1b[0m "
                            "24 14 00 00 00 00 00 00 \x1b[0m"),
               1u);
@@ -138,7 +144,8 @@ TEST_F(DeviceCore, WriteFailuresAreMappedToRetryRules) {
 
     unit->fail_writes(platform_error_code(HidFailure::disconnected), 1);
     try {
-        device->set_keyer_speed(21);
+        // The call may come back before the write has failed; the failure reaches its future.
+        device->set_keyer_speed(21).get();
         FAIL() << "no exception";
     } catch (const HIDDeviceError& e) {
         EXPECT_EQ(e.code, HIDDeviceError::kNotConnected);

@@ -1,5 +1,6 @@
 #include "EmulatedUnit.h"
 
+#include <chrono>
 #include <memory>
 
 #include "QuentraxEmulator.h"
@@ -21,4 +22,14 @@ void emulated_unit_unplug() {
 
 int emulated_unit_open_handles() {
     return unit ? unit->open_handles() : 0;
+}
+
+void emulated_unit_stall_writes(int ms) {
+    if (unit) {
+        unit->stall_writes(std::chrono::milliseconds(ms));
+    }
+}
+
+int emulated_unit_writes() {
+    return unit ? static_cast<int>(unit->stats().writes) : 0;
 }

@@ -19,3 +19,7 @@ EMULATED_UNIT_API void emulated_unit_plug_in();
 EMULATED_UNIT_API void emulated_unit_unplug();
 // HID handles open on it now.
 EMULATED_UNIT_API int emulated_unit_open_handles();
+// Its OUT endpoint takes nothing for `ms` from now (QuentraxUnit::stall_writes).
+EMULATED_UNIT_API void emulated_unit_stall_writes(int ms);
+// Writes it has begun to take, stalled ones included.
+EMULATED_UNIT_API int emulated_unit_writes();

@@ -1,9 +1,11 @@
 // A program that loads the library, opens an interface and unloads the library without ever
 // closing it. The unload must neither hang nor crash: it warns about the interface left open,
 // closes it and lets go of the program's loggers. The library here is the one built over the
-// emulator (bin/emulated), whose unit this program plugs in.
-// Usage: quentrax_unload_open_host LIBRARY_PATH (natively; on Windows emulated\quentrax.dll
-// beside the program)
+// emulator (bin/emulated), whose unit this program plugs in. With --write-pending the unit
+// takes no writes, and a command is on its way to it when the library goes: the unload ends
+// the one attempt under way, not the retries that would follow.
+// Usage: quentrax_unload_open_host [--write-pending] LIBRARY_PATH (natively; on Windows
+// emulated\quentrax.dll beside the program)
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -23,6 +25,7 @@ namespace {
 using host::function;
 using SetLogger = void(QUENTRAX_CALL*)(std::shared_ptr<spdlog::logger>);
 using OneInt = int(QUENTRAX_CALL*)(int);
+using TwoInts = int(QUENTRAX_CALL*)(int, int);
 
 int fail(const char* what) {
     std::fprintf(stderr, "%s\n", what);
@@ -82,11 +85,43 @@ private:
     std::thread thread_;  // last: it uses the members above
 };
 
+// Sends a command the stalled unit does not take; false when the call held the caller for a
+// whole write time-out (1000 ms) or the write never began.
+bool leave_a_write_pending(host::Library library) {
+    auto set_wpm = function<TwoInts>(library, "quentraxSetWPM");
+    if (set_wpm == nullptr) {
+        return false;
+    }
+    const int writes = emulated_unit_writes();
+    emulated_unit_stall_writes(60000);
+    const auto t0 = std::chrono::steady_clock::now();
+    if (set_wpm(0, 20) != 0 || std::chrono::steady_clock::now() - t0 >= std::chrono::seconds(1)) {
+        return false;
+    }
+    const auto deadline = t0 + std::chrono::seconds(10);
+    while (emulated_unit_writes() == writes) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 }  // namespace
 
-int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+int main(int argc, char** argv) {
+    bool write_pending = false;
+    const char* path = "";
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--write-pending") {
+            write_pending = true;
+        } else {
+            path = argv[i];
+        }
+    }
     emulated_unit_plug_in();
-    host::Library library = load(argc > 1 ? argv[1] : "");
+    host::Library library = load(path);
     if (library == nullptr) {
         return fail("cannot load the library");
     }
@@ -102,6 +137,9 @@ int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
     if (open(0) != 0) {
         return fail("no interface opened");
     }
+    if (write_pending && !leave_a_write_pending(library)) {
+        return fail("the command to a unit that takes no writes held its caller or never began");
+    }
     {
         // The unload ends the interface's threads, which finish their current read first:
         // a fraction of a second. Far longer means it waits for something that never comes.
@@ -110,9 +148,13 @@ int main([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
         if (!host::unload_library(library)) {
             return fail("cannot unload the library");
         }
+        const auto took = std::chrono::steady_clock::now() - t0;
         std::printf("unloaded in %.0f ms\n",
-                    std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
-                        .count());
+                    std::chrono::duration<double, std::milli>(took).count());
+        // The attempt under way ends within its time-out (1 s); all four would take 4 s.
+        if (write_pending && took >= std::chrono::seconds(3)) {
+            return fail("the unload waited for the retries of the pending write");
+        }
     }
     if (!host::host_logged(
             "DllMain: デバイス(nId=0)に対してquentraxClose()が呼び出されていません")) {
