@@ -66,6 +66,9 @@ HookFaults HookFaults::fromEnvironment() {
     std::istringstream items(std::string(value, length));
     std::string item;
     while (std::getline(items, item, ',')) {
+        if (item == "unannounced") {
+            faults.announces_ = false;
+        }
         const auto equals = item.find('=');
         if (equals == std::string::npos) {
             continue;

@@ -36,7 +36,9 @@ std::string installFailureReason(DWORD error);
 // SNAREL_TEST_HOOKS of the program's process, read when the watcher starts, holds
 // "refuse=N" (the first N installations fail as access denied) and/or, comma-separated,
 // "drop=MS" (MS milliseconds after the first installation that worked, the hooks are removed
-// without the watcher taking note, as hooks lost to the system would be).
+// without the watcher taking note, as hooks lost to the system would be) and/or "unannounced"
+// (the receiver is never told of installed or removed hooks, as if every announcement got
+// lost).
 class HookFaults {
 public:
     static HookFaults fromEnvironment();
@@ -46,10 +48,12 @@ public:
     // True once, when the hooks set at `installedAt` are to be dropped by now.
     bool dropDue(std::chrono::steady_clock::time_point installedAt,
                  std::chrono::steady_clock::time_point now);
+    bool announces() const { return announces_; }
 
 private:
     int refusals_ = 0;
     std::optional<std::chrono::milliseconds> dropAfter_;
+    bool announces_ = true;
 };
 
 }  // namespace omvar::Snarel::detail

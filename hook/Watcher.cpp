@@ -74,7 +74,7 @@ void Watcher::turn(Clock::time_point now) {
 void Watcher::follow(const HamlogIdentity& hamlog) {
     if (target_.hooks.set()) {
         removeHooks(target_.hooks);
-        announcements_.add(HookRecordKind::hooksRemoved);
+        announce(HookRecordKind::hooksRemoved);
     }
     target_ = {};
     target_.hamlog = hamlog;
@@ -106,7 +106,13 @@ void Watcher::tryInstall(Clock::time_point now) {
     target_.pause = kFirstRetryPause;
     target_.installedAt = now;
     probe_.restart(now);
-    announcements_.add(HookRecordKind::hooksInstalled);
+    announce(HookRecordKind::hooksInstalled);
+}
+
+void Watcher::announce(HookRecordKind kind) {
+    if (faults_.announces()) {
+        announcements_.add(kind);
+    }
 }
 
 void Watcher::checkAlive(Clock::time_point now) {

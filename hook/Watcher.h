@@ -57,6 +57,7 @@ private:
     void follow(const HamlogIdentity& hamlog);
     void tryInstall(Clock::time_point now);
     void checkAlive(Clock::time_point now);
+    void announce(HookRecordKind kind);
 
     std::mutex lifecycleMutex_;  // start and stop from any thread
     std::thread thread_;

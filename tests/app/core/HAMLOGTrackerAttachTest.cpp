@@ -68,15 +68,21 @@ void resetLogs() {
     snarelLog().clear();
 }
 
-TEST(TrackerAttach, AHamlogThatStallsAfterItsApplicationWindowIsFollowedOnceItsWindowsCome) {
+// HAMLOG makes its log windows only after the hooks are in, and the word that they are in never
+// arrives: the tracker finds the windows by itself.
+TEST(TrackerAttach, AStallingHamlogIsFollowedWithoutAnyAnnouncementOfItsHooks) {
     resetLogs();
+    const HookFaults unannounced("unannounced");
     AttachedTracker t({.awaitInstallation = false});
     HamlogControl::Options stalled;
     stalled.stallMs = 1500;
     HamlogControl hamlog(stalled);
-    ASSERT_TRUE(t.waitInstalled());
+    ASSERT_TRUE(t.waitInstalled()) << "no initial state";
     EXPECT_TRUE(f1TakenSoon(hamlog, t));
     EXPECT_EQ(t.tracker().activeLogWindow(), hamlog.window(L"A"));
+    // The program docks under it.
+    EXPECT_EQ(t.events().values("changeWindowRect").back(), hamlog.command(L"rect A"));
+    EXPECT_FALSE(trackerLog().contains("HAMLOGフックのインストール"));
 }
 
 TEST(TrackerAttach, AnAnnouncementThatFindsTheWindowThreadBusyIsRepeatedUntilTaken) {
