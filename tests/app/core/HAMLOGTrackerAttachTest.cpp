@@ -77,6 +77,28 @@ void resetLogs() {
     snarelLog().clear();
 }
 
+// HAMLOG makes its log windows only after its hooks were announced, and nothing is typed or
+// clicked in it afterwards: the tracker follows its log window all the same.
+TEST(TrackerAttach, LogWindowsMadeAfterTheAnnouncementAreFollowedWithoutATouch) {
+    resetLogs();
+    AttachedTracker t({.awaitInstallation = false});
+    HamlogControl::Options stalled;
+    stalled.stallMs = 1500;
+    HamlogControl hamlog(stalled);
+    ASSERT_TRUE(t.waitInstalled());
+    const HWND logWindow = hamlog.window(L"A");
+    const std::wstring rect = hamlog.command(L"rect A");
+    EXPECT_TRUE(wait_for(
+        [&] {
+            const auto rects = t.events().values("changeWindowRect");
+            return t.tracker().activeLogWindow() == logWindow && !rects.empty() &&
+                   rects.back() == rect;
+        },
+        5s))
+        << "the log window is not followed, so the program does not dock under it";
+    EXPECT_TRUE(f1TakenSoon(hamlog, t));
+}
+
 // HAMLOG makes its log windows only after the hooks are in, and the word that they are in never
 // arrives: the tracker finds the windows by itself.
 TEST(TrackerAttach, AStallingHamlogIsFollowedWithoutAnyAnnouncementOfItsHooks) {
