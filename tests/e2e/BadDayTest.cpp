@@ -296,7 +296,10 @@ TEST_F(BadDay, UnpluggedMidMessageAndPluggedInAgainItKeysTheRestWithItsSettings)
     ASSERT_TRUE(waitForStatus(kConnected));
     ASSERT_NE(panel(), nullptr);
     const std::wstring keyer = L"Speed 46 WPM   weights 3/8   side tone 977 Hz\nPTT delays 30/120";
-    ASSERT_THAT(panelStatus(), HasSubstr(keyer));
+    // The unit's panel shows the settings once it has drawn them, a moment after they came.
+    const bool shown = wait_for([&] { return panelStatus().find(keyer) != std::wstring::npos; });
+    const std::wstring onPanel = panelStatus();
+    ASSERT_TRUE(shown) << "panel: " << std::string(onPanel.begin(), onPanel.end());
 
     TimelineFile timeline(stage.path(L"timeline.txt"));
     const std::size_t mark = timeline.size();
