@@ -69,11 +69,37 @@ namespace {
 
 constexpr std::uint8_t kCwOutput = 0x05;
 
-void quietLoggers() {
+// The warnings of the link to HAMLOG (hooks refused, announcements repeated, hooks set anew):
+// what it had to mend before the presses could start.
+class WarningCollector : public spdlog::sinks::base_sink<std::mutex> {
+public:
+    std::vector<std::string> lines() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return lines_;
+    }
+
+protected:
+    void sink_it_(const spdlog::details::log_msg& msg) override {
+        if (msg.level >= spdlog::level::warn) {
+            lines_.emplace_back(msg.payload.data(), msg.payload.size());
+        }
+    }
+    void flush_() override {}
+
+private:
+    std::vector<std::string> lines_;
+};
+
+std::shared_ptr<WarningCollector> quietLoggers() {
     register_silent_loggers({"quentrax", "qxpacket", "Vetrin", "HLTracker", "Snarel"});
+    auto warnings = std::make_shared<WarningCollector>();
+    for (const char* name : {"HLTracker", "Snarel"}) {
+        spdlog::get(name)->sinks().push_back(warnings);
+    }
     // The library's two are handed over as the program hands them.
     quentraxSetLogger(spdlog::get("quentrax"));
     quentraxSetLogger(spdlog::get("qxpacket"));
+    return warnings;
 }
 
 // A moment of one press, kept the first time it is passed.
@@ -220,6 +246,7 @@ struct Run {
     Latencies posted;
     std::vector<double> roundTrip;  // floor: one bare request to HAMLOG's thread and its answer
     std::vector<double> command;    // one command to the stand-in ("ping") and its answer
+    double attachMs = 0;            // the stand-in started -> its log window followed, in front
 };
 
 void addSpan(std::vector<double>& to, std::optional<std::chrono::steady_clock::time_point> from,
@@ -275,6 +302,7 @@ void printPath(const Latencies& latencies, const char* postedLabel) {
 // Runs on its own thread while the main thread is the program's GUI thread.
 Run measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<QuentraxUnit>& unit,
             PressStamps& stamps) {
+    const auto starting = std::chrono::steady_clock::now();
     HamlogControl hamlog;
     hamlog.setText(L"A:mode", L"CW");
     hamlog.setText(L"A:call", L"JA1ABC");
@@ -299,6 +327,9 @@ Run measure(int presses, Vetrin::AppModel& model, const std::shared_ptr<Quentrax
                                  ", in front: " + narrowText(hamlog.command(L"foreground")) + ")");
     }
     Run run;
+    run.attachMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - starting)
+            .count();
     const HWND call = hamlog.window(L"A:call");
     const LPARAM f1Scan = static_cast<LPARAM>(MapVirtualKeyW(VK_F1, MAPVK_VK_TO_VSC)) << 16;
     for (int i = 0; i < 2 * presses; ++i) {
@@ -374,7 +405,7 @@ int main(int argc, char** argv) {
     const int presses = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
     try {
         omvar::quentrax::library_attach();
-        quietLoggers();
+        const auto warnings = quietLoggers();
         wchar_t folder[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, folder);
         const auto settingsFile = std::filesystem::path(folder) / L"vetrin-f1-latency.ini";
@@ -431,6 +462,9 @@ int main(int argc, char** argv) {
         frame->destroy();
         controller.shutdown();
         if (failure) {
+            for (const std::string& line : warnings->lines()) {
+                std::fprintf(stderr, "  link warning: %s\n", line.c_str());
+            }
             std::rethrow_exception(failure);
         }
 
@@ -443,6 +477,11 @@ int main(int argc, char** argv) {
         std::printf("floors, measured after the presses:\n");
         print("a request to HAMLOG and its answer", run.roundTrip);
         print("a command to the stand-in (ping)", run.command);
+        std::printf("attached: the stand-in started -> followed and in front after %.0f ms\n",
+                    run.attachMs);
+        for (const std::string& line : warnings->lines()) {
+            std::printf("  link warning: %s\n", line.c_str());
+        }
         QuentraxEmulator::detach_all();
         omvar::quentrax::library_detach();
         return 0;

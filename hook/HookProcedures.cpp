@@ -34,9 +34,15 @@ LRESULT CALLBACK retrievalHookProc(int code, WPARAM wParam, LPARAM lParam) {
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
     auto* msg = reinterpret_cast<MSG*>(lParam);
+    if (msg->message == WM_NULL && msg->wParam == kProbeTag) {
+        // The watcher's, not HAMLOG's: seen, and no record.
+        noteProbe(static_cast<std::uint32_t>(msg->lParam));
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
     if (!filterSelects(msg->message)) {
         return CallNextHookEx(nullptr, code, wParam, lParam);
     }
+    noteActivity();
     const HWND receiver = notifyWindow();
     if (receiver == nullptr) {
         return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -59,6 +65,7 @@ LRESULT CALLBACK callReturnHookProc(int code, WPARAM wParam, LPARAM lParam) {
     if (code >= 0) {
         const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
         if (filterSelects(call->message)) {
+            noteActivity();
             const HWND receiver = notifyWindow();
             if (receiver != nullptr) {
                 HookMessageRecord record =

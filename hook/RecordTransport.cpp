@@ -2,8 +2,6 @@
 
 #include <atomic>
 
-#include "SharedSection.h"
-
 namespace omvar::Snarel::detail {
 
 unsigned int messageDataId() {
@@ -27,16 +25,6 @@ std::optional<LRESULT> sendRecord(HWND receiver, const HookMessageRecord& record
         return std::nullopt;
     }
     return static_cast<LRESULT>(answer);
-}
-
-void sendKindRecord(HookRecordKind kind) {
-    const HWND receiver = notifyWindow();
-    if (receiver == nullptr) {
-        return;
-    }
-    HookMessageRecord record{};
-    record.kind = kind;
-    sendRecord(receiver, record);
 }
 
 }  // namespace omvar::Snarel::detail

@@ -16,7 +16,4 @@ unsigned int messageDataId();
 // receiver's answer, or nothing when the send failed or timed out (the record is then lost).
 std::optional<LRESULT> sendRecord(HWND receiver, const HookMessageRecord& record);
 
-// Sends a record that carries only its kind, when a receiver is set.
-void sendKindRecord(HookRecordKind kind);
-
 }  // namespace omvar::Snarel::detail

@@ -11,6 +11,10 @@ namespace {
 struct SharedData {
     std::uint8_t messageFilter[messageFilterSize];
     std::uint32_t notifyWindow;
+    // What the watcher sees of the hooks at work in HAMLOG's process: a count of the messages
+    // the procedures took up, and the sequence number of the last probe they saw.
+    std::uint32_t activity;
+    std::uint32_t probeSeen;
 };
 
 // One instance for all processes: the section is marked shared in the image, which only works
@@ -48,6 +52,22 @@ HWND notifyWindow() {
 void storeNotifyWindow(HWND window) {
     std::atomic_ref<std::uint32_t>(shared.notifyWindow)
         .store(handleToWire(window), std::memory_order_relaxed);
+}
+
+void noteActivity() {
+    std::atomic_ref<std::uint32_t>(shared.activity).fetch_add(1, std::memory_order_relaxed);
+}
+
+std::uint32_t activity() {
+    return std::atomic_ref<std::uint32_t>(shared.activity).load(std::memory_order_relaxed);
+}
+
+void noteProbe(std::uint32_t sequence) {
+    std::atomic_ref<std::uint32_t>(shared.probeSeen).store(sequence, std::memory_order_relaxed);
+}
+
+std::uint32_t probeSeen() {
+    return std::atomic_ref<std::uint32_t>(shared.probeSeen).load(std::memory_order_relaxed);
 }
 
 }  // namespace omvar::Snarel::detail

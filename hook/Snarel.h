@@ -28,11 +28,13 @@ class logger;
 namespace omvar::Snarel {
 
 // Starts the watcher thread that finds HAMLOG and hooks its GUI thread; does nothing while a
-// watcher runs. False when the thread could not be started.
+// watcher runs. False when the thread could not be started. The receiver acknowledges the
+// records of installed and removed hooks with a nonzero answer; until it does, they are sent
+// again.
 SNAREL_API bool StartHook();
 
-// Stops forwarding and the watcher and removes the hooks. False when no retrieval hook was
-// installed or it could not be removed.
+// Stops forwarding and the watcher, which removes the hooks on its way out: they belong to the
+// thread that set them. False when no retrieval hook was installed or it could not be removed.
 SNAREL_API bool StopHook();
 
 // The receiver of the records, shared with every process that maps the library; null stops

@@ -1,6 +1,7 @@
 #include "HAMLOGTracker.h"
 
 #include "HamlogWindowMap.h"
+#include "HamlogWindowRescan.h"
 #include "HookMessageRecord.h"
 #include "HookedMessage.h"
 #include "Loggers.h"
@@ -68,10 +69,16 @@ std::wstring caption(HWND window) {
 
 struct HAMLOGTracker::State {
     State(HAMLOGTracker& tracker, std::shared_ptr<spdlog::logger> log)
-        : owner(tracker), logger(std::move(log)), map(logger) {}
+        : owner(tracker),
+          logger(std::move(log)),
+          map(logger),
+          rescan(
+              map, tasks, [this] { return activeLogId(); }, [this] { emitInitialState(); }) {}
 
     int onCopyData(const COPYDATASTRUCT* data);
     void onHooksInstalled();
+    void emitInitialState();
+    void allowRecordsFromLowerRights();
     void onHooksRemoved();
     void onHookedMessage(HookedMessage& m);
     void handleLogWindowMessage(HookedMessage& m);
@@ -121,7 +128,8 @@ struct HAMLOGTracker::State {
         HWND window = nullptr;
         HWND owner = nullptr;
     } ownerOf;  // the foreground window last seen and its owner
-    bool cqMachinePlaying = false;
+    // Also written by the rescan on the task thread.
+    std::atomic<bool> cqMachinePlaying{false};
     RECT logWindowRect{};
     // The call field's text at a key-down in it, the keys whose key-down HAMLOG did not get, and
     // those down in it and not up yet.
@@ -132,6 +140,7 @@ struct HAMLOGTracker::State {
     } callField;
 
     DummyWindow::Holder hidden;
+    HamlogWindowRescan rescan;  // its turns run on the task queue below
     // Last: destroyed first, so no task is left running on what the members above hold.
     DeferredTaskQueue tasks;
 };
@@ -147,13 +156,14 @@ int HAMLOGTracker::State::onCopyData(const COPYDATASTRUCT* data) {
     if (!record) {
         return 0;
     }
+    // The hook library repeats an announcement until it is acknowledged with a nonzero answer.
     switch (record->kind) {
         case Snarel::HookRecordKind::hooksInstalled:
             onHooksInstalled();
-            return 0;
+            return 1;
         case Snarel::HookRecordKind::hooksRemoved:
             onHooksRemoved();
-            return 0;
+            return 1;
         case Snarel::HookRecordKind::message:
             break;
         default:
@@ -182,10 +192,28 @@ void HAMLOGTracker::State::onHooksInstalled() {
     logger->debug("HAMLOGフックのインストール");
     map.findWindows();
     map.findControls();
-    cqMachinePlaying = readCqMachinePlaying();
+    emitInitialState();
+}
+
+// At the hooks' installation, and when the log window followed is mapped later than that.
+void HAMLOGTracker::State::emitInitialState() {
+    const bool playing = readCqMachinePlaying();
+    cqMachinePlaying = playing;
     owner.emit("changeWindowRect", activeLogRect());
     owner.emit("changeCqCheck", readCqCheck());
-    owner.emit("changeCqMachinePlayState", cqMachinePlaying);
+    owner.emit("changeCqMachinePlayState", playing);
+}
+
+// The system drops a WM_COPYDATA from a process with lower rights (a HAMLOG started without the
+// administrator rights this program has) unless the window lets it through; the handler checks
+// the tag and the size of what comes.
+void HAMLOGTracker::State::allowRecordsFromLowerRights() {
+    if (!ChangeWindowMessageFilterEx(hidden->handle(), WM_COPYDATA, MSGFLT_ALLOW, nullptr)) {
+        logger->warn(
+            "WM_COPYDATA could not be let through from processes with lower rights "
+            "(error {}): HAMLOG must not run with lower rights than this program",
+            GetLastError());
+    }
 }
 
 void HAMLOGTracker::State::onHooksRemoved() {
@@ -579,6 +607,7 @@ void HAMLOGTracker::start() {
     }
     state_->hidden = DummyWindow::create();
     state_->guiThread = GetCurrentThreadId();
+    state_->allowRecordsFromLowerRights();
     state_->hidden->setCopyDataHandler(
         [this](HWND sender, const COPYDATASTRUCT* data) { return onCopyData(sender, data); });
     if (auto snarelLogger = spdlog::get("Snarel")) {
@@ -590,6 +619,7 @@ void HAMLOGTracker::start() {
     Snarel::SetNotifyWindow(state_->hidden->handle());
     Snarel::StartHook();
     state_->tasks.start();
+    state_->rescan.start();
 }
 
 int HAMLOGTracker::onCopyData(HWND, const COPYDATASTRUCT* data) {
@@ -630,6 +660,7 @@ DeferredTaskQueue& HAMLOGTracker::taskQueue() {
 }
 
 void HAMLOGTracker::destroyHiddenWindow() {
+    state_->rescan.stop();
     state_->hidden.reset();
 }
 

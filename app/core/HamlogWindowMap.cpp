@@ -135,6 +135,26 @@ void HamlogWindowMap::findWindows() {
     }
 }
 
+bool HamlogWindowMap::hasUnseenWindows() const {
+    const HWND found = FindWindowExW(nullptr, nullptr, kApplicationClass, kApplicationCaption);
+    if (found == nullptr) {
+        return false;
+    }
+    if (window(HamlogWindowId::applicationWindow) == nullptr) {
+        return true;
+    }
+    std::vector<HWND> windows;
+    EnumThreadWindows(GetWindowThreadProcessId(found, nullptr), collectWindow,
+                      reinterpret_cast<LPARAM>(&windows));
+    std::lock_guard lock(mutex_);
+    for (HWND w : windows) {
+        if (!seenWindows_.contains(w)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void HamlogWindowMap::findControls() {
     for (int id = static_cast<int>(HamlogWindowId::logWindowA);
          id <= static_cast<int>(HamlogWindowId::dataEditWindow); ++id) {

@@ -55,6 +55,9 @@ public:
     // the first window found for an id keeps its slot. Throws std::runtime_error when the stored
     // application window has no thread any more.
     void findWindows();
+    // True when HAMLOG's application window is not the one stored or its thread has a top-level
+    // window not enumerated yet: a findWindows would find something new. Asks HAMLOG nothing.
+    bool hasUnseenWindows() const;
     // Maps the controls of each known log window not mapped yet that has 23 or 24 children.
     void findControls();
     // Forgets every handle (HAMLOG went away).

@@ -552,7 +552,9 @@ void CMainFrame::followHamlogWindow(int left, int top, int right, int bottom) {
     }
     HWND logWindow = model_ ? model_->tracker().activeLogWindow() : nullptr;
     if (logWindow != nullptr) {
-        SetWindowPos(logWindow, hwnd(), 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE);
+        // Posted to HAMLOG's thread: a HAMLOG that takes no messages must not hold this one.
+        SetWindowPos(logWindow, hwnd(), 0, 0, 0, 0,
+                     SWP_NOSIZE | SWP_NOMOVE | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS);
     }
 }
 

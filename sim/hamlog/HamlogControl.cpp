@@ -115,11 +115,12 @@ HamlogControl::~HamlogControl() {
 void HamlogControl::start() {
     const std::wstring executable =
         options_.executable.empty() ? programFolder() + kStandInExe : options_.executable;
-    std::wstring commandLine = L"\"" + executable + L"\" --logs=" +
-                               std::to_wstring(options_.logWindows) + L" --children=" +
-                               std::to_wstring(options_.children) + L" --parent=" +
-                               std::to_wstring(GetCurrentProcessId()) +
-                               (options_.plainCaptions ? L" --plain-captions" : L"");
+    std::wstring commandLine =
+        L"\"" + executable + L"\" --logs=" + std::to_wstring(options_.logWindows) +
+        L" --children=" + std::to_wstring(options_.children) + L" --parent=" +
+        std::to_wstring(GetCurrentProcessId()) +
+        (options_.plainCaptions ? L" --plain-captions" : L"") +
+        (options_.stallMs > 0 ? L" --stall=" + std::to_wstring(options_.stallMs) : std::wstring());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};

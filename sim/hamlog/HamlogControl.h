@@ -22,7 +22,8 @@ public:
         int logWindows = 1;
         int children = 23;
         bool plainCaptions = false;  // "Form_A", "Form_A_1", ... as log window captions
-        std::wstring executable;     // empty: hamlog_standin.exe beside the calling program
+        int stallMs = 0;          // no messages taken this long right after the application window
+        std::wstring executable;  // empty: hamlog_standin.exe beside the calling program
     };
 
     struct ReceivedKey {

@@ -38,6 +38,8 @@ StandInOptions StandInOptions::parse(const std::vector<std::wstring>& args) {
             options.children = static_cast<int>(parseNumber(view, value, 23, 40));
         } else if (view == L"--plain-captions") {
             options.plainCaptions = true;
+        } else if (name == L"--stall") {
+            options.stallMs = static_cast<int>(parseNumber(view, value, 1, 60000));
         } else if (name == L"--parent") {
             options.parentProcess = static_cast<DWORD>(parseNumber(view, value, 1, 0x7FFFFFFF));
         } else {

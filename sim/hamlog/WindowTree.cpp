@@ -75,6 +75,9 @@ WindowTree::WindowTree(const StandInOptions& options, KeyLog& keyLog)
     registerClasses();
     application_ = createForm(kApplicationClass, L"Turbo HAMLOG/Win", 0, 0, 0, 0, false);
     name(L"app", application_);
+    if (options.stallMs > 0) {
+        Sleep(static_cast<DWORD>(options.stallMs));
+    }
     name(L"main", createForm(kMainClass, L"HAMLOG stand-in", 0, 0, 420, 90, true));
     for (int i = 0; i < options.logWindows; ++i) {
         createLogWindow(i, options.children);

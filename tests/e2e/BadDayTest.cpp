@@ -296,7 +296,10 @@ TEST_F(BadDay, UnpluggedMidMessageAndPluggedInAgainItKeysTheRestWithItsSettings)
     ASSERT_TRUE(waitForStatus(kConnected));
     ASSERT_NE(panel(), nullptr);
     const std::wstring keyer = L"Speed 46 WPM   weights 3/8   side tone 977 Hz\nPTT delays 30/120";
-    ASSERT_THAT(panelStatus(), HasSubstr(keyer));
+    // The unit's panel shows the settings once it has drawn them, a moment after they came.
+    const bool shown = wait_for([&] { return panelStatus().find(keyer) != std::wstring::npos; });
+    const std::wstring onPanel = panelStatus();
+    ASSERT_TRUE(shown) << "panel: " << std::string(onPanel.begin(), onPanel.end());
 
     TimelineFile timeline(stage.path(L"timeline.txt"));
     const std::size_t mark = timeline.size();
@@ -470,6 +473,9 @@ TEST_F(BadDay, HamlogHungForSecondsVetrinAnswersAndKeysOn) {
     ASSERT_TRUE(timeline.waitForEdges(mark, 4, 30s));
 
     const HWND log = hamlog->window(L"A");
+    // HAMLOG moves its log window and hangs at once: the program docks under the new place while
+    // HAMLOG takes no messages.
+    moveLogWindow(140, 120, 600, 300);
     hamlog->command(L"hang 5000");
     ASSERT_TRUE(wait_for([&] { return answerTime(log, 200ms) >= 200ms; }))
         << "the stand-in did not hang";
@@ -494,6 +500,7 @@ TEST_F(BadDay, HamlogHungForSecondsVetrinAnswersAndKeysOn) {
     EXPECT_GT(afterHang, atHang + 10) << "the keying stopped while HAMLOG hung";
     EXPECT_TRUE(timeline.waitForText(mark, "PARIS PARIS PARIS PARIS TU 73", 60s))
         << timeline.decode(mark).text;
+    EXPECT_TRUE(dockedUnder(rectOf(log), main));
 
     // HAMLOG works as before.
     EXPECT_EQ(hamlog->command(L"ping"), L"pong");

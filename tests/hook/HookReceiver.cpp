@@ -46,6 +46,9 @@ LRESULT HookReceiver::onCopyData(const COPYDATASTRUCT& data) {
             return 0;
         }
         records_.push_back(*record);
+        if (record->kind != HookRecordKind::message) {
+            return 1;  // acknowledged, or the library sends it again
+        }
         answer = answer_;
     }
     return answer ? answer(*record) : 0;

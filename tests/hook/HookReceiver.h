@@ -20,7 +20,8 @@ public:
 
     HWND window() const { return thread_.window(); }
 
-    // Runs on the receiver's thread for every record; the default answers 0.
+    // Runs on the receiver's thread for every message record; the default answers 0. The
+    // announcements of installed and removed hooks are always acknowledged.
     void answerWith(Answer answer);
 
     std::vector<omvar::Snarel::HookMessageRecord> records();

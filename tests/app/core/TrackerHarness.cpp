@@ -214,17 +214,27 @@ AttachedTracker::AttachedTracker(Options options) {
     gui_->run([this] { guiThreadId_ = GetCurrentThreadId(); });
     // start() throws on the GUI thread; carried back so it still fails the test that made this.
     std::exception_ptr failed;
-    gui_->run([this, &failed] {
+    gui_->run([this, &failed, busy = options.busyAfterStartMs] {
         try {
             tracker_->start();
         } catch (...) {
             failed = std::current_exception();
         }
+        if (busy > 0) {
+            Sleep(static_cast<DWORD>(busy));
+        }
     });
     if (failed) {
         std::rethrow_exception(failed);
     }
+    if (options.awaitInstallation) {
+        waitInstalled();
+    }
+}
+
+bool AttachedTracker::waitInstalled() {
     installed_ = events_->waitFor("changeCqMachinePlayState");
+    return installed_;
 }
 
 AttachedTracker::~AttachedTracker() {

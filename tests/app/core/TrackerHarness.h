@@ -108,6 +108,11 @@ public:
     struct Options {
         bool callTabToF2 = false;
         bool fkeysInCodeQth = false;
+        // The GUI thread takes no messages this long right after the tracker has started, as
+        // the program's start-up goes on in it.
+        int busyAfterStartMs = 0;
+        // Waits for the hooks and the initial state; false leaves that to waitInstalled.
+        bool awaitInstallation = true;
     };
 
     explicit AttachedTracker(Options options);
@@ -119,6 +124,8 @@ public:
     MainWindow& main() { return main_; }
     DWORD guiThread() const { return guiThreadId_; }
     bool installed() const { return installed_; }
+    // Waits until the hooks are installed and the initial state emitted.
+    bool waitInstalled();
     // Waits until every reaction queued so far has run.
     void drain();
     // Sends a WM_COPYDATA to the hidden window as the hook library would; returns the answer.
