@@ -3,6 +3,7 @@
 #include "HamlogWindowMap.h"
 #include "HookMessageRecord.h"
 #include "HookedMessage.h"
+#include "KeyTable.h"
 #include "Loggers.h"
 #include "MessageNames.h"
 #include "Snarel.h"
@@ -52,10 +53,9 @@ bool isKeyUp(UINT message) {
     return message == WM_KEYUP || message == WM_SYSKEYUP;
 }
 
-// The keys the rules take only together with Ctrl, Shift or Alt.
-bool rulesReadModifiers(std::uint32_t key) {
-    return key == 'Z' || key == 'Y' || key == 'U' || key == 'K' || key == 'F' || key == VK_PRIOR ||
-           key == VK_NEXT;
+// An unmapped control matches no message (a thread message has no window either).
+bool inControl(const HookedMessage& m, const LogControls& controls, HamlogControlId id) {
+    return controls[id] != nullptr && m.hwnd == controls[id];
 }
 
 std::wstring caption(HWND window) {
@@ -71,11 +71,14 @@ struct HAMLOGTracker::State {
         : owner(tracker), logger(std::move(log)), map(logger) {}
 
     int onCopyData(const COPYDATASTRUCT* data);
+    void followKeyboard(const Snarel::HookMessageRecord& record);
     void onHooksInstalled();
     void onHooksRemoved();
     void onHookedMessage(HookedMessage& m);
     void handleLogWindowMessage(HookedMessage& m);
     void applyKeyRules(HookedMessage& m);
+    // True when the key-down is to be forwarded to the main window.
+    bool applyBindings(HookedMessage& m, const LogControls& controls);
     void followCallField(const HookedMessage& m, HWND field);
     void reportCallField(HWND field);
     void forwardToMainWindow(const HookedMessage& m);
@@ -123,6 +126,7 @@ struct HAMLOGTracker::State {
     } ownerOf;  // the foreground window last seen and its owner
     bool cqMachinePlaying = false;
     RECT logWindowRect{};
+    HeldModifiers keyboard;
     // The call field's text at a key-down in it, the keys whose key-down HAMLOG did not get, and
     // those down in it and not up yet.
     struct {
@@ -159,11 +163,9 @@ int HAMLOGTracker::State::onCopyData(const COPYDATASTRUCT* data) {
         default:
             return 0;
     }
-    // Sampling the modifiers costs system calls while HAMLOG waits; only some key rules read
-    // them.
-    const bool modifiers = (isKeyDown(record->message) || isKeyUp(record->message)) &&
-                           rulesReadModifiers(record->wParam);
-    HookedMessage m = HookedMessage::from(*record, modifiers ? sampleModifiers() : Modifiers{});
+    followKeyboard(*record);
+    HookedMessage m =
+        HookedMessage::from(*record, keyboard.forKey(record->message, record->lParam));
     const auto start = std::chrono::steady_clock::now();
     onHookedMessage(m);
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -176,6 +178,14 @@ int HAMLOGTracker::State::onCopyData(const COPYDATASTRUCT* data) {
                      m.wParam, m.lParam, record->hwnd);
     }
     return m.cancel ? 1 : 0;
+}
+
+// Every key record, whatever window is in front: the modifiers HAMLOG holds.
+void HAMLOGTracker::State::followKeyboard(const Snarel::HookMessageRecord& record) {
+    if (record.message == WM_ACTIVATE) {
+        keyboard.reset(LOWORD(record.wParam) == WA_INACTIVE ? Modifiers{} : sampleModifiers());
+    }
+    keyboard.follow(record.message, record.wParam);
 }
 
 void HAMLOGTracker::State::onHooksInstalled() {
@@ -192,6 +202,7 @@ void HAMLOGTracker::State::onHooksRemoved() {
     logger->debug("HAMLOGフックのアンインストール");
     map.clear();
     ownerOf = {};
+    keyboard.reset({});
     foregroundId = 0;
     focusFormId = 0;
     activeLog = 0;
@@ -272,10 +283,7 @@ void HAMLOGTracker::State::handleLogWindowMessage(HookedMessage& m) {
 
 void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
     const LogControls controls = map.controls(activeLogId());
-    // An unmapped control matches no message (a thread message has no window either).
-    const auto in = [&m, &controls](HamlogControlId id) {
-        return controls[id] != nullptr && m.hwnd == controls[id];
-    };
+    const auto in = [&m, &controls](HamlogControlId id) { return inControl(m, controls, id); };
     const bool down = isKeyDown(m.message);
     const std::uint32_t key = m.wParam;
     // A key let go in another field than the one it went down in (Tab moved the focus) is no
@@ -284,44 +292,7 @@ void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
         callField.held.reset(key & 0xFF);
     }
     // Forwarded last, after what the key press changed in a field has been taken into account.
-    bool forward = false;
-    const auto forwardKeyDown = [&] { forward = forward || down; };
-
-    if (key >= VK_F1 && key <= VK_F12 &&
-        (!(in(HamlogControlId::codeField) || in(HamlogControlId::qthField)) || fkeysInCodeQth)) {
-        m.cancel = true;
-        logger->debug("F{}キーをキャンセル", key - 0x6F);
-        forwardKeyDown();
-    }
-    if (key == VK_ESCAPE && in(HamlogControlId::callField)) {
-        m.cancel = true;
-        forwardKeyDown();
-    }
-    if (m.ctrl && key == 'Z') {
-        m.cancel = true;
-        forwardKeyDown();
-    }
-    if (m.ctrl && ((key == 'Y' && m.shift) || key == VK_PRIOR)) {
-        m.cancel = true;
-        if (down) {
-            queueEvent("requestToUpWpm");
-        }
-    }
-    if (m.ctrl && ((key == 'U' && m.shift) || key == VK_NEXT)) {
-        m.cancel = true;
-        if (down) {
-            queueEvent("requestToDownWpm");
-        }
-    }
-    if (m.alt && key == 'K') {
-        m.cancel = true;
-    }
-    if (m.ctrl && m.shift && key == 'F') {
-        m.cancel = true;
-        if (down) {
-            queueEvent("requestToToggleBank");
-        }
-    }
+    const bool forward = applyBindings(m, controls);
     if (key == VK_TAB) {
         if (down) {
             if (in(HamlogControlId::callField) && callTabToF2) {
@@ -352,6 +323,55 @@ void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
     if (forward) {
         forwardToMainWindow(m);
     }
+}
+
+// Every binding of HAMLOG's log window that matches takes the key from HAMLOG; its reaction
+// follows the key-down.
+bool HAMLOGTracker::State::applyBindings(HookedMessage& m, const LogControls& controls) {
+    const auto in = [&m, &controls](HamlogControlId id) { return inControl(m, controls, id); };
+    const bool down = isKeyDown(m.message);
+    const std::uint32_t key = m.wParam;
+    bool forward = false;
+    for (const KeyBinding& binding : keyBindings()) {
+        if (!isHamlogPlace(binding.place) ||
+            !matches(binding, m.message, key, {m.shift, m.ctrl, m.alt})) {
+            continue;
+        }
+        if (binding.place == KeyPlace::logCallField && !in(HamlogControlId::callField)) {
+            continue;
+        }
+        if (binding.place == KeyPlace::logKeyField && !fkeysInCodeQth &&
+            (in(HamlogControlId::codeField) || in(HamlogControlId::qthField))) {
+            continue;
+        }
+        m.cancel = true;
+        switch (binding.command) {
+            case KeyCommand::forwardToFrame:
+                if (key >= VK_F1 && key <= VK_F12) {
+                    logger->debug("F{}キーをキャンセル", key - 0x6F);
+                }
+                forward = down;
+                break;
+            case KeyCommand::requestToUpWpm:
+                if (down) {
+                    queueEvent("requestToUpWpm");
+                }
+                break;
+            case KeyCommand::requestToDownWpm:
+                if (down) {
+                    queueEvent("requestToDownWpm");
+                }
+                break;
+            case KeyCommand::requestToToggleBank:
+                if (down) {
+                    queueEvent("requestToToggleBank");
+                }
+                break;
+            default:
+                break;  // only taken away
+        }
+    }
+    return forward;
 }
 
 // The call field's text at a key-down, compared at the key-up: what the key press changed. A key

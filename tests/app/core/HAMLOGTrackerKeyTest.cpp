@@ -13,6 +13,7 @@
 
 #include "HAMLOGTracker.h"
 #include "HamlogControl.h"
+#include "HookedMessage.h"
 #include "TrackerHarness.h"
 #include "WaitFor.h"
 
@@ -85,6 +86,17 @@ TEST_F(TrackerKeys, FunctionKeysInAFieldAreTakenAndOnlyTheirKeyDownForwarded) {
     input(L"A:rst", L"{F10}");
     EXPECT_THAT(forwarded(t), ElementsAre(std::pair<UINT, WPARAM>(WM_SYSKEYDOWN, VK_F10)));
     EXPECT_THAT(keysOf(VK_F10), IsEmpty());
+
+    // Each goes with the modifiers the operator held: the main window tells them apart.
+    t.main().clear();
+    input(L"A:call", L"{+F1}{^F8}{%F3}{^+F12}");
+    std::vector<std::string> held;
+    for (const auto& p : t.main().received()) {
+        const auto m = omvar::Vetrin::modifiersOfKey(p.message, p.lParam);
+        held.push_back("F" + std::to_string(p.wParam - VK_F1 + 1) + (m.shift ? " shift" : "") +
+                       (m.ctrl ? " ctrl" : "") + (m.alt ? " alt" : ""));
+    }
+    EXPECT_THAT(held, ElementsAre("F1 shift", "F8 ctrl", "F3 alt", "F12 shift ctrl"));
 
     // In the CODE and QTH fields they reach HAMLOG.
     t.main().clear();
