@@ -89,10 +89,13 @@ struct HAMLOGTracker::State {
 
     int activeLogId() const;
     std::optional<LRESULT> askHamlog(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const;
-    std::wstring readText(HWND field) const;
-    std::wstring readControlText(HamlogControlId id) const;
-    bool readCqCheck() const;
-    void setCqCheck(bool checked) const;
+    std::optional<std::wstring> readText(HWND field) const;
+    std::optional<std::wstring> readControlText(HamlogControlId id) const;
+    std::optional<bool> readCqCheck() const;
+    void writeCqCheck(bool checked) const;
+    // Emits "changeCqCheck" with the box as HAMLOG answers; nothing but a warning when it does
+    // not.
+    void emitCqCheck();
     bool readCqMachinePlaying() const;
     RECT activeLogRect() const;
 
@@ -194,7 +197,13 @@ void HAMLOGTracker::State::onHooksInstalled() {
     map.findControls();
     cqMachinePlaying = readCqMachinePlaying();
     owner.emit("changeWindowRect", activeLogRect());
-    owner.emit("changeCqCheck", readCqCheck());
+    // Read with the window thread's short bound; a box HAMLOG is too busy to tell about now is
+    // asked for again, with the whole bound, off this thread.
+    if (const auto checked = readCqCheck()) {
+        owner.emit("changeCqCheck", *checked);
+    } else {
+        queue([this] { emitCqCheck(); });
+    }
     owner.emit("changeCqMachinePlayState", cqMachinePlaying);
 }
 
@@ -392,7 +401,10 @@ void HAMLOGTracker::State::followCallField(const HookedMessage& m, HWND field) {
             return;
         }
         callField.held.set(key);
-        callField.last = readText(field);
+        // A text HAMLOG did not give keeps the last one known, which the key-up compares with.
+        if (auto text = readText(field)) {
+            callField.last = std::move(*text);
+        }
         return;
     }
     callField.held.reset(key);
@@ -405,7 +417,11 @@ void HAMLOGTracker::State::followCallField(const HookedMessage& m, HWND field) {
 
 void HAMLOGTracker::State::reportCallField(HWND field) {
     logger->trace("CALL欄でキーが入力されました");
-    std::wstring now = readText(field);
+    auto read = readText(field);
+    if (!read) {
+        return;  // no text, no edit to report
+    }
+    std::wstring now = std::move(*read);
     logger->debug("{} {}", quentrax::wide_to_utf8(callField.last), quentrax::wide_to_utf8(now));
     if (now != callField.last) {
         callField.last = std::move(now);
@@ -455,7 +471,15 @@ void HAMLOGTracker::State::activate() {
     map.findControls();
     owner.emit("activeLogWindow");
     owner.emit("changeWindowRect", activeLogRect());
-    owner.emit("changeCqCheck", readCqCheck());
+    emitCqCheck();
+}
+
+void HAMLOGTracker::State::emitCqCheck() {
+    if (const auto checked = readCqCheck()) {
+        owner.emit("changeCqCheck", *checked);
+    } else {
+        logger->warn("HAMLOG did not answer for its CQ box: the bank stays as it is");
+    }
 }
 
 void HAMLOGTracker::State::injectEnter() {
@@ -505,9 +529,9 @@ int HAMLOGTracker::State::activeLogId() const {
     return id != 0 ? id : static_cast<int>(HamlogWindowId::logWindowA);
 }
 
-std::wstring HAMLOGTracker::State::readText(HWND field) const {
+std::optional<std::wstring> HAMLOGTracker::State::readText(HWND field) const {
     if (field == nullptr) {
-        return {};
+        return std::wstring();  // nothing there to read
     }
     // A field holds a few characters: one request with a buffer that takes them keeps HAMLOG's
     // thread waiting for one round trip instead of two (length, then text) while the call
@@ -516,47 +540,65 @@ std::wstring HAMLOGTracker::State::readText(HWND field) const {
     wchar_t shortText[kShortText] = {};
     const auto copied =
         askHamlog(field, WM_GETTEXT, kShortText, reinterpret_cast<LPARAM>(shortText));
-    if (!copied || *copied <= 0) {
-        return {};
+    if (!copied) {
+        return std::nullopt;
+    }
+    if (*copied <= 0) {
+        return std::wstring();
     }
     if (static_cast<std::size_t>(*copied) < kShortText - 1) {
         return std::wstring(shortText, static_cast<std::size_t>(*copied));
     }
     const auto length = askHamlog(field, WM_GETTEXTLENGTH, 0, 0);
-    if (!length || *length <= 0) {
-        return {};
+    if (!length) {
+        return std::nullopt;
+    }
+    if (*length <= 0) {
+        return std::wstring();
     }
     std::wstring text(static_cast<std::size_t>(*length) + 1, L'\0');
     const auto whole =
         askHamlog(field, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    if (!whole || *whole <= 0) {
-        return {};
+    if (!whole) {
+        return std::nullopt;
+    }
+    if (*whole <= 0) {
+        return std::wstring();
     }
     text.resize(std::min(static_cast<std::size_t>(*whole), text.size() - 1));
     return text;
 }
 
-std::wstring HAMLOGTracker::State::readControlText(HamlogControlId id) const {
+std::optional<std::wstring> HAMLOGTracker::State::readControlText(HamlogControlId id) const {
     return readText(map.controls(activeLogId())[id]);
 }
 
-bool HAMLOGTracker::State::readCqCheck() const {
+std::optional<bool> HAMLOGTracker::State::readCqCheck() const {
     const HWND check = map.controls(activeLogId())[HamlogControlId::cqCheck];
     if (check == nullptr) {
         return false;
     }
     // The button as the log window knows it by its control id.
     const HWND button = GetDlgItem(map.window(activeLogId()), GetDlgCtrlID(check));
-    return button != nullptr && askHamlog(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (button == nullptr) {
+        return false;
+    }
+    const auto state = askHamlog(button, BM_GETCHECK, 0, 0);
+    if (!state) {
+        return std::nullopt;
+    }
+    return *state == BST_CHECKED;
 }
 
-void HAMLOGTracker::State::setCqCheck(bool checked) const {
+void HAMLOGTracker::State::writeCqCheck(bool checked) const {
     const HWND check = map.controls(activeLogId())[HamlogControlId::cqCheck];
-    if (check == nullptr || checked == readCqCheck()) {
+    // Written also when HAMLOG did not say how the box stands: the operator asked for it.
+    if (check == nullptr || readCqCheck() == checked) {
         return;
     }
+    // Posted: a HAMLOG busy for longer than a request's bound still gets it, in the order asked.
     if (const HWND button = GetDlgItem(map.window(activeLogId()), GetDlgCtrlID(check))) {
-        askHamlog(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        PostMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
 }
 
@@ -625,16 +667,17 @@ int HAMLOGTracker::onCopyData(HWND, const COPYDATASTRUCT* data) {
     return 0;
 }
 
-std::wstring HAMLOGTracker::readControlText(HamlogControlId id) {
+std::optional<std::wstring> HAMLOGTracker::readControlText(HamlogControlId id) {
     return state_->readControlText(id);
 }
 
-bool HAMLOGTracker::readCqCheck() {
+std::optional<bool> HAMLOGTracker::readCqCheck() {
     return state_->readCqCheck();
 }
 
 void HAMLOGTracker::setCqCheck(bool checked) {
-    state_->setCqCheck(checked);
+    State& s = *state_;
+    s.queue([&s, checked] { s.writeCqCheck(checked); });
 }
 
 bool HAMLOGTracker::readCqMachinePlaying() {

@@ -447,7 +447,7 @@ void CMainFrame::onFnKey(int index, bool shift) {
         }
         return;
     }
-    model_->sendFnMessage(bank_, index);
+    model_->requestFnMessage(bank_, index);
 }
 
 void CMainFrame::sendCwText() {
@@ -456,7 +456,7 @@ void CMainFrame::sendCwText() {
     }
     const std::wstring text = ui::windowText(cwBar_.item(IDC_CW_TEXT));
     if (!text.empty()) {
-        model_->addToSendBuffer(text, false);
+        model_->requestText(text);
     }
 }
 
@@ -684,7 +684,7 @@ void CMainFrame::typeInEditor(wchar_t ch) {
             model_->stopBeacon();
             model_->clearSendBuffer();
         } else {
-            model_->addToSendBuffer(std::wstring(1, ch), false);
+            model_->requestText(std::wstring(1, ch));
         }
     }
     editorView()->moveCaretToEnd();
