@@ -32,18 +32,18 @@ private:
     Modifiers state_;
 };
 
-// Samples the modifiers on the receiving thread while HAMLOG's thread waits for the answer to
-// the key's record. The key state of this thread (GetKeyState) follows keys typed into another
-// program under Wine, which syncs it with the desktop's, but Windows documents it as changing
-// only as the thread reads its own key messages; the asynchronous state follows the keyboard on
-// Windows, while Wine caches a released key for up to 50 ms in a process that gets no key
-// input. A modifier is taken as held when either says so.
+// Samples the modifiers on the calling thread: for keys typed into the program's own window, and
+// for those already held when HAMLOG comes to the front. The key state of this thread (GetKeyState)
+// follows keys typed into another program under Wine, which syncs it with the desktop's, but
+// Windows documents it as changing only as the thread reads its own key messages; the asynchronous
+// state follows the keyboard on Windows, while Wine caches a released key for up to 50 ms in a
+// process that gets no key input. A modifier is taken as held when either says so.
 Modifiers sampleModifiers();
 bool keyHeld(int virtualKey);
 
 // A key the tracker forwards to the program's window arrives posted, perhaps well after the
 // operator let go of Ctrl or Shift (the window's thread may be busy), so it carries the modifiers
-// sampled while HAMLOG held the key, in key-message bits Windows reserves (25 to 28) and never
+// HAMLOG held with the key, in key-message bits Windows reserves (25 to 28) and never
 // sets. The window takes them from there, and samples its own only for keys typed into it.
 LPARAM forwardedKeyParam(LPARAM keyParam, Modifiers modifiers);
 Modifiers modifiersOfKey(UINT message, LPARAM keyParam);
