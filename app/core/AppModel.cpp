@@ -101,6 +101,8 @@ void AppModel::shutdown() {
         return;
     }
     s.shutDown = true;
+    // First: a request waiting for HAMLOG would queue text behind the worker's back.
+    s.requests.stop();
     {
         // Under the wait lock, so a worker about to wait sees the flag instead of sleeping on.
         std::lock_guard held(s.wait);

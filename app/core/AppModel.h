@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,16 +78,27 @@ public:
     unsigned int speedDown();
     void setWpm(unsigned int wpm);
 
-    // Send buffer.
+    // Send buffer. addToSendBuffer and sendFnMessage queue the text when they return; what they
+    // read from HAMLOG may take each field up to a second, so not on the window thread. A text
+    // whose mode or call-sign read fails is not queued, with a warning that names the field.
     void addToSendBuffer(std::wstring_view text, bool expand);
     void sendFnMessage(int bank, int index);
+    // The same for the window thread, which never waits for HAMLOG: the beacon stops at once, and
+    // the text is read and queued on the model's request thread, in the order asked for. A clear
+    // that comes first drops it.
+    void requestFnMessage(int bank, int index);
+    void requestText(std::wstring_view text);
+    // True once every request made so far has been handled.
+    bool waitForRequests(std::chrono::milliseconds bound);
     void clearSendBuffer();
     void resetSendBuffer();
     // Takes back up to n pending elements from the end and emits "updateSendBuffer".
     void takeBackPending(std::size_t n);
     std::wstring sendBufferText() const;
-    bool isCwMode();
-    // The fields not asked for are not read from HAMLOG.
+    // Whether HAMLOG's mode allows keying; nothing when HAMLOG did not answer.
+    std::optional<bool> isCwMode();
+    // The fields not asked for are not read from HAMLOG; those it did not answer for are marked
+    // missing.
     InfoForMacroExpansion makeInfoForMacroExpansion(MacroFields fields = {});
 
     // Beacon.
@@ -157,6 +169,18 @@ private:
     void useInterface(int id, bool reconnected);
     unsigned int changeSpeed(int (*next)(int wpm));
     void insertTimeStamp();
+    // Stops the beacon for a stored message, and clears what its call left.
+    void stopBeaconForMessage();
+    void addStoredMessage(int bank, int index, std::optional<std::uint64_t> clearsBefore);
+    // With the append mutex held: a word space or a shown blank apart from earlier text, then the
+    // text, expanded with info when it is a stored message.
+    void appendMessage(std::wstring_view text, const std::optional<InfoForMacroExpansion>& info);
+    // addToSendBuffer, unless a clear has come since clearsBefore (when given).
+    void addUnlessCleared(std::wstring_view text, bool expand,
+                          std::optional<std::uint64_t> clearsBefore);
+    // The late macro at the cursor by HAMLOG's fields as they are now; false when HAMLOG did not
+    // answer for its field, and the pending text went.
+    bool expandLateMacro();
 
     std::unique_ptr<State> state_;
 };

@@ -7,8 +7,10 @@
 #include "MorseCode.h"
 #include "quentrax.h"
 
+#include <algorithm>
 #include <array>
 #include <ctime>
+#include <exception>
 #include <string_view>
 
 namespace omvar::Vetrin {
@@ -30,23 +32,33 @@ std::wstring localTimeStamp() {
     return std::wstring(text, length);
 }
 
+// A request runs on a thread of its own, where nothing it throws may go.
+template <typename Fn>
+void logFailure(spdlog::logger& logger, Fn&& fn) {
+    try {
+        fn();
+    } catch (const std::exception& error) {
+        logger.error("A request to send could not be handled: {}", error.what());
+    } catch (...) {
+        logger.error("A request to send could not be handled");
+    }
+}
+
 }  // namespace
 
-bool AppModel::isCwMode() {
+std::optional<bool> AppModel::isCwMode() {
     State& s = *state_;
     if (s.settings.update([](AppSettings& live) { return live.cwAlways; })) {
         return true;
     }
-    const std::wstring mode = s.tracker.readControlText(HamlogControlId::modeField);
-    if (mode.empty()) {
+    const std::optional<std::wstring> mode = s.tracker.readControlText(HamlogControlId::modeField);
+    if (!mode) {
+        return std::nullopt;
+    }
+    if (mode->empty()) {
         return true;  // no log window known, or its mode not filled in
     }
-    for (const auto cw : kCwModes) {
-        if (mode == cw) {
-            return true;
-        }
-    }
-    return false;
+    return std::find(kCwModes.begin(), kCwModes.end(), *mode) != kCwModes.end();
 }
 
 InfoForMacroExpansion AppModel::makeInfoForMacroExpansion(MacroFields fields) {
@@ -56,20 +68,57 @@ InfoForMacroExpansion AppModel::makeInfoForMacroExpansion(MacroFields fields) {
 }
 
 void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
+    addUnlessCleared(text, expand, std::nullopt);
+}
+
+void AppModel::addUnlessCleared(std::wstring_view text, bool expand,
+                                std::optional<std::uint64_t> clearsBefore) {
     State& s = *state_;
-    if (!isCwMode()) {
+    const std::optional<bool> cw = isCwMode();
+    if (!cw) {
+        s.logger->warn("HAMLOG did not answer for its mode field: \"{}\" is not keyed",
+                       quentrax::wide_to_utf8(text));
+        return;
+    }
+    if (!*cw) {
         s.logger->info("モードがCW以外だったので送信バッファに追加できません: \"{}\"",
                        quentrax::wide_to_utf8(text));
         return;
     }
-    s.logger->info("Vetrinの送信バッファに追加: \"{}\"", quentrax::wide_to_utf8(text));
+    // Only what the message's macros take is read while the operator waits for the key.
+    std::optional<InfoForMacroExpansion> info;
+    if (expand) {
+        info = makeInfoForMacroExpansion(fieldsForImmediateMacros(normalizeCwText(text)));
+        if (info->missing.hisCall) {
+            s.logger->warn("HAMLOG did not answer for its call field: \"{}\" is not keyed",
+                           quentrax::wide_to_utf8(text));
+            return;
+        }
+    }
+    {
+        std::lock_guard held(s.appendMutex);
+        if (clearsBefore && *clearsBefore != s.clears) {
+            s.logger->debug("Cleared before it was queued: \"{}\" is not keyed",
+                            quentrax::wide_to_utf8(text));
+            return;
+        }
+        s.logger->info("Vetrinの送信バッファに追加: \"{}\"", quentrax::wide_to_utf8(text));
+        appendMessage(text, info);
+    }
+    signalWork();  // before the editor is updated: keying starts while it redraws
+    emit("updateSendBuffer", s.queue.text());
+}
+
+void AppModel::appendMessage(std::wstring_view text,
+                             const std::optional<InfoForMacroExpansion>& info) {
+    State& s = *state_;
     bool busy = s.queue.pendingCount() > 0;
     if (!busy) {
         // Without an interface (-1) the call counts as busy.
         busy = s.withDevice([](int id) { return quentraxIsTxBusy(id); }) != 0;
     }
     std::wstring message(text);
-    if (expand && !s.queue.text().empty()) {
+    if (info && !s.queue.text().empty()) {
         // Shown text at the cursor (a time stamp made for this message, a blank) needs no
         // separator, unless text to be keyed waits behind it: the two messages would be keyed
         // as one word.
@@ -83,31 +132,56 @@ void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
         }
     }
     s.dataAdded = true;
-    if (expand) {
-        // Only what the message's macros take is read while the operator waits for the key.
-        s.queue.appendExpanded(
-            message, makeInfoForMacroExpansion(fieldsForImmediateMacros(normalizeCwText(message))));
+    if (info) {
+        s.queue.appendExpanded(message, *info);
     } else {
         s.queue.append(message, false);
     }
-    signalWork();  // before the editor is updated: keying starts while it redraws
-    emit("updateSendBuffer", s.queue.text());
 }
 
 void AppModel::sendFnMessage(int bank, int index) {
+    stopBeaconForMessage();
+    addStoredMessage(bank, index, std::nullopt);
+}
+
+void AppModel::requestFnMessage(int bank, int index) {
+    State& s = *state_;
+    stopBeaconForMessage();
+    const std::uint64_t clears = s.clearCount();
+    s.requests.add([this, bank, index, clears] {
+        logFailure(*state_->logger, [&] { addStoredMessage(bank, index, clears); });
+    });
+}
+
+void AppModel::requestText(std::wstring_view text) {
+    State& s = *state_;
+    const std::uint64_t clears = s.clearCount();
+    s.requests.add([this, text = std::wstring(text), clears] {
+        logFailure(*state_->logger, [&] { addUnlessCleared(text, false, clears); });
+    });
+}
+
+bool AppModel::waitForRequests(std::chrono::milliseconds bound) {
+    return state_->requests.waitUntilDone(bound);
+}
+
+void AppModel::stopBeaconForMessage() {
+    // The beacon's call goes before the stamp is made: clearing it would take the stamp along.
+    if (stopBeacon()) {
+        clearSendBuffer();
+    }
+}
+
+void AppModel::addStoredMessage(int bank, int index, std::optional<std::uint64_t> clearsBefore) {
     State& s = *state_;
     if (bank < 0 || bank >= kBankCount || index < 0 || index >= kFnKeyCount) {
         s.logger->warn("sendFnMessage: no stored message for bank {} key {}", bank, index);
         return;
     }
-    // The beacon's call goes before the stamp is made: clearing it would take the stamp along.
-    if (stopBeacon()) {
-        clearSendBuffer();
-    }
     insertTimeStamp();
     const std::wstring message =
         s.settings.update([&](AppSettings& live) { return live.fnMessage[bank][index]; });
-    addToSendBuffer(message, true);
+    addUnlessCleared(message, true, clearsBefore);
 }
 
 void AppModel::insertTimeStamp() {
@@ -132,6 +206,10 @@ void AppModel::insertTimeStamp() {
 
 void AppModel::clearSendBuffer() {
     State& s = *state_;
+    {
+        std::lock_guard held(s.appendMutex);
+        ++s.clears;
+    }
     s.queue.removePendingFromEnd(s.queue.pendingCount());
     while (s.queue.takeAtCursor()) {
         // whatever another thread appended meanwhile goes too

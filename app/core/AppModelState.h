@@ -2,6 +2,7 @@
 
 // The model's private state, shared by the files that implement AppModel.
 #include "AppModel.h"
+#include "OrderedRequests.h"
 #include "PlayingUnits.h"
 #include "TextEncoding.h"
 #include "WaitLock.h"
@@ -68,6 +69,10 @@ struct AppModel::State {
     std::atomic<bool> kanaMode{false};
     std::wstring lastTimeStamp;  // under stampMutex
     std::mutex stampMutex;
+    // Text is added under appendMutex, and a clear counts itself under it before it takes the
+    // pending text away: a request made before a clear sees it and adds nothing after it.
+    std::mutex appendMutex;
+    std::uint64_t clears = 0;  // under appendMutex
 
     bool started = false;
     bool shutDown = false;
@@ -75,12 +80,18 @@ struct AppModel::State {
     // Their threads call into everything above, so they are declared last and go first.
     DeferredTaskQueue tasks;
     HAMLOGTracker tracker;
+    OrderedRequests requests;
 
     PacingSettings pacing() {
         return settings.update([](AppSettings& s) {
             return PacingSettings{s.sendBufferMaxCount, s.sendBufferThreshold, s.wpm,
                                   s.weightDot,          s.weightDash,          s.cqInt};
         });
+    }
+
+    std::uint64_t clearCount() {
+        std::lock_guard held(appendMutex);
+        return clears;
     }
 
     int currentId() const {

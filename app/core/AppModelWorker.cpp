@@ -5,6 +5,7 @@
 // only as often as an unplug must be noticed.
 #include "AppModelState.h"
 
+#include "MacroExpansion.h"
 #include "MorseCode.h"
 #include "quentrax.h"
 
@@ -32,6 +33,16 @@ std::string patterns(const std::vector<std::uint8_t>& codes) {
         out += quentrax::to_pattern(codes[i]);
     }
     return out;
+}
+
+// What is still to be keyed, for a log line.
+std::wstring pendingText(const SendQueue& queue) {
+    const std::vector<SendElement> elements = queue.elements();
+    std::wstring text;
+    for (std::size_t i = std::min(queue.cursor(), elements.size()); i < elements.size(); ++i) {
+        text += elements[i].text;
+    }
+    return text;
 }
 
 }  // namespace
@@ -229,8 +240,9 @@ AppModel::Chunk AppModel::collectChunk(int n) {
         // A macro may expand to nothing and leave another one at the cursor.
         for (auto next = s.queue.peekAtCursor(); next && next->kind == SendElement::kDeferredMacro;
              next = s.queue.peekAtCursor()) {
-            s.queue.expandDeferredAtCursor(makeInfoForMacroExpansion());
-            emit("updateSendBuffer", s.queue.text());
+            if (!expandLateMacro()) {
+                return chunk;
+            }
         }
         const auto element = s.queue.takeAtCursor();
         if (!element) {
@@ -243,6 +255,34 @@ AppModel::Chunk AppModel::collectChunk(int n) {
         }
     }
     return chunk;
+}
+
+// A late macro reads only its own field, as the cursor reaches it. A macro whose field HAMLOG did
+// not give is not keyed as an empty value, and the message is not keyed around a hole either:
+// what is pending goes, as with a clear, and the log says why.
+bool AppModel::expandLateMacro() {
+    State& s = *state_;
+    for (;;) {
+        const auto macro = s.queue.peekAtCursor();
+        if (!macro || macro->kind != SendElement::kDeferredMacro) {
+            return true;
+        }
+        const MacroFields wanted = fieldsForLateMacro(macro->text);
+        InfoForMacroExpansion info = makeInfoForMacroExpansion(wanted);
+        if (const auto failed = missingFieldOf(macro->text, info)) {
+            s.logger->warn("HAMLOG did not answer for its {} field: the rest is not keyed: \"{}\"",
+                           fieldName(*failed), quentrax::wide_to_utf8(pendingText(s.queue)));
+            s.queue.removePendingFromEnd(s.queue.pendingCount());
+            emit("updateSendBuffer", s.queue.text());
+            return false;
+        }
+        // A clear and a new message may have put another macro at the cursor meanwhile: it is
+        // not expanded with the fields that were not read, but read for again.
+        info.missing = {!wanted.hisCall, !wanted.hisName, !wanted.report};
+        if (s.queue.expandDeferredAtCursor(info)) {
+            emit("updateSendBuffer", s.queue.text());
+        }
+    }
 }
 
 bool AppModel::putChunk(const Chunk& chunk, std::uint64_t wakeupsBefore) {

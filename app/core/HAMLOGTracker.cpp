@@ -4,6 +4,7 @@
 #include "HamlogWindowRescan.h"
 #include "HookMessageRecord.h"
 #include "HookedMessage.h"
+#include "KeyTable.h"
 #include "Loggers.h"
 #include "MessageNames.h"
 #include "Snarel.h"
@@ -53,10 +54,9 @@ bool isKeyUp(UINT message) {
     return message == WM_KEYUP || message == WM_SYSKEYUP;
 }
 
-// The keys the rules take only together with Ctrl, Shift or Alt.
-bool rulesReadModifiers(std::uint32_t key) {
-    return key == 'Z' || key == 'Y' || key == 'U' || key == 'K' || key == 'F' || key == VK_PRIOR ||
-           key == VK_NEXT;
+// An unmapped control matches no message (a thread message has no window either).
+bool inControl(const HookedMessage& m, const LogControls& controls, HamlogControlId id) {
+    return controls[id] != nullptr && m.hwnd == controls[id];
 }
 
 std::wstring caption(HWND window) {
@@ -76,6 +76,7 @@ struct HAMLOGTracker::State {
               map, tasks, [this] { return activeLogId(); }, [this] { emitInitialState(); }) {}
 
     int onCopyData(const COPYDATASTRUCT* data);
+    void followKeyboard(const Snarel::HookMessageRecord& record);
     void onHooksInstalled();
     void emitInitialState();
     void allowRecordsFromLowerRights();
@@ -83,6 +84,8 @@ struct HAMLOGTracker::State {
     void onHookedMessage(HookedMessage& m);
     void handleLogWindowMessage(HookedMessage& m);
     void applyKeyRules(HookedMessage& m);
+    // True when the key-down is to be forwarded to the main window.
+    bool applyBindings(HookedMessage& m, const LogControls& controls);
     void followCallField(const HookedMessage& m, HWND field);
     void reportCallField(HWND field);
     void forwardToMainWindow(const HookedMessage& m);
@@ -93,10 +96,13 @@ struct HAMLOGTracker::State {
 
     int activeLogId() const;
     std::optional<LRESULT> askHamlog(HWND window, UINT message, WPARAM wParam, LPARAM lParam) const;
-    std::wstring readText(HWND field) const;
-    std::wstring readControlText(HamlogControlId id) const;
-    bool readCqCheck() const;
-    void setCqCheck(bool checked) const;
+    std::optional<std::wstring> readText(HWND field) const;
+    std::optional<std::wstring> readControlText(HamlogControlId id) const;
+    std::optional<bool> readCqCheck() const;
+    void writeCqCheck(bool checked) const;
+    // Emits "changeCqCheck" with the box as HAMLOG answers; nothing but a warning when it does
+    // not.
+    void emitCqCheck();
     bool readCqMachinePlaying() const;
     RECT activeLogRect() const;
 
@@ -131,6 +137,7 @@ struct HAMLOGTracker::State {
     // Also written by the rescan on the task thread.
     std::atomic<bool> cqMachinePlaying{false};
     RECT logWindowRect{};
+    HeldModifiers keyboard;
     // The call field's text at a key-down in it, the keys whose key-down HAMLOG did not get, and
     // those down in it and not up yet.
     struct {
@@ -169,11 +176,9 @@ int HAMLOGTracker::State::onCopyData(const COPYDATASTRUCT* data) {
         default:
             return 0;
     }
-    // Sampling the modifiers costs system calls while HAMLOG waits; only some key rules read
-    // them.
-    const bool modifiers = (isKeyDown(record->message) || isKeyUp(record->message)) &&
-                           rulesReadModifiers(record->wParam);
-    HookedMessage m = HookedMessage::from(*record, modifiers ? sampleModifiers() : Modifiers{});
+    followKeyboard(*record);
+    HookedMessage m =
+        HookedMessage::from(*record, keyboard.forKey(record->message, record->lParam));
     const auto start = std::chrono::steady_clock::now();
     onHookedMessage(m);
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -188,6 +193,14 @@ int HAMLOGTracker::State::onCopyData(const COPYDATASTRUCT* data) {
     return m.cancel ? 1 : 0;
 }
 
+// Every key record, whatever window is in front: the modifiers HAMLOG holds.
+void HAMLOGTracker::State::followKeyboard(const Snarel::HookMessageRecord& record) {
+    if (record.message == WM_ACTIVATE) {
+        keyboard.reset(LOWORD(record.wParam) == WA_INACTIVE ? Modifiers{} : sampleModifiers());
+    }
+    keyboard.follow(record.message, record.wParam);
+}
+
 void HAMLOGTracker::State::onHooksInstalled() {
     logger->debug("HAMLOGフックのインストール");
     map.findWindows();
@@ -200,7 +213,13 @@ void HAMLOGTracker::State::emitInitialState() {
     const bool playing = readCqMachinePlaying();
     cqMachinePlaying = playing;
     owner.emit("changeWindowRect", activeLogRect());
-    owner.emit("changeCqCheck", readCqCheck());
+    // Read with the window thread's short bound; a box HAMLOG is too busy to tell about now is
+    // asked for again, with the whole bound, off this thread.
+    if (const auto checked = readCqCheck()) {
+        owner.emit("changeCqCheck", *checked);
+    } else {
+        queue([this] { emitCqCheck(); });
+    }
     owner.emit("changeCqMachinePlayState", playing);
 }
 
@@ -220,6 +239,7 @@ void HAMLOGTracker::State::onHooksRemoved() {
     logger->debug("HAMLOGフックのアンインストール");
     map.clear();
     ownerOf = {};
+    keyboard.reset({});
     foregroundId = 0;
     focusFormId = 0;
     activeLog = 0;
@@ -300,10 +320,7 @@ void HAMLOGTracker::State::handleLogWindowMessage(HookedMessage& m) {
 
 void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
     const LogControls controls = map.controls(activeLogId());
-    // An unmapped control matches no message (a thread message has no window either).
-    const auto in = [&m, &controls](HamlogControlId id) {
-        return controls[id] != nullptr && m.hwnd == controls[id];
-    };
+    const auto in = [&m, &controls](HamlogControlId id) { return inControl(m, controls, id); };
     const bool down = isKeyDown(m.message);
     const std::uint32_t key = m.wParam;
     // A key let go in another field than the one it went down in (Tab moved the focus) is no
@@ -312,44 +329,7 @@ void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
         callField.held.reset(key & 0xFF);
     }
     // Forwarded last, after what the key press changed in a field has been taken into account.
-    bool forward = false;
-    const auto forwardKeyDown = [&] { forward = forward || down; };
-
-    if (key >= VK_F1 && key <= VK_F12 &&
-        (!(in(HamlogControlId::codeField) || in(HamlogControlId::qthField)) || fkeysInCodeQth)) {
-        m.cancel = true;
-        logger->debug("F{}キーをキャンセル", key - 0x6F);
-        forwardKeyDown();
-    }
-    if (key == VK_ESCAPE && in(HamlogControlId::callField)) {
-        m.cancel = true;
-        forwardKeyDown();
-    }
-    if (m.ctrl && key == 'Z') {
-        m.cancel = true;
-        forwardKeyDown();
-    }
-    if (m.ctrl && ((key == 'Y' && m.shift) || key == VK_PRIOR)) {
-        m.cancel = true;
-        if (down) {
-            queueEvent("requestToUpWpm");
-        }
-    }
-    if (m.ctrl && ((key == 'U' && m.shift) || key == VK_NEXT)) {
-        m.cancel = true;
-        if (down) {
-            queueEvent("requestToDownWpm");
-        }
-    }
-    if (m.alt && key == 'K') {
-        m.cancel = true;
-    }
-    if (m.ctrl && m.shift && key == 'F') {
-        m.cancel = true;
-        if (down) {
-            queueEvent("requestToToggleBank");
-        }
-    }
+    const bool forward = applyBindings(m, controls);
     if (key == VK_TAB) {
         if (down) {
             if (in(HamlogControlId::callField) && callTabToF2) {
@@ -382,6 +362,55 @@ void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
     }
 }
 
+// Every binding of HAMLOG's log window that matches takes the key from HAMLOG; its reaction
+// follows the key-down.
+bool HAMLOGTracker::State::applyBindings(HookedMessage& m, const LogControls& controls) {
+    const auto in = [&m, &controls](HamlogControlId id) { return inControl(m, controls, id); };
+    const bool down = isKeyDown(m.message);
+    const std::uint32_t key = m.wParam;
+    bool forward = false;
+    for (const KeyBinding& binding : keyBindings()) {
+        if (!isHamlogPlace(binding.place) ||
+            !matches(binding, m.message, key, {m.shift, m.ctrl, m.alt})) {
+            continue;
+        }
+        if (binding.place == KeyPlace::logCallField && !in(HamlogControlId::callField)) {
+            continue;
+        }
+        if (binding.place == KeyPlace::logKeyField && !fkeysInCodeQth &&
+            (in(HamlogControlId::codeField) || in(HamlogControlId::qthField))) {
+            continue;
+        }
+        m.cancel = true;
+        switch (binding.command) {
+            case KeyCommand::forwardToFrame:
+                if (key >= VK_F1 && key <= VK_F12) {
+                    logger->debug("F{}キーをキャンセル", key - 0x6F);
+                }
+                forward = down;
+                break;
+            case KeyCommand::requestToUpWpm:
+                if (down) {
+                    queueEvent("requestToUpWpm");
+                }
+                break;
+            case KeyCommand::requestToDownWpm:
+                if (down) {
+                    queueEvent("requestToDownWpm");
+                }
+                break;
+            case KeyCommand::requestToToggleBank:
+                if (down) {
+                    queueEvent("requestToToggleBank");
+                }
+                break;
+            default:
+                break;  // only taken away
+        }
+    }
+    return forward;
+}
+
 // The call field's text at a key-down, compared at the key-up: what the key press changed. A key
 // taken from HAMLOG changes nothing there, so its key-down and key-up skip the two reads (each a
 // round trip to HAMLOG's thread while it waits), which a function key in the call field would
@@ -400,7 +429,10 @@ void HAMLOGTracker::State::followCallField(const HookedMessage& m, HWND field) {
             return;
         }
         callField.held.set(key);
-        callField.last = readText(field);
+        // A text HAMLOG did not give keeps the last one known, which the key-up compares with.
+        if (auto text = readText(field)) {
+            callField.last = std::move(*text);
+        }
         return;
     }
     callField.held.reset(key);
@@ -413,7 +445,11 @@ void HAMLOGTracker::State::followCallField(const HookedMessage& m, HWND field) {
 
 void HAMLOGTracker::State::reportCallField(HWND field) {
     logger->trace("CALL欄でキーが入力されました");
-    std::wstring now = readText(field);
+    auto read = readText(field);
+    if (!read) {
+        return;  // no text, no edit to report
+    }
+    std::wstring now = std::move(*read);
     logger->debug("{} {}", quentrax::wide_to_utf8(callField.last), quentrax::wide_to_utf8(now));
     if (now != callField.last) {
         callField.last = std::move(now);
@@ -463,7 +499,15 @@ void HAMLOGTracker::State::activate() {
     map.findControls();
     owner.emit("activeLogWindow");
     owner.emit("changeWindowRect", activeLogRect());
-    owner.emit("changeCqCheck", readCqCheck());
+    emitCqCheck();
+}
+
+void HAMLOGTracker::State::emitCqCheck() {
+    if (const auto checked = readCqCheck()) {
+        owner.emit("changeCqCheck", *checked);
+    } else {
+        logger->warn("HAMLOG did not answer for its CQ box: the bank stays as it is");
+    }
 }
 
 void HAMLOGTracker::State::injectEnter() {
@@ -513,9 +557,9 @@ int HAMLOGTracker::State::activeLogId() const {
     return id != 0 ? id : static_cast<int>(HamlogWindowId::logWindowA);
 }
 
-std::wstring HAMLOGTracker::State::readText(HWND field) const {
+std::optional<std::wstring> HAMLOGTracker::State::readText(HWND field) const {
     if (field == nullptr) {
-        return {};
+        return std::wstring();  // nothing there to read
     }
     // A field holds a few characters: one request with a buffer that takes them keeps HAMLOG's
     // thread waiting for one round trip instead of two (length, then text) while the call
@@ -524,47 +568,65 @@ std::wstring HAMLOGTracker::State::readText(HWND field) const {
     wchar_t shortText[kShortText] = {};
     const auto copied =
         askHamlog(field, WM_GETTEXT, kShortText, reinterpret_cast<LPARAM>(shortText));
-    if (!copied || *copied <= 0) {
-        return {};
+    if (!copied) {
+        return std::nullopt;
+    }
+    if (*copied <= 0) {
+        return std::wstring();
     }
     if (static_cast<std::size_t>(*copied) < kShortText - 1) {
         return std::wstring(shortText, static_cast<std::size_t>(*copied));
     }
     const auto length = askHamlog(field, WM_GETTEXTLENGTH, 0, 0);
-    if (!length || *length <= 0) {
-        return {};
+    if (!length) {
+        return std::nullopt;
+    }
+    if (*length <= 0) {
+        return std::wstring();
     }
     std::wstring text(static_cast<std::size_t>(*length) + 1, L'\0');
     const auto whole =
         askHamlog(field, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
-    if (!whole || *whole <= 0) {
-        return {};
+    if (!whole) {
+        return std::nullopt;
+    }
+    if (*whole <= 0) {
+        return std::wstring();
     }
     text.resize(std::min(static_cast<std::size_t>(*whole), text.size() - 1));
     return text;
 }
 
-std::wstring HAMLOGTracker::State::readControlText(HamlogControlId id) const {
+std::optional<std::wstring> HAMLOGTracker::State::readControlText(HamlogControlId id) const {
     return readText(map.controls(activeLogId())[id]);
 }
 
-bool HAMLOGTracker::State::readCqCheck() const {
+std::optional<bool> HAMLOGTracker::State::readCqCheck() const {
     const HWND check = map.controls(activeLogId())[HamlogControlId::cqCheck];
     if (check == nullptr) {
         return false;
     }
     // The button as the log window knows it by its control id.
     const HWND button = GetDlgItem(map.window(activeLogId()), GetDlgCtrlID(check));
-    return button != nullptr && askHamlog(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (button == nullptr) {
+        return false;
+    }
+    const auto state = askHamlog(button, BM_GETCHECK, 0, 0);
+    if (!state) {
+        return std::nullopt;
+    }
+    return *state == BST_CHECKED;
 }
 
-void HAMLOGTracker::State::setCqCheck(bool checked) const {
+void HAMLOGTracker::State::writeCqCheck(bool checked) const {
     const HWND check = map.controls(activeLogId())[HamlogControlId::cqCheck];
-    if (check == nullptr || checked == readCqCheck()) {
+    // Written also when HAMLOG did not say how the box stands: the operator asked for it.
+    if (check == nullptr || readCqCheck() == checked) {
         return;
     }
+    // Posted: a HAMLOG busy for longer than a request's bound still gets it, in the order asked.
     if (const HWND button = GetDlgItem(map.window(activeLogId()), GetDlgCtrlID(check))) {
-        askHamlog(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+        PostMessageW(button, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     }
 }
 
@@ -635,16 +697,17 @@ int HAMLOGTracker::onCopyData(HWND, const COPYDATASTRUCT* data) {
     return 0;
 }
 
-std::wstring HAMLOGTracker::readControlText(HamlogControlId id) {
+std::optional<std::wstring> HAMLOGTracker::readControlText(HamlogControlId id) {
     return state_->readControlText(id);
 }
 
-bool HAMLOGTracker::readCqCheck() {
+std::optional<bool> HAMLOGTracker::readCqCheck() {
     return state_->readCqCheck();
 }
 
 void HAMLOGTracker::setCqCheck(bool checked) {
-    state_->setCqCheck(checked);
+    State& s = *state_;
+    s.queue([&s, checked] { s.writeCqCheck(checked); });
 }
 
 bool HAMLOGTracker::readCqMachinePlaying() {

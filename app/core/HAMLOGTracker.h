@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace spdlog {
@@ -52,10 +53,14 @@ public:
     int onCopyData(HWND sender, const COPYDATASTRUCT* data);
 
     // Readers and writer of the active log window (the one activated last, log window A until
-    // one was); the key rules use its controls too. Any thread; they ask HAMLOG's thread and
-    // give up after one second when it does not answer (empty text, false).
-    std::wstring readControlText(HamlogControlId id);
-    bool readCqCheck();
+    // one was); the key rules use its controls too. Any thread; the readers ask HAMLOG's thread
+    // and give nothing when it does not answer within a second (80 ms on the thread of the
+    // hidden window, the program's window thread). A control that is not mapped reads as empty
+    // text and an unchecked box.
+    std::optional<std::wstring> readControlText(HamlogControlId id);
+    std::optional<bool> readCqCheck();
+    // Sets the box on the task queue's thread, after the reactions queued before: the caller
+    // never waits for HAMLOG.
     void setCqCheck(bool checked);
     bool readCqMachinePlaying();
 

@@ -24,6 +24,38 @@ bool isKeyMessage(UINT message) {
 
 }  // namespace
 
+void HeldModifiers::follow(UINT message, std::uint32_t key) {
+    if (!isKeyMessage(message)) {
+        return;
+    }
+    const bool down = message == WM_KEYDOWN || message == WM_SYSKEYDOWN;
+    switch (key) {
+        case VK_SHIFT:
+        case VK_LSHIFT:
+        case VK_RSHIFT:
+            state_.shift = down;
+            break;
+        case VK_CONTROL:
+        case VK_LCONTROL:
+        case VK_RCONTROL:
+            state_.ctrl = down;
+            break;
+        case VK_MENU:
+        case VK_LMENU:
+        case VK_RMENU:
+            state_.alt = down;
+            break;
+        default:
+            break;
+    }
+}
+
+Modifiers HeldModifiers::forKey(UINT message, std::uint32_t keyParam) const {
+    constexpr std::uint32_t kContextBit = 1u << 29;
+    const bool systemKey = message == WM_SYSKEYDOWN || message == WM_SYSKEYUP;
+    return {state_.shift, state_.ctrl, state_.alt || (systemKey && (keyParam & kContextBit) != 0)};
+}
+
 LPARAM forwardedKeyParam(LPARAM keyParam, Modifiers modifiers) {
     const LPARAM others = keyParam & ~(kForwardedBit | kShiftBit | kCtrlBit | kAltBit);
     return others | kForwardedBit | (modifiers.shift ? kShiftBit : 0) |

@@ -85,15 +85,20 @@ std::wstring replaceDigits(std::wstring text, const AppSettings& settings) {
 InfoForMacroExpansion fillInfoForMacroExpansion(const AppSettings& settings,
                                                 const ControlTextReader& readControlText,
                                                 MacroFields fields) {
-    const auto read = [&readControlText](bool wanted, HamlogControlId id) {
-        return wanted ? readControlText(id) : std::wstring();
-    };
     InfoForMacroExpansion info;
-    info.hisCall = read(fields.hisCall, HamlogControlId::callField);
-    info.hisName = read(fields.hisName, HamlogControlId::nameField);
+    const auto read = [&readControlText](bool wanted, HamlogControlId id, bool& missing) {
+        if (!wanted) {
+            return std::wstring();
+        }
+        std::optional<std::wstring> text = readControlText(id);
+        missing = !text.has_value();
+        return text.value_or(std::wstring());
+    };
+    info.hisCall = read(fields.hisCall, HamlogControlId::callField, info.missing.hisCall);
+    info.hisName = read(fields.hisName, HamlogControlId::nameField, info.missing.hisName);
     info.myCall = settings.myCallSign;
     info.number = replaceDigits(settings.number, settings);
-    std::wstring report = read(fields.report, HamlogControlId::hisRstField);
+    std::wstring report = read(fields.report, HamlogControlId::hisRstField, info.missing.report);
     if (report.empty()) {
         report = L"599";
     }
@@ -106,6 +111,39 @@ InfoForMacroExpansion fillInfoForMacroExpansion(const AppSettings& settings,
 
 MacroFields fieldsForImmediateMacros(std::wstring_view text) {
     return {text.find(L"$C") != std::wstring_view::npos, false, false};
+}
+
+MacroFields fieldsForLateMacro(std::wstring_view macro) {
+    return {false, macro == L"$A", macro == L"$R"};
+}
+
+std::optional<HamlogControlId> missingFieldOf(std::wstring_view macro,
+                                              const InfoForMacroExpansion& info) {
+    if (macro == L"$C" && info.missing.hisCall) {
+        return HamlogControlId::callField;
+    }
+    if (macro == L"$A" && info.missing.hisName) {
+        return HamlogControlId::nameField;
+    }
+    if (macro == L"$R" && info.missing.report) {
+        return HamlogControlId::hisRstField;
+    }
+    return std::nullopt;
+}
+
+const char* fieldName(HamlogControlId id) {
+    switch (id) {
+        case HamlogControlId::callField:
+            return "call";
+        case HamlogControlId::nameField:
+            return "name";
+        case HamlogControlId::hisRstField:
+            return "report";
+        case HamlogControlId::modeField:
+            return "mode";
+        default:
+            return "other";
+    }
 }
 
 std::wstring macroValue(const SendElement& element, const InfoForMacroExpansion& info) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,11 +23,13 @@ std::wstring replaceAll(std::wstring text, std::wstring_view pattern,
 // holding a later digit is itself replaced by the later pass.
 std::wstring replaceDigits(std::wstring text, const AppSettings& settings);
 
-// Reads the text of one of HAMLOG's log-window controls; empty when the control is not there.
-using ControlTextReader = std::function<std::wstring(HamlogControlId)>;
+// Reads the text of one of HAMLOG's log-window controls; empty when the control is not there,
+// nothing when HAMLOG did not answer.
+using ControlTextReader = std::function<std::optional<std::wstring>(HamlogControlId)>;
 
 // The macro context from the settings and HAMLOG's call, name and report fields, read now (the
-// fields asked for; the others read as empty). An empty report field counts as "599".
+// fields asked for; the others read as empty). An empty report field counts as "599". A field
+// HAMLOG did not answer for is marked missing.
 InfoForMacroExpansion fillInfoForMacroExpansion(const AppSettings& settings,
                                                 const ControlTextReader& readControlText,
                                                 MacroFields fields = {});
@@ -34,6 +37,15 @@ InfoForMacroExpansion fillInfoForMacroExpansion(const AppSettings& settings,
 // The fields the macros expanded as a normalised text is queued take: the call field for "$C".
 // "$R" and "$A" are read when they are keyed.
 MacroFields fieldsForImmediateMacros(std::wstring_view text);
+// The field a late macro takes: the report field for "$R", the name field for "$A".
+MacroFields fieldsForLateMacro(std::wstring_view macro);
+
+// The field a macro takes when HAMLOG did not answer for it in this context; nothing for the
+// macros that take no field or whose field was read.
+std::optional<HamlogControlId> missingFieldOf(std::wstring_view macro,
+                                              const InfoForMacroExpansion& info);
+// The field's name as log lines give it ("call", "name", "report").
+const char* fieldName(HamlogControlId id);
 
 // Value of the macro named by element.text; empty for anything that is not a macro. "$G" uses
 // the element's time stamp in local time and throws std::runtime_error("Error getting local

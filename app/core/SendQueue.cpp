@@ -39,10 +39,13 @@ void SendQueue::appendExpanded(std::wstring_view text, const InfoForMacroExpansi
     renumberFrom(first);
 }
 
-void SendQueue::expandDeferredAtCursor(const InfoForMacroExpansion& info) {
+bool SendQueue::expandDeferredAtCursor(const InfoForMacroExpansion& info) {
     std::lock_guard held(mutex_);
     if (cursor_ >= elements_.size() || elements_[cursor_].kind != SendElement::kDeferredMacro) {
-        return;
+        return true;
+    }
+    if (missingFieldOf(elements_[cursor_].text, info)) {
+        return false;
     }
     // The value is worked out before the macro is removed, so a failure loses nothing.
     const std::wstring value = macroValue(elements_[cursor_], info);
@@ -55,6 +58,7 @@ void SendQueue::expandDeferredAtCursor(const InfoForMacroExpansion& info) {
                          std::make_move_iterator(characters.end()));
     }
     renumberFrom(cursor_);
+    return true;
 }
 
 std::optional<SendElement> SendQueue::peekAtCursor() const {

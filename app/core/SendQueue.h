@@ -38,8 +38,9 @@ public:
     // get the local time; the queue is then unchanged.
     void appendExpanded(std::wstring_view text, const InfoForMacroExpansion& info);
     // When the element at the cursor is a deferred macro, replaces it by the characters of its
-    // value (nothing for an empty value); otherwise does nothing.
-    void expandDeferredAtCursor(const InfoForMacroExpansion& info);
+    // value (nothing for an empty value); otherwise does nothing. False, and nothing changed, when
+    // the macro takes a field the context is missing.
+    bool expandDeferredAtCursor(const InfoForMacroExpansion& info);
 
     // The element at the cursor; empty when nothing is pending.
     std::optional<SendElement> peekAtCursor() const;

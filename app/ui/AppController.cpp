@@ -171,7 +171,8 @@ void AppController::subscribe() {
     }
     tracker.add_listener("requestToFn02", Wiring::listener(w, "requestToFn02", [](Wiring& self) {
                              self.noteHamlogEvent("requestToFn02");
-                             self.model->sendFnMessage(self.bank(), 1);
+                             // Behind the keys pressed before it, never ahead of them.
+                             self.model->requestFnMessage(self.bank(), 1);
                          }));
     tracker.add_listener(
         "changeCqCheck", Wiring::listener<bool>(w, "changeCqCheck", [](Wiring& self, bool checked) {

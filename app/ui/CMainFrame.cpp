@@ -2,6 +2,7 @@
 
 #include "AppModel.h"
 #include "HookedMessage.h"
+#include "KeyTable.h"
 #include "Application.h"
 #include "Loggers.h"
 #include "Manual.h"
@@ -53,6 +54,11 @@ constexpr int kDockRight = 4;
 UINT invokeMessage() {
     static const UINT message = RegisterWindowMessageW(L"CMainFrame::Invoke");
     return message;
+}
+
+bool isKeyOrCharacter(UINT message) {
+    return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN ||
+           message == WM_SYSKEYUP || message == WM_CHAR;
 }
 
 struct LibraryCloser {
@@ -441,7 +447,7 @@ void CMainFrame::onFnKey(int index, bool shift) {
         }
         return;
     }
-    model_->sendFnMessage(bank_, index);
+    model_->requestFnMessage(bank_, index);
 }
 
 void CMainFrame::sendCwText() {
@@ -450,7 +456,7 @@ void CMainFrame::sendCwText() {
     }
     const std::wstring text = ui::windowText(cwBar_.item(IDC_CW_TEXT));
     if (!text.empty()) {
-        model_->addToSendBuffer(text, false);
+        model_->requestText(text);
     }
 }
 
@@ -559,147 +565,134 @@ void CMainFrame::followHamlogWindow(int left, int top, int right, int bottom) {
 }
 
 bool CMainFrame::PreTranslateMessage(MSG& message) {
-    if (translateKey(message)) {
+    if (translateKey(message) || translateMouse(message)) {
         return true;
     }
     return FrameWindow::PreTranslateMessage(message);
 }
 
 bool CMainFrame::translateKey(const MSG& message) {
-    // Keys forwarded from HAMLOG carry the modifiers held when HAMLOG got them; those typed here
-    // are sampled as the tracker samples them.
-    const auto [shift, ctrl, alt] = modifiersOfKey(message.message, message.lParam);
-    HWND focus = GetFocus();
-    VetrinView* editor = editorView();
-    const bool inEditor = editor != nullptr && focus == editor->hwnd();
-    const bool inCwText = focus != nullptr && focus == cwBar_.item(IDC_CW_TEXT);
-    const auto key = static_cast<UINT>(message.wParam);
-
-    // F10 arrives as a system key (it opens the menu); without Alt it is a function key here.
-    const bool keyDownMessage = message.message == WM_KEYDOWN ||
-                                (message.message == WM_SYSKEYDOWN && key == VK_F10 && !alt);
-    if (keyDownMessage) {
-        if (key >= VK_F1 && key <= VK_F12) {
-            if (!ctrl && !alt) {
-                onFnKey(static_cast<int>(key - VK_F1), shift);
-                return true;
-            }
-            if (ctrl && !shift && !alt && key == VK_F8) {
-                setFn12(false);
-                return true;
-            }
-            if (ctrl && !shift && !alt && key == VK_F12) {
-                setFn12(true);
-                return true;
-            }
-            return false;
-        }
-        switch (key) {
-            case VK_PRIOR:
-                if (shift || alt) {
-                    return false;
-                }
-                if (model_) {
-                    model_->speedUp();
-                }
-                return true;
-            case VK_NEXT:
-                if (shift || alt) {
-                    return false;
-                }
-                if (model_) {
-                    model_->speedDown();
-                }
-                return true;
-            case VK_BACK:
-                if (!inEditor) {
-                    return false;
-                }
-                if (model_) {
-                    model_->takeBackPending(1);
-                }
-                return true;
-            case VK_LEFT:
-            case VK_RIGHT:
-                return inEditor;
-            case VK_RETURN:
-                if (inCwText) {
-                    sendCwText();
-                }
-                return false;
-            case VK_ESCAPE:
-                if (model_) {
-                    model_->stopBeacon();
-                    model_->clearSendBuffer();
-                }
-                return false;
-            case 'W':
-                if (!ctrl || shift || alt) {
-                    return false;
-                }
-                if (inCwText) {
-                    clearCwText();
-                } else if (model_) {
-                    model_->stopBeacon();
-                    model_->clearSendBuffer();
-                    model_->resetSendBuffer();
-                }
-                return true;
-            case 'Z':
-                if (!ctrl || shift || alt) {
-                    return false;
-                }
-                if (model_) {
-                    model_->startBeacon();
-                }
-                setBank(0);
-                return true;
-            default:
-                return false;
-        }
-    }
-    if ((message.message == WM_KEYUP || message.message == WM_SYSKEYUP) && key == 'K' && alt &&
-        !shift && !ctrl) {
-        setHalfWidthKanaMode(!halfWidthKanaMode());
+    if (!isKeyOrCharacter(message.message)) {
         return false;
     }
-    if (message.message == WM_CHAR) {
-        const wchar_t ch = static_cast<wchar_t>(message.wParam);
-        if (shift && !ctrl && !alt) {
-            if (ch == L'F' || ch == L'f') {
-                setBank(1 - bank_);
+    // Keys forwarded from HAMLOG carry the modifiers held when HAMLOG got them; those typed here
+    // are sampled as the tracker samples them.
+    const Modifiers held = modifiersOfKey(message.message, message.lParam);
+    const auto key = static_cast<unsigned int>(message.wParam);
+    // F10 arrives as a system key (it opens the menu); without Alt it is a function key here.
+    // Other system keys are the system's.
+    if (message.message == WM_SYSKEYDOWN && (key != VK_F10 || held.alt)) {
+        return false;
+    }
+    const HWND focus = GetFocus();
+    const VetrinView* editor = editorView();
+    const bool inEditor = editor != nullptr && focus == editor->hwnd();
+    const bool inCwText = focus != nullptr && focus == cwBar_.item(IDC_CW_TEXT);
+    const auto here = [&](KeyPlace place) {
+        switch (place) {
+            case KeyPlace::anywhere:
                 return true;
-            }
-            if (ch == L'Y' || ch == L'y') {
-                if (model_) {
-                    model_->speedUp();
-                }
-                return true;
-            }
-            if (ch == L'U' || ch == L'u') {
-                if (model_) {
-                    model_->speedDown();
-                }
-                return true;
-            }
+            case KeyPlace::editor:
+                return inEditor;
+            case KeyPlace::cwText:
+                return inCwText;
+            case KeyPlace::notCwText:
+                return !inCwText;
+            default:
+                return false;  // HAMLOG's
         }
-        if (!inEditor) {
-            return false;
+    };
+    for (const KeyBinding& binding : keyBindings()) {
+        if (matches(binding, message.message, key, held) && here(binding.place)) {
+            runKeyCommand(binding.command, key);
+            return binding.consumes;
         }
-        if (ch == L'\t') {
-            return true;
-        }
-        if (ch >= 32 && !ctrl && !alt && model_) {
-            if (model_->beaconOn()) {
+    }
+    return false;
+}
+
+void CMainFrame::runKeyCommand(KeyCommand command, unsigned int key) {
+    switch (command) {
+        case KeyCommand::sendFnMessage:
+        case KeyCommand::editFnMessage:
+            onFnKey(static_cast<int>(key - VK_F1), command == KeyCommand::editFnMessage);
+            break;
+        case KeyCommand::showFn8:
+            setFn12(false);
+            break;
+        case KeyCommand::showFn12:
+            setFn12(true);
+            break;
+        case KeyCommand::speedUp:
+            if (model_) {
+                model_->speedUp();
+            }
+            break;
+        case KeyCommand::speedDown:
+            if (model_) {
+                model_->speedDown();
+            }
+            break;
+        case KeyCommand::takeBackOne:
+            if (model_) {
+                model_->takeBackPending(1);
+            }
+            break;
+        case KeyCommand::sendCwText:
+            sendCwText();
+            break;
+        case KeyCommand::stopAndClear:
+            if (model_) {
                 model_->stopBeacon();
                 model_->clearSendBuffer();
-            } else {
-                model_->addToSendBuffer(std::wstring(1, ch), false);
             }
-        }
-        editor->moveCaretToEnd();
-        return true;
+            break;
+        case KeyCommand::clearCwText:
+            clearCwText();
+            break;
+        case KeyCommand::stopClearAndReset:
+            if (model_) {
+                model_->stopBeacon();
+                model_->clearSendBuffer();
+                model_->resetSendBuffer();
+            }
+            break;
+        case KeyCommand::startBeacon:
+            if (model_) {
+                model_->startBeacon();
+            }
+            setBank(0);
+            break;
+        case KeyCommand::toggleKana:
+            setHalfWidthKanaMode(!halfWidthKanaMode());
+            break;
+        case KeyCommand::toggleBank:
+            setBank(1 - bank_);
+            break;
+        case KeyCommand::typeInEditor:
+            typeInEditor(static_cast<wchar_t>(key));
+            break;
+        case KeyCommand::keepCaret:
+            editorView()->moveCaretToEnd();
+            break;
+        default:
+            break;  // consumed, nothing else
     }
+}
+
+void CMainFrame::typeInEditor(wchar_t ch) {
+    if (model_) {
+        if (model_->beaconOn()) {
+            model_->stopBeacon();
+            model_->clearSendBuffer();
+        } else {
+            model_->requestText(std::wstring(1, ch));
+        }
+    }
+    editorView()->moveCaretToEnd();
+}
+
+bool CMainFrame::translateMouse(const MSG& message) {
     if (message.message == WM_RBUTTONUP && GetParent(message.hwnd) == messageBar_.hwnd()) {
         const int id = GetDlgCtrlID(message.hwnd);
         if (id >= IDC_FN_KEY01 && id <= IDC_FN_KEY12) {

@@ -3,6 +3,7 @@
 #include "CToggleBar.h"
 #include "ControlBar.h"
 #include "EventEmitter.h"
+#include "KeyTable.h"
 #include "FrameWindow.h"
 #include "ToolBar.h"
 
@@ -81,6 +82,10 @@ private:
     void registerCommands();
     // The keyboard table; true consumes the message.
     bool translateKey(const MSG& message);
+    void runKeyCommand(KeyCommand command, unsigned int key);
+    void typeInEditor(wchar_t ch);
+    // A right click on a message button edits its message.
+    bool translateMouse(const MSG& message);
     void relayout(int clientWidth = -1);
     void fitCwBar(int width);
     void onFnKey(int index, bool shift);

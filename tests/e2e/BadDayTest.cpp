@@ -480,8 +480,9 @@ TEST_F(BadDay, HamlogHungForSecondsVetrinAnswersAndKeysOn) {
     ASSERT_TRUE(wait_for([&] { return answerTime(log, 200ms) >= 200ms; }))
         << "the stand-in did not hang";
     const std::size_t atHang = timeline.size();
-    // The operator goes on in Vetrin while HAMLOG hangs: a second line, and the window is
-    // asked again and again whether it answers.
+    // The operator goes on in Vetrin while HAMLOG hangs: a second line, which is not keyed
+    // while HAMLOG cannot say its mode, and the window is asked again and again whether it
+    // answers.
     sendLine(L"TU 73");
     std::vector<std::chrono::milliseconds> answers;
     while (answerTime(log, 50ms) >= 50ms) {
@@ -498,6 +499,10 @@ TEST_F(BadDay, HamlogHungForSecondsVetrinAnswersAndKeysOn) {
     // (a second).
     EXPECT_LT(slowest, 500ms) << "Vetrin's window waited for the hung HAMLOG";
     EXPECT_GT(afterHang, atHang + 10) << "the keying stopped while HAMLOG hung";
+    ASSERT_TRUE(timeline.waitForQuiet(1s, 60s));
+    EXPECT_EQ(timeline.decode(mark).text.find("TU"), std::string::npos)
+        << "keyed on a guess: " << timeline.decode(mark).text;
+    sendLine(L"TU 73");
     EXPECT_TRUE(timeline.waitForText(mark, "PARIS PARIS PARIS PARIS TU 73", 60s))
         << timeline.decode(mark).text;
     EXPECT_TRUE(dockedUnder(rectOf(log), main));
@@ -511,7 +516,88 @@ TEST_F(BadDay, HamlogHungForSecondsVetrinAnswersAndKeysOn) {
     const std::size_t again = timeline.size();
     input(L"A:call", L"{F1}");
     EXPECT_TRUE(timeline.waitForText(again, kCqText, 60s)) << timeline.decode(again).text;
-    closeAndReadLog(stage);
+    const std::string logText = closeAndReadLog(stage);
+    EXPECT_NE(logText.find("HAMLOG did not answer for its mode field: \"TU 73\" is not keyed"),
+              std::string::npos);
+}
+
+// HAMLOG slow to answer, as while it saves or looks up a contact, and hung for two seconds: what
+// the keying depends on is HAMLOG's answer or nothing is keyed, and the program's window answers
+// at once throughout.
+TEST_F(BadDay, HamlogSlowToAnswerNothingIsKeyedOnAGuess) {
+    Stage stage(L"hamlog-slow", Stage::Interface::virtualUnit);
+    auto settings = baseSettings(stage);
+    for (auto& messages : settings.fnMessage) {
+        messages[0] = L"CQ TEST";
+        messages[1] = L"$C UR $R [KN]";
+    }
+    stage.writeSettings(settings);
+    start(stage);
+    hamlog->setText(L"A:mode", L"SSB");
+    hamlog->setText(L"A:call", L"JA1ABC");
+    hamlog->setText(L"A:rst", L"579");
+    for (const wchar_t* field : {L"A:mode", L"A:call", L"A:rst"}) {
+        hamlog->command(std::wstring(L"slow ") + field + L" 300");
+    }
+    std::vector<std::chrono::milliseconds> answers;
+    // The window asked again and again whether it carries out a command, for this long.
+    const auto watch = [&](std::chrono::milliseconds span) {
+        const auto end = std::chrono::steady_clock::now() + span;
+        while (std::chrono::steady_clock::now() < end) {
+            answers.push_back(commandTime(2s));
+            HamlogControl::pumpSentMessages(10ms);
+        }
+    };
+    TimelineFile timeline(stage.path(L"timeline.txt"));
+
+    // SSB keys nothing: every read is over long before.
+    std::size_t mark = timeline.size();
+    input(L"A:call", L"{F1}");
+    watch(3s);
+    EXPECT_EQ(timeline.size(), mark) << timeline.decode(mark).text;
+
+    // The call sign comes whole, and F1 then F2 typed at once key in that order.
+    hamlog->setText(L"A:mode", L"CW");
+    input(L"A:call", L"{F2}");
+    watch(1s);
+    EXPECT_TRUE(timeline.waitForText(mark, "JA1ABC UR 579 (", 60s)) << timeline.decode(mark).text;
+    ASSERT_TRUE(timeline.waitForQuiet(1s, 30s));
+    mark = timeline.size();
+    input(L"A:call", L"{F1}{F2}");
+    watch(1s);
+    EXPECT_TRUE(timeline.waitForText(mark, "CQ TEST JA1ABC UR 579 (", 60s))
+        << timeline.decode(mark).text;
+    ASSERT_TRUE(timeline.waitForQuiet(1s, 30s));
+
+    // A call sign HAMLOG takes two seconds to give: not keyed.
+    mark = timeline.size();
+    hamlog->command(L"slow A:call 2000");
+    input(L"A:call", L"{F2}");
+    watch(1s);
+    EXPECT_FALSE(timeline.waitForEdges(mark, 1, 2s)) << timeline.decode(mark).text;
+    hamlog->command(L"slow A:call 300");
+    // The bank chosen while HAMLOG hangs reaches the CQ box once it answers again.
+    hamlog->command(L"hang 2000");
+    PostMessageW(bank, BM_CLICK, 0, 0);
+    EXPECT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 呼出"; }, 2s));
+    watch(3s);
+    EXPECT_TRUE(wait_for([&] { return hamlog->checked(L"A:cq") == 0; }, 10s));
+    // The box HAMLOG reports selects the bank.
+    setCq(1);
+    EXPECT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 応答"; }));
+
+    ASSERT_FALSE(answers.empty());
+    const auto slowest = *std::max_element(answers.begin(), answers.end());
+    RecordProperty("slowest_command_ms", static_cast<int>(slowest.count()));
+    RecordProperty("commands", static_cast<int>(answers.size()));
+    // Waiting for HAMLOG's answer would hold the window for up to a request's bound (a second).
+    EXPECT_LT(slowest, 500ms) << "Vetrin's window waited for HAMLOG";
+
+    const std::string log = closeAndReadLog(stage);
+    EXPECT_NE(log.find("モードがCW以外だったので送信バッファに追加できません: \"CQ TEST\""),
+              std::string::npos);
+    EXPECT_NE(log.find("HAMLOG did not answer for its call field: \"$C UR $R [KN]\" is not keyed"),
+              std::string::npos);
 }
 
 }  // namespace

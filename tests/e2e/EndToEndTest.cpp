@@ -20,6 +20,7 @@
 #include <chrono>
 #include <algorithm>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -94,6 +95,21 @@ RECT dockedUnder(const RECT& log, const RECT& main) {
 
 bool sameRect(const RECT& a, const RECT& b) {
     return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Key-up events as the keyboard makes them, to whatever window is in front.
+void releaseKeys(std::initializer_list<WORD> keys) {
+    for (const WORD key : keys) {
+        INPUT event{};
+        event.type = INPUT_KEYBOARD;
+        event.ki.wVk = key;
+        event.ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(1, &event, sizeof event);
+    }
+    wait_for([&] {
+        return std::all_of(keys.begin(), keys.end(),
+                           [](WORD key) { return GetAsyncKeyState(key) >= 0; });
+    });
 }
 
 std::string describe(const RECT& r) {
@@ -222,6 +238,87 @@ TEST_F(EndToEnd, AnOperatorsSession) {
     EXPECT_THAT(logText, HasSubstr("仮想QUENTRAX:"));
     EXPECT_THAT(logText, HasSubstr("使用中のデバイス: QUENTRAX Ver.2.3"));
     std::filesystem::remove_all(elsewhere);
+}
+
+// Keys typed in HAMLOG with Shift, Ctrl or Alt do in the program what they do typed into its own
+// window: none of them keys a message the operator did not ask for.
+TEST_F(EndToEnd, KeysTypedInHamlogWithModifiersDoWhatTheyDoInTheProgram) {
+    Stage stage(L"modifiers", Stage::Interface::virtualUnit);
+    omvar::Vetrin::AppSettings settings = stage.defaultSettings();
+    settings.wpm = 40;
+    settings.fnMessage[1][0] = L"VVV";
+    stage.writeSettings(settings);
+    hamlog.emplace();
+    moveLogWindow(120, 100, 640, 300);
+    hamlog->setCheck(L"A:cq", 0);
+    VetrinProcess vetrin(stage.options({}));
+    const HWND main = vetrin.waitForMainWindow(60s);
+    ASSERT_NE(main, nullptr) << "Vetrin's window did not show";
+    const HWND bank = vetrin.barControl(IDW_CW_BAR, IDC_BANK);
+    const HWND fn9 = vetrin.barControl(IDW_MESSAGE_BAR, IDC_FN_KEY09);
+    ASSERT_NE(fn9, nullptr);
+    TimelineFile timeline(stage.path(L"timeline.txt"));
+    // Shown, and following HAMLOG in front: the CQ box selects the bank.
+    ASSERT_TRUE(wait_for([&] { return IsWindowVisible(main) != FALSE; }, 30s));
+    // The program follows HAMLOG only while it is in front, and every key typed goes there.
+    const auto cq = [&](int state) {
+        hamlogInFront();
+        hamlog->setCheck(L"A:cq", state);
+    };
+    const auto type = [&](const std::wstring& keys) {
+        hamlogInFront();
+        input(L"A:call", keys.c_str());
+    };
+    cq(1);
+    ASSERT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 応答"; }, 30s));
+    cq(0);
+    ASSERT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 呼出"; }, 30s));
+
+    // Shift+F1 to Shift+F12 open that key's editor.
+    const std::size_t mark = timeline.size();
+    for (int key = 1; key <= 12; ++key) {
+        // The editor may come to the front before the keys are up: those go to it, the
+        // stand-in counts them lost and sends no more of them, and they are let go here.
+        hamlogInFront();
+        hamlog->input(L"A:call", L"{+F" + std::to_wstring(key) + L"}");
+        const HWND editor = vetrin.waitForDialog(30s);
+        releaseKeys({static_cast<WORD>(VK_F1 + key - 1), VK_SHIFT});
+        ASSERT_NE(editor, nullptr) << "Shift+F" << key << " opened no editor";
+        wchar_t caption[32];
+        std::swprintf(caption, 32, L"Fn%02d メッセージ編集", key);
+        EXPECT_TRUE(wait_for([&] { return VetrinProcess::text(editor) == caption; }))
+            << "Shift+F" << key;
+        PostMessageW(editor, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(wait_for([&] { return vetrin.findDialog() == nullptr; }, 30s));
+    }
+    // Ctrl+F12 shows F9 to F12, Ctrl+F8 hides them.
+    type(L"{^F12}");
+    EXPECT_TRUE(wait_for([&] { return IsWindowVisible(fn9) != FALSE; })) << "Ctrl+F12";
+    type(L"{^F8}");
+    EXPECT_TRUE(wait_for([&] { return IsWindowVisible(fn9) == FALSE; })) << "Ctrl+F8";
+    // Ctrl+Shift+F switches the bank in HAMLOG, Shift+F is only typed.
+    type(L"{^+F}");
+    EXPECT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 応答"; }));
+    type(L"{^+F}F");
+    EXPECT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 呼出"; }));
+    EXPECT_EQ(hamlog->text(L"A:call"), L"F");
+    // None of it was keyed: every key went through long ago, and any message would have
+    // started within a second.
+    EXPECT_FALSE(timeline.waitForEdges(mark, 1, 2s)) << timeline.decode(mark).text;
+
+    // Plain F1 keys, Esc in the call field stops it.
+    std::size_t at = timeline.size();
+    type(L"{F1}");
+    EXPECT_TRUE(timeline.waitForText(at, "VVV", 30s)) << timeline.decode(at).text;
+    // Ctrl+Z starts the beacon with the answering bank's F1, Esc ends it.
+    ASSERT_TRUE(timeline.waitForQuiet(1s, 30s));
+    at = timeline.size();
+    type(L"{^z}");
+    EXPECT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 応答"; }));
+    EXPECT_TRUE(timeline.waitForEdges(at, 6, 30s));
+    type(L"{ESC}");
+    EXPECT_TRUE(timeline.waitForQuiet(4s, 30s)) << "the beacon goes on";
+    ASSERT_TRUE(vetrin.close(30s));
 }
 
 TEST_F(EndToEnd, WithoutAnInterfaceItSaysSoAndKeepsRunning) {

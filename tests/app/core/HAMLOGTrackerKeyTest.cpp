@@ -13,6 +13,7 @@
 
 #include "HAMLOGTracker.h"
 #include "HamlogControl.h"
+#include "HookedMessage.h"
 #include "TrackerHarness.h"
 #include "WaitFor.h"
 
@@ -85,6 +86,17 @@ TEST_F(TrackerKeys, FunctionKeysInAFieldAreTakenAndOnlyTheirKeyDownForwarded) {
     input(L"A:rst", L"{F10}");
     EXPECT_THAT(forwarded(t), ElementsAre(std::pair<UINT, WPARAM>(WM_SYSKEYDOWN, VK_F10)));
     EXPECT_THAT(keysOf(VK_F10), IsEmpty());
+
+    // Each goes with the modifiers the operator held: the main window tells them apart.
+    t.main().clear();
+    input(L"A:call", L"{+F1}{^F8}{%F3}{^+F12}");
+    std::vector<std::string> held;
+    for (const auto& p : t.main().received()) {
+        const auto m = omvar::Vetrin::modifiersOfKey(p.message, p.lParam);
+        held.push_back("F" + std::to_string(p.wParam - VK_F1 + 1) + (m.shift ? " shift" : "") +
+                       (m.ctrl ? " ctrl" : "") + (m.alt ? " alt" : ""));
+    }
+    EXPECT_THAT(held, ElementsAre("F1 shift", "F8 ctrl", "F3 alt", "F12 shift ctrl"));
 
     // In the CODE and QTH fields they reach HAMLOG.
     t.main().clear();
@@ -271,11 +283,11 @@ TEST_F(TrackerKeys, CheckBoxStatesAndTheCheckBoxWriter) {
     t.events().clear();
     hamlog->setCheck(L"A:cq", 1);
     ASSERT_TRUE(t.events().waitFor("changeCqCheck", 1));
-    EXPECT_TRUE(t.tracker().readCqCheck());
+    EXPECT_EQ(t.tracker().readCqCheck(), true);
     hamlog->setCheck(L"A:cq", 2);  // indeterminate (this two-state box shows it checked)
     hamlog->setCheck(L"A:cq", 0);
     ASSERT_TRUE(t.events().waitFor("changeCqCheck", 3));
-    EXPECT_FALSE(t.tracker().readCqCheck());
+    EXPECT_EQ(t.tracker().readCqCheck(), false);
     EXPECT_THAT(t.events().values("changeCqCheck"), ElementsAre(L"1", L"0", L"0"));
 
     // Written from the program, the change comes back as the event; writing the state the box
@@ -345,13 +357,13 @@ TEST_F(TrackerKeys, MovingTheLogWindowReportsItsRectangle) {
     hamlog->command(L"move A 0 120 360 300");
 }
 
-TEST_F(TrackerKeys, AFieldThatDoesNotAnswerWithinASecondReadsEmpty) {
+TEST_F(TrackerKeys, AFieldThatDoesNotAnswerWithinASecondIsNoText) {
     AttachedTracker t;
     ASSERT_TRUE(t.installed());
-    hamlog->setText(L"A:rst", L"599");
-    EXPECT_EQ(t.tracker().readControlText(HamlogControlId::hisRstField), L"599");
-    hamlog->command(L"slow A:rst 1500");
+    hamlog->setText(L"A:rst", L"");
     EXPECT_EQ(t.tracker().readControlText(HamlogControlId::hisRstField), L"");
+    hamlog->command(L"slow A:rst 1500");
+    EXPECT_EQ(t.tracker().readControlText(HamlogControlId::hisRstField), std::nullopt);
     hamlog->command(L"slow A:rst 0");  // answered once the held request is done
 }
 

@@ -96,7 +96,7 @@ TEST_P(TrackerLayouts, ReadersAndRulesFindTheFields) {
     EXPECT_EQ(tracker.readControlText(HamlogControlId::modeField), L"CW");
     EXPECT_EQ(tracker.readControlText(HamlogControlId::nameField), L"太郎");
     EXPECT_EQ(tracker.readControlText(HamlogControlId::remarks2Field), remarks);
-    EXPECT_TRUE(tracker.readCqCheck());
+    EXPECT_EQ(tracker.readCqCheck(), true);
     EXPECT_EQ(tracker.activeLogWindow(), hamlog.window(L"A"));
 
     EXPECT_TRUE(f5Taken(hamlog, t, L"A:call"));
@@ -119,8 +119,9 @@ TEST(TrackerWindows, ALogWindowWithAnotherChildCountStaysUnmapped) {
     hamlog.setCheck(L"A:cq", 1);
     auto& tracker = t.tracker();
     EXPECT_EQ(tracker.readControlText(HamlogControlId::callField), L"");
-    EXPECT_FALSE(tracker.readCqCheck());
+    EXPECT_EQ(tracker.readCqCheck(), false);
     tracker.setCqCheck(false);
+    t.drain();
     EXPECT_EQ(hamlog.checked(L"A:cq"), 1);
     EXPECT_EQ(tracker.activeLogWindow(), hamlog.window(L"A"));
 

@@ -105,5 +105,72 @@ TEST_F(ModelWithHamlog, MacrosTakeHamlogsFields) {
     EXPECT_TRUE(events->sawBuffer(L"JA1ABC UR 57N NR 1T PARIS 33N TNX KenJrP"));
 }
 
+// A field HAMLOG takes longer than a second to give is no field: nothing is keyed on it.
+TEST_F(ModelWithHamlog, NothingIsKeyedOnAFieldHamlogDidNotGive) {
+    AppSettings settings = defaults();
+    settings.fnMessage[0][1] = L"$C UR $R [KN]";
+    auto unit = startWithHamlog(settings);
+    ASSERT_TRUE(unit);
+    hamlog->setText(L"A:mode", L"SSB");
+    hamlog->setText(L"A:call", L"JA1ABC");
+    hamlog->setText(L"A:rst", L"579");
+    const auto notAnswering = [&](const wchar_t* field, auto&& request) {
+        hamlog->command(std::wstring(L"slow ") + field + L" 1500");
+        request();
+        hamlog->command(std::wstring(L"slow ") + field + L" 0");  // once the held read is done
+    };
+
+    notAnswering(L"A:mode", [&] { model->sendFnMessage(0, 1); });
+    EXPECT_TRUE(
+        log->contains("HAMLOG did not answer for its mode field: \"$C UR $R [KN]\" is "
+                      "not keyed"));
+    notAnswering(L"A:mode", [&] { model->addToSendBuffer(L"typed", false); });
+    EXPECT_TRUE(log->contains("HAMLOG did not answer for its mode field: \"typed\" is not keyed"));
+    hamlog->setText(L"A:mode", L"CW");
+    notAnswering(L"A:call", [&] { model->sendFnMessage(0, 1); });
+    EXPECT_TRUE(
+        log->contains("HAMLOG did not answer for its call field: \"$C UR $R [KN]\" is "
+                      "not keyed"));
+    EXPECT_EQ(model->sendBufferText(), L"");
+    EXPECT_TRUE(chunks(unit).empty());
+
+    // The report not given when the cursor reaches it: keyed up to it, and the rest goes.
+    hamlog->command(L"slow A:rst 1500");
+    model->sendFnMessage(0, 1);
+    EXPECT_TRUE(log->wait_for_line(
+        "HAMLOG did not answer for its report field: the rest is not keyed: \"$R [KN]\""));
+    hamlog->command(L"slow A:rst 0");
+    EXPECT_EQ(waitKeyed(unit, "JA1ABC UR"), "JA1ABC UR");
+    EXPECT_EQ(model->sendBufferText(), L"JA1ABC UR ");
+}
+
+// What the window thread asks for is read and queued off it, in the order asked, and a clear
+// drops what was asked for before it, even while its fields are still being read.
+TEST_F(ModelWithHamlog, RequestsAreQueuedInOrderAndNotAfterAClear) {
+    AppSettings settings = defaults();
+    settings.fnMessage[0][1] = L"$C";
+    auto unit = startWithHamlog(settings);
+    ASSERT_TRUE(unit);
+    hamlog->setText(L"A:mode", L"CW");
+    hamlog->setText(L"A:call", L"JA1ABC");
+    hamlog->command(L"slow A:mode 300");
+    hamlog->command(L"slow A:call 300");
+    model->requestFnMessage(0, 1);
+    model->requestText(L"K");
+    ASSERT_TRUE(model->waitForRequests(10s));
+    EXPECT_EQ(model->sendBufferText(), L"JA1ABCK");
+    ASSERT_EQ(waitKeyed(unit, "JA1ABCK"), "JA1ABCK");
+
+    model->resetSendBuffer();
+    model->requestFnMessage(0, 1);
+    model->requestText(L"K");
+    model->clearSendBuffer();  // while the first mode read waits
+    model->requestText(L"E");
+    ASSERT_TRUE(model->waitForRequests(10s));
+    EXPECT_EQ(model->sendBufferText(), L"E");
+    hamlog->command(L"slow A:mode 0");
+    hamlog->command(L"slow A:call 0");
+}
+
 }  // namespace
 }  // namespace model_test
