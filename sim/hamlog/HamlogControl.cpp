@@ -206,6 +206,10 @@ HamlogControl::Reply HamlogControl::tryCommand(std::wstring_view line,
     if (control_ == nullptr) {
         return {false, L"the HAMLOG stand-in is not running"};
     }
+    // A thread that has taken no message for five seconds counts as hung, and the stand-in sends
+    // its answer with SMTO_ABORTIFHUNG: a test that waited long on something else would lose it.
+    MSG pending;
+    PeekMessageW(&pending, nullptr, 0, 0, PM_NOREMOVE);
     ReplySlot slot;
     ReplyWindow replyWindow(slot);
     COPYDATASTRUCT data{};
