@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -56,9 +57,10 @@ public:
     // settings, starts the tracker (forwarding HAMLOG's keys to mainWindow, may be null) and the
     // worker.
     void start(HWND mainWindow);
-    // On the GUI thread, once, at exit: wakes and joins the worker, waits until neither deferred
-    // task queue is inside a task, stops the hooks, destroys the tracker's hidden window, closes
-    // the interface and saves the settings. Safe to call without start and more than once.
+    // On the GUI thread, once, at exit: wakes and joins the worker, stops the beacon, ends both
+    // deferred task threads (a task under way first), stops the hooks, destroys the tracker's
+    // hidden window, closes the interface and saves the settings. Safe to call without start and
+    // more than once.
     void shutdown();
 
     // Settings.
@@ -78,7 +80,10 @@ public:
     void setWpm(unsigned int wpm);
 
     // Send buffer.
-    void addToSendBuffer(std::wstring_view text, bool expand);
+    // Nothing is queued when a clear comes after unlessClearedSince (by default: after the call
+    // began) and before the text is in the queue.
+    void addToSendBuffer(std::wstring_view text, bool expand,
+                         std::optional<SendQueue::ClearCount> unlessClearedSince = std::nullopt);
     void sendFnMessage(int bank, int index);
     void clearSendBuffer();
     void resetSendBuffer();
@@ -146,10 +151,10 @@ private:
     // How many codes go out now; 0 for none. Leaves paddle mode when new text came (buffered
     // becomes 0).
     int chunkLength(std::size_t pending, int& buffered, const PacingSettings& pacing);
-    void keyChunk(int n, const PacingSettings& pacing);
+    void keyChunk(int n, int buffered, const PacingSettings& pacing);
     Chunk collectChunk(int n);
-    // False when a clear came since wakeupsBefore and nothing was sent.
-    bool putChunk(const Chunk& chunk, std::uint64_t wakeupsBefore);
+    // False when a clear came since the chunk's elements were taken and nothing was sent.
+    bool putChunk(const Chunk& chunk, int buffered, const PacingSettings& pacing);
     // The interface stopped answering: closes it and says so.
     void dropConnection();
     // Takes the interface just opened (or -1 for none): its slot, the log lines, the callback

@@ -55,8 +55,11 @@ InfoForMacroExpansion AppModel::makeInfoForMacroExpansion(MacroFields fields) {
         settings(), [&s](HamlogControlId id) { return s.tracker.readControlText(id); }, fields);
 }
 
-void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
+void AppModel::addToSendBuffer(std::wstring_view text, bool expand,
+                               std::optional<SendQueue::ClearCount> unlessClearedSince) {
     State& s = *state_;
+    // A clear while HAMLOG's fields are read wins: the message was asked for before it.
+    const SendQueue::ClearCount clears = unlessClearedSince.value_or(s.queue.clearCount());
     if (!isCwMode()) {
         s.logger->info("モードがCW以外だったので送信バッファに追加できません: \"{}\"",
                        quentrax::wide_to_utf8(text));
@@ -66,9 +69,10 @@ void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
     bool busy = s.queue.pendingCount() > 0;
     if (!busy) {
         // Without an interface (-1) the call counts as busy.
-        busy = s.withDevice([](int id) { return quentraxIsTxBusy(id); }) != 0;
+        busy = s.heldCodes.atLeast(s.withDevice([](int id) { return quentraxIsTxBusy(id); })) != 0;
     }
     std::wstring message(text);
+    bool cleared = false;
     if (expand && !s.queue.text().empty()) {
         // Shown text at the cursor (a time stamp made for this message, a blank) needs no
         // separator, unless text to be keyed waits behind it: the two messages would be keyed
@@ -77,18 +81,26 @@ void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
         if (!next || !next->displayOnly || s.queue.keyablePending()) {
             if (busy) {
                 message.insert(0, L" ");  // keyed as a word space after what still plays
-            } else {
-                s.queue.append(L" ", true);  // only shown: the earlier text is long over
+            } else if (!s.queue.append(L" ", true, clears)) {  // only shown: long over
+                cleared = true;
             }
         }
     }
-    s.dataAdded = true;
-    if (expand) {
-        // Only what the message's macros take is read while the operator waits for the key.
-        s.queue.appendExpanded(
-            message, makeInfoForMacroExpansion(fieldsForImmediateMacros(normalizeCwText(message))));
-    } else {
-        s.queue.append(message, false);
+    if (!cleared) {
+        s.dataAdded = true;
+        if (expand) {
+            // Only what the message's macros take is read while the operator waits for the key.
+            const auto info =
+                makeInfoForMacroExpansion(fieldsForImmediateMacros(normalizeCwText(message)));
+            cleared = !s.queue.appendExpanded(message, info, clears);
+        } else {
+            cleared = !s.queue.append(message, false, clears);
+        }
+    }
+    if (cleared) {
+        s.logger->info("Cleared while the message was prepared: \"{}\" is not queued",
+                       quentrax::wide_to_utf8(text));
+        return;
     }
     signalWork();  // before the editor is updated: keying starts while it redraws
     emit("updateSendBuffer", s.queue.text());
@@ -132,17 +144,18 @@ void AppModel::insertTimeStamp() {
 
 void AppModel::clearSendBuffer() {
     State& s = *state_;
-    s.queue.removePendingFromEnd(s.queue.pendingCount());
-    while (s.queue.takeAtCursor()) {
-        // whatever another thread appended meanwhile goes too
-    }
-    emit("updateSendBuffer", s.queue.text());
+    // Counted with the pending elements going, before the cancel: a worker that took codes
+    // before it either finds the count changed before it puts them, or cancels them itself
+    // after (putChunk). The editor comes last; the transmitter stops first.
+    s.queue.clearPending();
     s.withDevice([](int id) {
         if (id != -1 && quentraxIsTxBusy(id) != kPaddleUsed) {
             quentraxTxCancel(id);
         }
     });
+    s.heldCodes.forget();  // the unit dropped them
     wakeWorker();
+    emit("updateSendBuffer", s.queue.text());
 }
 
 void AppModel::resetSendBuffer() {

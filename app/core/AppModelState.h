@@ -2,6 +2,7 @@
 
 // The model's private state, shared by the files that implement AppModel.
 #include "AppModel.h"
+#include "HeldCodes.h"
 #include "PlayingUnits.h"
 #include "TextEncoding.h"
 #include "WaitLock.h"
@@ -60,6 +61,8 @@ struct AppModel::State {
     std::uint64_t wakeups = 0;  // under wait
     std::uint64_t work = 0;     // under wait
     std::atomic<bool> dataAdded{false};
+    // What the interface holds at least since the last chunk, whatever its last report says.
+    HeldCodes heldCodes;
     std::atomic<bool> beaconOn{false};
     std::atomic<bool> beaconScheduled{false};
     // Under the task queue's mutex: counts the stops, so a firing scheduled before a stop does
@@ -72,9 +75,10 @@ struct AppModel::State {
     bool started = false;
     bool shutDown = false;
 
-    // Their threads call into everything above, so they are declared last and go first.
-    DeferredTaskQueue tasks;
+    // Their threads call into everything above, so they are declared last and go first: the
+    // model's task queue before the tracker its firings read HAMLOG through.
     HAMLOGTracker tracker;
+    DeferredTaskQueue tasks;
 
     PacingSettings pacing() {
         return settings.update([](AppSettings& s) {

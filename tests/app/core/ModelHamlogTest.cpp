@@ -105,5 +105,47 @@ TEST_F(ModelWithHamlog, MacrosTakeHamlogsFields) {
     EXPECT_TRUE(events->sawBuffer(L"JA1ABC UR 57N NR 1T PARIS 33N TNX KenJrP"));
 }
 
+// A beacon firing inside its read of HAMLOG's mode (HAMLOG hangs, the read runs to its bound)
+// when the operator stops everything: the call is not queued after the stop.
+TEST_F(ModelWithHamlog, AFiringInsideItsModeReadWhenAStopComesKeysNothing) {
+    AppSettings settings = defaults();
+    settings.fnMessage[0][0] = L"CQ";
+    auto unit = startWithHamlog(settings);
+    ASSERT_TRUE(unit);
+    hamlog->setText(L"A:mode", L"CW");
+    hamlog->command(L"hang 1500");  // longer than the read's bound
+    model->startBeacon();
+    ASSERT_TRUE(log->wait_for_line("ビーコン: F1メッセージを送信します"));
+    model->stopBeacon();
+    model->clearSendBuffer();
+    EXPECT_TRUE(wait_for([&] {
+        return log->contains("Cleared while the message was prepared: \"CQ\" is not queued") ||
+               !chunks(unit).empty();
+    }, 10s));
+    ASSERT_TRUE(unit->wait_for_status_reports(50));
+    EXPECT_TRUE(chunks(unit).empty());
+    EXPECT_EQ(model->sendBufferText(), L"");
+}
+
+// Exit while a firing reads HAMLOG's mode: shutdown waits for it to end before the hooks and
+// the tracker's window go, and leaves the beacon off.
+TEST_F(ModelWithHamlog, ShutdownWaitsForAFiringUnderWay) {
+    AppSettings settings = defaults();
+    settings.fnMessage[0][0] = L"CQ";
+    auto unit = startWithHamlog(settings);
+    ASSERT_TRUE(unit);
+    hamlog->setText(L"A:mode", L"CW");
+    hamlog->command(L"hang 1500");  // longer than the read's bound
+    model->startBeacon();
+    ASSERT_TRUE(log->wait_for_line("ビーコン: F1メッセージを送信します"));
+    gui.run([&] { model->shutdown(); });
+    EXPECT_TRUE(log->contains("Vetrinの送信バッファに追加: \"CQ\""));  // the read had ended
+    EXPECT_FALSE(model->beaconOn());
+    const std::size_t lines = log->texts().size();
+    model->taskQueue().schedule([this] { model->sendFnMessage(0, 0); }, 0);
+    ASSERT_TRUE(unit->wait_for_status_reports(20));
+    EXPECT_EQ(log->texts().size(), lines);  // nothing runs after the shutdown
+}
+
 }  // namespace
 }  // namespace model_test
