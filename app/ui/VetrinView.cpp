@@ -6,6 +6,9 @@
 #include "Strings.h"
 #include "resource.h"
 
+#include <algorithm>
+#include <string_view>
+
 namespace omvar::Vetrin {
 
 VetrinView::~VetrinView() {
@@ -31,7 +34,14 @@ bool VetrinView::OnCreateView() {
     return true;
 }
 
-void VetrinView::updateSendBuffer(const std::wstring& text) {
+namespace {
+
+UINT showMessage() {
+    static const UINT message = RegisterWindowMessageW(L"VetrinView::ShowSendBuffer");
+    return message;
+}
+
+std::wstring withCrLf(const std::wstring& text) {
     std::wstring shown;
     shown.reserve(text.size() + text.size() / 8);
     for (const wchar_t ch : text) {
@@ -41,11 +51,87 @@ void VetrinView::updateSendBuffer(const std::wstring& text) {
             shown.push_back(ch);
         }
     }
-    setEditText(shown);
+    return shown;
+}
+
+std::size_t commonPrefix(std::wstring_view a, std::wstring_view b) {
+    const auto [end, unused] =
+        std::mismatch(a.begin(), a.begin() + std::min(a.size(), b.size()), b.begin());
+    return static_cast<std::size_t>(end - a.begin());
+}
+
+// A send buffer whose oldest text was dropped starts with text from inside the old one; this
+// much of its start is looked for there.
+constexpr std::size_t kFrontProbe = 256;
+
+}  // namespace
+
+void VetrinView::showSendBuffer(std::wstring text) {
+    std::lock_guard held(latestMutex_);
+    latest_ = std::move(text);
+    if (posted_ || hwnd() == nullptr) {
+        return;
+    }
+    posted_ = PostMessageW(hwnd(), showMessage(), 0, 0) != FALSE;
+}
+
+LRESULT VetrinView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == showMessage() && message != 0) {
+        std::optional<std::wstring> text;
+        {
+            std::lock_guard held(latestMutex_);
+            text.swap(latest_);
+            posted_ = false;
+        }
+        if (text) {
+            updateSendBuffer(*text);
+        }
+        return 0;
+    }
+    return EditView::WindowProc(message, wParam, lParam);
+}
+
+void VetrinView::updateSendBuffer(const std::wstring& text) {
+    std::wstring next = withCrLf(text);
+    if (controlHoldsShown()) {
+        applyChange(next);
+    } else {
+        setEditText(next);
+    }
+    shown_ = std::move(next);
+    SendMessageW(hwnd(), EM_SETMODIFY, FALSE, 0);  // set again only by someone else's change
     moveCaretToEnd();
     if (document() != nullptr) {
         document()->setModified(true);
     }
+}
+
+bool VetrinView::controlHoldsShown() const {
+    return SendMessageW(hwnd(), EM_GETMODIFY, 0, 0) == 0 &&
+           static_cast<std::size_t>(GetWindowTextLengthW(hwnd())) == shown_.size();
+}
+
+void VetrinView::applyChange(const std::wstring& next) {
+    std::wstring_view old(shown_);
+    std::size_t same = commonPrefix(old, next);
+    if (same < old.size() / 2 && !next.empty()) {
+        // The oldest text went: drop it from the front, then compare again.
+        const std::size_t front = old.find(std::wstring_view(next).substr(0, kFrontProbe));
+        if (front != std::wstring_view::npos && front > 0) {
+            replaceRange(0, front, L"");
+            old.remove_prefix(front);
+            same = commonPrefix(old, next);
+        }
+    }
+    if (same == old.size() && same == next.size()) {
+        return;
+    }
+    replaceRange(same, old.size(), next.c_str() + same);
+}
+
+void VetrinView::replaceRange(std::size_t from, std::size_t to, const wchar_t* text) {
+    SendMessageW(hwnd(), EM_SETSEL, static_cast<WPARAM>(from), static_cast<LPARAM>(to));
+    SendMessageW(hwnd(), EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text));
 }
 
 void VetrinView::moveCaretToEnd() {
