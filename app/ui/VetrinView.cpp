@@ -63,12 +63,18 @@ std::size_t commonPrefix(std::wstring_view a, std::wstring_view b) {
 // A send buffer whose oldest text was dropped starts with text from inside the old one; this
 // much of its start is looked for there.
 constexpr std::size_t kFrontProbe = 256;
+// What goes into the control in one step.
+constexpr std::size_t kPiece = 2048;
 
 }  // namespace
 
 void VetrinView::showSendBuffer(std::wstring text) {
     std::lock_guard held(latestMutex_);
     latest_ = std::move(text);
+    postStep();
+}
+
+void VetrinView::postStep() {
     if (posted_ || hwnd() == nullptr) {
         return;
     }
@@ -84,7 +90,17 @@ LRESULT VetrinView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             posted_ = false;
         }
         if (text) {
-            updateSendBuffer(*text);
+            target_ = withCrLf(*text);
+        }
+        if (text || shown_.size() != target_.size()) {
+            showStep();
+            if (document() != nullptr) {
+                document()->setModified(true);
+            }
+        }
+        if (shown_ != target_) {
+            std::lock_guard held(latestMutex_);
+            postStep();  // the rest after the window's other messages
         }
         return 0;
     }
@@ -92,15 +108,10 @@ LRESULT VetrinView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void VetrinView::updateSendBuffer(const std::wstring& text) {
-    std::wstring next = withCrLf(text);
-    if (controlHoldsShown()) {
-        applyChange(next);
-    } else {
-        setEditText(next);
-    }
-    shown_ = std::move(next);
-    SendMessageW(hwnd(), EM_SETMODIFY, FALSE, 0);  // set again only by someone else's change
-    moveCaretToEnd();
+    target_ = withCrLf(text);
+    do {
+        showStep();
+    } while (shown_ != target_);
     if (document() != nullptr) {
         document()->setModified(true);
     }
@@ -111,22 +122,51 @@ bool VetrinView::controlHoldsShown() const {
            static_cast<std::size_t>(GetWindowTextLengthW(hwnd())) == shown_.size();
 }
 
-void VetrinView::applyChange(const std::wstring& next) {
-    std::wstring_view old(shown_);
-    std::size_t same = commonPrefix(old, next);
-    if (same < old.size() / 2 && !next.empty()) {
-        // The oldest text went: drop it from the front, then compare again.
-        const std::size_t front = old.find(std::wstring_view(next).substr(0, kFrontProbe));
-        if (front != std::wstring_view::npos && front > 0) {
-            replaceRange(0, front, L"");
-            old.remove_prefix(front);
-            same = commonPrefix(old, next);
-        }
+void VetrinView::showStep() {
+    if (!controlHoldsShown()) {
+        setEditText(L"");  // changed by someone else: shown anew from the start
+        shown_.clear();
     }
-    if (same == old.size() && same == next.size()) {
+    dropOldest();
+    const std::size_t same = commonPrefix(shown_, target_);
+    if (same < shown_.size()) {
+        replaceRange(same, shown_.size(), L"");  // a cut at the end: only the last line is laid out
+        shown_.resize(same);
+    }
+    if (shown_.size() < target_.size()) {
+        // Added at the end, a piece at a time: the control lays out a long line again for every
+        // change inside it, so a long text set at once would hold the window for seconds.
+        std::size_t length = std::min(kPiece, target_.size() - same);
+        if (same + length < target_.size() && target_[same + length - 1] == L'\r') {
+            ++length;  // a line break stays whole
+        }
+        const std::wstring piece = target_.substr(same, length);
+        replaceRange(same, same, piece.c_str());
+        shown_ += piece;
+    }
+    SendMessageW(hwnd(), EM_SETMODIFY, FALSE, 0);  // set again only by someone else's change
+    moveCaretToEnd();
+}
+
+void VetrinView::dropOldest() {
+    const std::wstring_view old(shown_);
+    if (target_.empty() || commonPrefix(old, target_) >= old.size() / 2) {
         return;
     }
-    replaceRange(same, old.size(), next.c_str() + same);
+    // The oldest text went: it is cut from the front when a line break follows soon after the
+    // cut (the lines after it keep their layout); otherwise the text is shown anew.
+    const std::size_t front = old.find(std::wstring_view(target_).substr(0, kFrontProbe));
+    if (front == std::wstring_view::npos || front == 0) {
+        return;
+    }
+    const std::size_t lineEnd = old.find(L"\r\n", front);
+    if (lineEnd != std::wstring_view::npos && lineEnd - front <= kPiece) {
+        replaceRange(0, front, L"");
+        shown_.erase(0, front);
+    } else {
+        setEditText(L"");
+        shown_.clear();
+    }
 }
 
 void VetrinView::replaceRange(std::size_t from, std::size_t to, const wchar_t* text) {
