@@ -182,14 +182,14 @@ void AppController::subscribe() {
 
     // Handed to the window without waiting for it: the worker, the beacon and the tracker's
     // thread go on while the editor catches up, and the window shows only the newest text.
-    model.add_listener("updateSendBuffer", Wiring::listener<std::wstring>(
-                                               w, "updateSendBuffer",
-                                               [](Wiring& self, const std::wstring& text) {
-                                                   self.logger->debug("updateSendBuffer");
-                                                   if (self.view != nullptr) {
-                                                       self.view->showSendBuffer(text);
-                                                   }
-                                               }));
+    model.add_listener("updateSendBuffer",
+                       Wiring::listener<std::wstring>(w, "updateSendBuffer",
+                                                      [](Wiring& self, const std::wstring& text) {
+                                                          self.logger->debug("updateSendBuffer");
+                                                          if (self.view != nullptr) {
+                                                              self.view->showSendBuffer(text);
+                                                          }
+                                                      }));
     model.add_listener("updateWPM",
                        Wiring::listener<unsigned int>(w, "updateWPM", [](Wiring& self, unsigned) {
                            self.logger->debug("updateWPM");

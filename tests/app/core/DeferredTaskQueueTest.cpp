@@ -171,8 +171,8 @@ TEST(DeferredTaskQueue, RunsOnAMonotonicClockAndStopsAfterTheRunningTask) {
         std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch());
     EXPECT_LT(std::abs(DeferredTaskQueue::now() - steady.count()), ms(1000));
 
-    const HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                        nullptr, nullptr);
+    const HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     std::atomic<bool> running{false};
     std::atomic<bool> stopping{false};

@@ -118,10 +118,12 @@ TEST_F(ModelWithHamlog, AFiringInsideItsModeReadWhenAStopComesKeysNothing) {
     ASSERT_TRUE(log->wait_for_line("ビーコン: F1メッセージを送信します"));
     model->stopBeacon();
     model->clearSendBuffer();
-    EXPECT_TRUE(wait_for([&] {
-        return log->contains("Cleared while the message was prepared: \"CQ\" is not queued") ||
-               !chunks(unit).empty();
-    }, 10s));
+    EXPECT_TRUE(wait_for(
+        [&] {
+            return log->contains("Cleared while the message was prepared: \"CQ\" is not queued") ||
+                   !chunks(unit).empty();
+        },
+        10s));
     ASSERT_TRUE(unit->wait_for_status_reports(50));
     EXPECT_TRUE(chunks(unit).empty());
     EXPECT_EQ(model->sendBufferText(), L"");

@@ -310,8 +310,8 @@ TEST_F(ModelTest, AStaleBufferSizeAfterAPutKeysNothingEarly) {
     ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 0; }));
     unit->withhold_reports(2500ms);  // longer than a call and the interval
     model->startBeacon();
-    ASSERT_TRUE(wait_for([&] { return log->count("ビーコン: F1メッセージを送信します") == 2; },
-                         20s));
+    ASSERT_TRUE(
+        wait_for([&] { return log->count("ビーコン: F1メッセージを送信します") == 2; }, 20s));
     ASSERT_TRUE(wait_for([&] { return chunks(unit).size() >= 2; }));
     model->stopBeacon();
     // Each call goes in one packet.

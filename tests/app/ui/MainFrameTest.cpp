@@ -795,10 +795,10 @@ TEST_F(MainFrameTest, TheEditorShowsEachSendBufferTextByWhatChanged) {
     const std::vector<std::wstring> texts = {
         L"",
         history,
-        history + L"JA1ABC UR 5NN",           // a message queued
-        history + L"JA1ABC",                  // its pending part cleared
+        history + L"JA1ABC UR 5NN",  // a message queued
+        history + L"JA1ABC",         // its pending part cleared
         history.substr(history.find(L"\n[12/10", 4000) + 1) + L"JA1ABC TU",  // the oldest dropped
-        L"E",                                 // the buffer reset, a paddle letter shown
+        L"E",  // the buffer reset, a paddle letter shown
     };
     for (const auto& text : texts) {
         view_->updateSendBuffer(text);
