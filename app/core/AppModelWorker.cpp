@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <exception>
 #include <string>
 #include <vector>
@@ -38,6 +39,14 @@ std::string patterns(const std::vector<std::uint8_t>& codes) {
 double dotMilliseconds(const PacingSettings& pacing) {
     const int wpm = std::clamp(pacing.wpm, kMinWpm, kMaxWpm);
     return 60000.0 / (wpm * 50);
+}
+
+// The timing the unit keys with: its speed is the dot in whole 2 ms steps and its weights are
+// whole half units, so a chain of codes timed with the exact figures would drift from it.
+HeldCodes::Timing unitTiming(const PacingSettings& pacing) {
+    const int speedCode = std::max(1, static_cast<int>(dotMilliseconds(pacing) * 0.5 + 0.5));
+    const auto halfUnits = [](double weight) { return std::floor(weight * 2.0 + 0.5) / 2.0; };
+    return {speedCode * 2.0, halfUnits(pacing.weightDot), halfUnits(pacing.weightDash)};
 }
 
 }  // namespace
@@ -268,8 +277,7 @@ bool AppModel::putChunk(const Chunk& chunk, int buffered, const PacingSettings& 
     }
     s.logger->debug("デバイスに送信: {} \"{}\" ({}文字)", patterns(chunk.codes),
                     quentrax::wide_to_utf8(chunk.text), chunk.codes.size());
-    s.heldCodes.put(chunk.codes, buffered,
-                    {dotMilliseconds(pacing), pacing.weightDot, pacing.weightDash});
+    s.heldCodes.put(chunk.codes, buffered, unitTiming(pacing));
     s.withDevice([&](int id) {
         quentraxPutCodes(id, chunk.codes.data(), static_cast<int>(chunk.codes.size()));
         if (cleared() && quentraxIsTxBusy(id) != kPaddleUsed) {
