@@ -93,6 +93,10 @@ TEST_F(ModelWithHamlog, MacrosTakeHamlogsFields) {
     // The report is read when the cursor reaches it, not when the message is queued.
     ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 0; }));
     unit->clear_key_timeline();
+    // After seconds without taking a message this thread counts as hung, and the stand-in, which
+    // answers a command only to a thread that is not, would leave the answer out.
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
     hamlog->setText(L"A:rst", L"559");
     model->addToSendBuffer(L"PARIS $R", true);
     hamlog->setText(L"A:rst", L"339");
