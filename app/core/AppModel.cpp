@@ -113,9 +113,11 @@ void AppModel::shutdown() {
     if (s.worker.joinable()) {
         s.worker.join();
     }
-    // Neither deferred task queue is scheduling or taking a task once its mutex was ours.
-    { std::lock_guard held(s.tasks.mutex()); }
-    { std::lock_guard held(s.tracker.taskQueue().mutex()); }
+    // No task runs from here on: a firing or a tracker event under way ends first, so nothing
+    // reads HAMLOG once the hooks and the tracker's window go.
+    stopBeacon();
+    s.tasks.stop();
+    s.tracker.taskQueue().stop();
     if (!s.started) {
         return;  // nothing was loaded, opened or hooked; saving would write an empty record
     }
@@ -214,6 +216,7 @@ void AppModel::useInterface(int id, bool reconnected) {
 void AppModel::dropConnection() {
     State& s = *state_;
     s.closeInterface();
+    s.heldCodes.forget();
     s.logger->info("デバイスが切断されました");
     emit("changeDeviceState");
 }

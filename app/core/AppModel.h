@@ -57,9 +57,10 @@ public:
     // settings, starts the tracker (forwarding HAMLOG's keys to mainWindow, may be null) and the
     // worker.
     void start(HWND mainWindow);
-    // On the GUI thread, once, at exit: wakes and joins the worker, waits until neither deferred
-    // task queue is inside a task, stops the hooks, destroys the tracker's hidden window, closes
-    // the interface and saves the settings. Safe to call without start and more than once.
+    // On the GUI thread, once, at exit: wakes and joins the worker, stops the beacon, ends both
+    // deferred task threads (a task under way first), stops the hooks, destroys the tracker's
+    // hidden window, closes the interface and saves the settings. Safe to call without start and
+    // more than once.
     void shutdown();
 
     // Settings.
@@ -81,7 +82,10 @@ public:
     // Send buffer. addToSendBuffer and sendFnMessage queue the text when they return; what they
     // read from HAMLOG may take each field up to a second, so not on the window thread. A text
     // whose mode or call-sign read fails is not queued, with a warning that names the field.
-    void addToSendBuffer(std::wstring_view text, bool expand);
+    // Nothing is queued when a clear comes after unlessClearedSince (by default: after the call
+    // began) and before the text is in the queue.
+    void addToSendBuffer(std::wstring_view text, bool expand,
+                         std::optional<SendQueue::ClearCount> unlessClearedSince = std::nullopt);
     void sendFnMessage(int bank, int index);
     // The same for the window thread, which never waits for HAMLOG: the beacon stops at once, and
     // the text is read and queued on the model's request thread, in the order asked for. A clear
@@ -158,10 +162,10 @@ private:
     // How many codes go out now; 0 for none. Leaves paddle mode when new text came (buffered
     // becomes 0).
     int chunkLength(std::size_t pending, int& buffered, const PacingSettings& pacing);
-    void keyChunk(int n, const PacingSettings& pacing);
+    void keyChunk(int n, int buffered, const PacingSettings& pacing);
     Chunk collectChunk(int n);
-    // False when a clear came since wakeupsBefore and nothing was sent.
-    bool putChunk(const Chunk& chunk, std::uint64_t wakeupsBefore);
+    // False when a clear came since the chunk's elements were taken and nothing was sent.
+    bool putChunk(const Chunk& chunk, int buffered, const PacingSettings& pacing);
     // The interface stopped answering: closes it and says so.
     void dropConnection();
     // Takes the interface just opened (or -1 for none): its slot, the log lines, the callback
@@ -171,13 +175,11 @@ private:
     void insertTimeStamp();
     // Stops the beacon for a stored message, and clears what its call left.
     void stopBeaconForMessage();
-    void addStoredMessage(int bank, int index, std::optional<std::uint64_t> clearsBefore);
-    // With the append mutex held: a word space or a shown blank apart from earlier text, then the
-    // text, expanded with info when it is a stored message.
-    void appendMessage(std::wstring_view text, const std::optional<InfoForMacroExpansion>& info);
-    // addToSendBuffer, unless a clear has come since clearsBefore (when given).
-    void addUnlessCleared(std::wstring_view text, bool expand,
-                          std::optional<std::uint64_t> clearsBefore);
+    void addStoredMessage(int bank, int index, std::optional<SendQueue::ClearCount> clearsBefore);
+    // A word space or a shown blank apart from earlier text, then the text, expanded with info
+    // when it is a stored message; false when a clear came since clears and nothing was added.
+    bool appendMessage(std::wstring_view text, const std::optional<InfoForMacroExpansion>& info,
+                       SendQueue::ClearCount clears);
     // The late macro at the cursor by HAMLOG's fields as they are now; false when HAMLOG did not
     // answer for its field, and the pending text went.
     bool expandLateMacro();

@@ -66,11 +66,15 @@ void AppModel::scheduleBeacon(int milliseconds) {
 
 void AppModel::fireBeacon(std::uint64_t run) {
     State& s = *state_;
+    SendQueue::ClearCount clears = 0;
     {
         std::lock_guard held(s.tasks.mutex());
         if (run != s.beaconRun) {
             return;  // stopped since: `scheduled` now belongs to a later run
         }
+        // Every stop clears after it has counted the run, so a stop from here on, while HAMLOG's
+        // mode is read, keeps the call out of the queue.
+        clears = s.queue.clearCount();
     }
     // Cleared only after the call is queued, so the worker cannot see an empty queue with no
     // firing scheduled in between and schedule a second one; cleared even when queuing throws,
@@ -91,7 +95,7 @@ void AppModel::fireBeacon(std::uint64_t run) {
     s.logger->info("ビーコン: F1メッセージを送信します");
     const std::wstring message =
         s.settings.update([](AppSettings& live) { return live.fnMessage[0][0]; });
-    addToSendBuffer(message, true);
+    addToSendBuffer(message, true, clears);
 }
 
 }  // namespace omvar::Vetrin

@@ -67,13 +67,11 @@ InfoForMacroExpansion AppModel::makeInfoForMacroExpansion(MacroFields fields) {
         settings(), [&s](HamlogControlId id) { return s.tracker.readControlText(id); }, fields);
 }
 
-void AppModel::addToSendBuffer(std::wstring_view text, bool expand) {
-    addUnlessCleared(text, expand, std::nullopt);
-}
-
-void AppModel::addUnlessCleared(std::wstring_view text, bool expand,
-                                std::optional<std::uint64_t> clearsBefore) {
+void AppModel::addToSendBuffer(std::wstring_view text, bool expand,
+                               std::optional<SendQueue::ClearCount> unlessClearedSince) {
     State& s = *state_;
+    // A clear while HAMLOG's fields are read wins: the message was asked for before it.
+    const SendQueue::ClearCount clears = unlessClearedSince.value_or(s.queue.clearCount());
     const std::optional<bool> cw = isCwMode();
     if (!cw) {
         s.logger->warn("HAMLOG did not answer for its mode field: \"{}\" is not keyed",
@@ -95,27 +93,24 @@ void AppModel::addUnlessCleared(std::wstring_view text, bool expand,
             return;
         }
     }
-    {
-        std::lock_guard held(s.appendMutex);
-        if (clearsBefore && *clearsBefore != s.clears) {
-            s.logger->debug("Cleared before it was queued: \"{}\" is not keyed",
-                            quentrax::wide_to_utf8(text));
-            return;
-        }
-        s.logger->info("Vetrinの送信バッファに追加: \"{}\"", quentrax::wide_to_utf8(text));
-        appendMessage(text, info);
+    s.logger->info("Vetrinの送信バッファに追加: \"{}\"", quentrax::wide_to_utf8(text));
+    if (!appendMessage(text, info, clears)) {
+        s.logger->info("Cleared while the message was prepared: \"{}\" is not queued",
+                       quentrax::wide_to_utf8(text));
+        return;
     }
     signalWork();  // before the editor is updated: keying starts while it redraws
     emit("updateSendBuffer", s.queue.text());
 }
 
-void AppModel::appendMessage(std::wstring_view text,
-                             const std::optional<InfoForMacroExpansion>& info) {
+bool AppModel::appendMessage(std::wstring_view text,
+                             const std::optional<InfoForMacroExpansion>& info,
+                             SendQueue::ClearCount clears) {
     State& s = *state_;
     bool busy = s.queue.pendingCount() > 0;
     if (!busy) {
         // Without an interface (-1) the call counts as busy.
-        busy = s.withDevice([](int id) { return quentraxIsTxBusy(id); }) != 0;
+        busy = s.heldCodes.atLeast(s.withDevice([](int id) { return quentraxIsTxBusy(id); })) != 0;
     }
     std::wstring message(text);
     if (info && !s.queue.text().empty()) {
@@ -126,17 +121,16 @@ void AppModel::appendMessage(std::wstring_view text,
         if (!next || !next->displayOnly || s.queue.keyablePending()) {
             if (busy) {
                 message.insert(0, L" ");  // keyed as a word space after what still plays
-            } else {
-                s.queue.append(L" ", true);  // only shown: the earlier text is long over
+            } else if (!s.queue.append(L" ", true, clears)) {  // only shown: long over
+                return false;
             }
         }
     }
     s.dataAdded = true;
     if (info) {
-        s.queue.appendExpanded(message, *info);
-    } else {
-        s.queue.append(message, false);
+        return s.queue.appendExpanded(message, *info, clears);
     }
+    return s.queue.append(message, false, clears);
 }
 
 void AppModel::sendFnMessage(int bank, int index) {
@@ -147,7 +141,7 @@ void AppModel::sendFnMessage(int bank, int index) {
 void AppModel::requestFnMessage(int bank, int index) {
     State& s = *state_;
     stopBeaconForMessage();
-    const std::uint64_t clears = s.clearCount();
+    const SendQueue::ClearCount clears = s.queue.clearCount();
     s.requests.add([this, bank, index, clears] {
         logFailure(*state_->logger, [&] { addStoredMessage(bank, index, clears); });
     });
@@ -155,9 +149,9 @@ void AppModel::requestFnMessage(int bank, int index) {
 
 void AppModel::requestText(std::wstring_view text) {
     State& s = *state_;
-    const std::uint64_t clears = s.clearCount();
+    const SendQueue::ClearCount clears = s.queue.clearCount();
     s.requests.add([this, text = std::wstring(text), clears] {
-        logFailure(*state_->logger, [&] { addUnlessCleared(text, false, clears); });
+        logFailure(*state_->logger, [&] { addToSendBuffer(text, false, clears); });
     });
 }
 
@@ -172,7 +166,8 @@ void AppModel::stopBeaconForMessage() {
     }
 }
 
-void AppModel::addStoredMessage(int bank, int index, std::optional<std::uint64_t> clearsBefore) {
+void AppModel::addStoredMessage(int bank, int index,
+                                std::optional<SendQueue::ClearCount> clearsBefore) {
     State& s = *state_;
     if (bank < 0 || bank >= kBankCount || index < 0 || index >= kFnKeyCount) {
         s.logger->warn("sendFnMessage: no stored message for bank {} key {}", bank, index);
@@ -181,7 +176,7 @@ void AppModel::addStoredMessage(int bank, int index, std::optional<std::uint64_t
     insertTimeStamp();
     const std::wstring message =
         s.settings.update([&](AppSettings& live) { return live.fnMessage[bank][index]; });
-    addUnlessCleared(message, true, clearsBefore);
+    addToSendBuffer(message, true, clearsBefore);
 }
 
 void AppModel::insertTimeStamp() {
@@ -206,21 +201,18 @@ void AppModel::insertTimeStamp() {
 
 void AppModel::clearSendBuffer() {
     State& s = *state_;
-    {
-        std::lock_guard held(s.appendMutex);
-        ++s.clears;
-    }
-    s.queue.removePendingFromEnd(s.queue.pendingCount());
-    while (s.queue.takeAtCursor()) {
-        // whatever another thread appended meanwhile goes too
-    }
-    emit("updateSendBuffer", s.queue.text());
+    // Counted with the pending elements going, before the cancel: a worker that took codes
+    // before it either finds the count changed before it puts them, or cancels them itself
+    // after (putChunk). The editor comes last; the transmitter stops first.
+    s.queue.clearPending();
     s.withDevice([](int id) {
         if (id != -1 && quentraxIsTxBusy(id) != kPaddleUsed) {
             quentraxTxCancel(id);
         }
     });
+    s.heldCodes.forget();  // the unit dropped them
     wakeWorker();
+    emit("updateSendBuffer", s.queue.text());
 }
 
 void AppModel::resetSendBuffer() {

@@ -2,6 +2,7 @@
 
 // The model's private state, shared by the files that implement AppModel.
 #include "AppModel.h"
+#include "HeldCodes.h"
 #include "OrderedRequests.h"
 #include "PlayingUnits.h"
 #include "TextEncoding.h"
@@ -61,6 +62,8 @@ struct AppModel::State {
     std::uint64_t wakeups = 0;  // under wait
     std::uint64_t work = 0;     // under wait
     std::atomic<bool> dataAdded{false};
+    // What the interface holds at least since the last chunk, whatever its last report says.
+    HeldCodes heldCodes;
     std::atomic<bool> beaconOn{false};
     std::atomic<bool> beaconScheduled{false};
     // Under the task queue's mutex: counts the stops, so a firing scheduled before a stop does
@@ -69,17 +72,14 @@ struct AppModel::State {
     std::atomic<bool> kanaMode{false};
     std::wstring lastTimeStamp;  // under stampMutex
     std::mutex stampMutex;
-    // Text is added under appendMutex, and a clear counts itself under it before it takes the
-    // pending text away: a request made before a clear sees it and adds nothing after it.
-    std::mutex appendMutex;
-    std::uint64_t clears = 0;  // under appendMutex
 
     bool started = false;
     bool shutDown = false;
 
-    // Their threads call into everything above, so they are declared last and go first.
-    DeferredTaskQueue tasks;
+    // Their threads call into everything above, so they are declared last and go first: the
+    // model's task queue before the tracker its firings read HAMLOG through.
     HAMLOGTracker tracker;
+    DeferredTaskQueue tasks;
     OrderedRequests requests;
 
     PacingSettings pacing() {
@@ -87,11 +87,6 @@ struct AppModel::State {
             return PacingSettings{s.sendBufferMaxCount, s.sendBufferThreshold, s.wpm,
                                   s.weightDot,          s.weightDash,          s.cqInt};
         });
-    }
-
-    std::uint64_t clearCount() {
-        std::lock_guard held(appendMutex);
-        return clears;
     }
 
     int currentId() const {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <exception>
 #include <string>
 #include <vector>
@@ -45,12 +46,27 @@ std::wstring pendingText(const SendQueue& queue) {
     return text;
 }
 
+// One dot at the pacing's speed; a hand-edited file may hold any speed.
+double dotMilliseconds(const PacingSettings& pacing) {
+    const int wpm = std::clamp(pacing.wpm, kMinWpm, kMaxWpm);
+    return 60000.0 / (wpm * 50);
+}
+
+// The timing the unit keys with: its speed is the dot in whole 2 ms steps and its weights are
+// whole half units, so a chain of codes timed with the exact figures would drift from it.
+HeldCodes::Timing unitTiming(const PacingSettings& pacing) {
+    const int speedCode = std::max(1, static_cast<int>(dotMilliseconds(pacing) * 0.5 + 0.5));
+    const auto halfUnits = [](double weight) { return std::floor(weight * 2.0 + 0.5) / 2.0; };
+    return {speedCode * 2.0, halfUnits(pacing.weightDot), halfUnits(pacing.weightDash)};
+}
+
 }  // namespace
 
 // The codes taken at the cursor for one packet, and their text for the log.
 struct AppModel::Chunk {
     std::vector<std::uint8_t> codes;
     std::wstring text;
+    SendQueue::ClearCount clears = 0;  // the queue's count when the first element was taken
 };
 
 void AppModel::runWorker() {
@@ -129,11 +145,12 @@ AppModel::WorkerPause AppModel::workerStep() {
     if (!ensureInterface()) {
         return WorkerPause::reconnect;
     }
-    int buffered = s.withDevice([](int id) { return quentraxIsTxBusy(id); });
-    if (buffered == -1) {
+    const int reported = s.withDevice([](int id) { return quentraxIsTxBusy(id); });
+    if (reported == -1) {
         dropConnection();
         return WorkerPause::following;  // the next step tries to open it again
     }
+    int buffered = s.heldCodes.atLeast(reported);
     takeShownElement();
 
     if (beaconDue(buffered)) {
@@ -142,7 +159,7 @@ AppModel::WorkerPause AppModel::workerStep() {
     }
     const std::size_t pending = s.queue.pendingCount();
     if (const int n = chunkLength(pending, buffered, pacing); n > 0) {
-        keyChunk(n, pacing);
+        keyChunk(n, buffered, pacing);
         return WorkerPause::following;
     }
     const bool inFlight = buffered > 0 && buffered != kPaddleUsed;
@@ -207,7 +224,7 @@ int AppModel::chunkLength(std::size_t pending, int& buffered, const PacingSettin
     return n;
 }
 
-void AppModel::keyChunk(int n, const PacingSettings& pacing) {
+void AppModel::keyChunk(int n, int buffered, const PacingSettings& pacing) {
     State& s = *state_;
     const std::uint64_t wakeupsBefore = wakeupCount();  // a clear from here on ends the wait
     const Chunk chunk = collectChunk(n);
@@ -215,16 +232,14 @@ void AppModel::keyChunk(int n, const PacingSettings& pacing) {
         s.logger->debug("送信するデータがありませんでした");
         return;
     }
-    if (!putChunk(chunk, wakeupsBefore)) {
+    if (!putChunk(chunk, buffered, pacing)) {
         return;
     }
     // Only as long as the chunk's first character plays: the next step looks at the buffer
     // again.
     const double units = Vetrin::playingUnits(std::span<const std::uint8_t>(chunk.codes.data(), 1),
                                               pacing.weightDot, pacing.weightDash);
-    const int wpm =
-        std::clamp(pacing.wpm, kMinWpm, kMaxWpm);  // a hand-edited file may hold anything
-    const auto waitMs = static_cast<long long>(60000.0 / (wpm * 50) * units);
+    const auto waitMs = static_cast<long long>(dotMilliseconds(pacing) * units);
     s.logger->debug("文字が再生されるのを待機: {}[ms]", waitMs);
     if (waitWhilePlaying(waitMs, wakeupsBefore)) {
         s.logger->debug("{}[ms]待機する前にキャンセル", waitMs);
@@ -236,6 +251,9 @@ void AppModel::keyChunk(int n, const PacingSettings& pacing) {
 AppModel::Chunk AppModel::collectChunk(int n) {
     State& s = *state_;
     Chunk chunk;
+    // Taken under one clear count: after a clear nothing more is taken, and what was taken
+    // before it is dropped (putChunk).
+    chunk.clears = s.queue.clearCount();
     while (static_cast<int>(chunk.codes.size()) < n) {
         // A macro may expand to nothing and leave another one at the cursor.
         for (auto next = s.queue.peekAtCursor(); next && next->kind == SendElement::kDeferredMacro;
@@ -244,7 +262,7 @@ AppModel::Chunk AppModel::collectChunk(int n) {
                 return chunk;
             }
         }
-        const auto element = s.queue.takeAtCursor();
+        const auto element = s.queue.takeAtCursorUnlessClearedSince(chunk.clears);
         if (!element) {
             break;
         }
@@ -285,22 +303,26 @@ bool AppModel::expandLateMacro() {
     }
 }
 
-bool AppModel::putChunk(const Chunk& chunk, std::uint64_t wakeupsBefore) {
+bool AppModel::putChunk(const Chunk& chunk, int buffered, const PacingSettings& pacing) {
     State& s = *state_;
-    // Nothing taken before a clear may be keyed after it: a clear during the collection (a late
-    // macro reads HAMLOG's fields) drops the chunk, and one that comes while it is on its way
-    // cancels it at the interface.
-    if (wakeupCount() != wakeupsBefore) {
+    // Nothing taken before a clear may be keyed after it. A clear counts itself before it
+    // cancels: one counted before this look drops the chunk (a late macro reads HAMLOG's fields
+    // during the collection); one counted after it cancels what has been put, or is seen by the
+    // second look, which cancels it here.
+    const auto cleared = [&] { return s.queue.clearCount() != chunk.clears; };
+    if (cleared()) {
         s.logger->debug("Cleared while the chunk was collected: \"{}\" is not sent",
                         quentrax::wide_to_utf8(chunk.text));
         return false;
     }
     s.logger->debug("デバイスに送信: {} \"{}\" ({}文字)", patterns(chunk.codes),
                     quentrax::wide_to_utf8(chunk.text), chunk.codes.size());
+    s.heldCodes.put(chunk.codes, buffered, unitTiming(pacing));
     s.withDevice([&](int id) {
         quentraxPutCodes(id, chunk.codes.data(), static_cast<int>(chunk.codes.size()));
-        if (wakeupCount() != wakeupsBefore && quentraxIsTxBusy(id) != kPaddleUsed) {
+        if (cleared() && quentraxIsTxBusy(id) != kPaddleUsed) {
             quentraxTxCancel(id);
+            s.heldCodes.forget();
         }
     });
     return true;

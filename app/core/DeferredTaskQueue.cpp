@@ -2,12 +2,25 @@
 
 #include <spdlog/spdlog.h>
 
+#include <windows.h>
+
 #include <chrono>
 #include <exception>
 
 namespace omvar::Vetrin {
 
+namespace {
+
+// How often the end of the thread is looked at between sent messages.
+constexpr DWORD kEndPollMs = 10;
+
+}  // namespace
+
 DeferredTaskQueue::~DeferredTaskQueue() {
+    stop();
+}
+
+void DeferredTaskQueue::stop() {
     stop_.store(true);
     {
         std::lock_guard wakeLock(wakeMutex_);
@@ -19,14 +32,25 @@ DeferredTaskQueue::~DeferredTaskQueue() {
         if (thread_.get_id() == std::this_thread::get_id()) {
             thread_.detach();
         } else {
+            waitForEnd();
             thread_.join();
         }
     }
 }
 
+// A running task may be waiting for a message it sent to this thread's windows (a listener that
+// works on the window): those are handled while the thread ends, so neither waits for the other.
+void DeferredTaskQueue::waitForEnd() {
+    while (!finished_.load()) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, kEndPollMs, QS_SENDMESSAGE, 0);
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
 std::int64_t DeferredTaskQueue::now() {
     using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
-    return std::chrono::duration_cast<Ticks>(std::chrono::system_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -82,6 +106,10 @@ void runGuarded(const DeferredTaskQueue::Task& task) {
 }  // namespace
 
 void DeferredTaskQueue::run() {
+    struct Finished {
+        std::atomic<bool>& flag;
+        ~Finished() { flag.store(true); }
+    } finished{finished_};
     std::unique_lock held(mutex_);
     while (!stop_.load()) {
         waitForWork(held);

@@ -18,7 +18,8 @@ class DeferredTaskQueue {
 public:
     using Task = std::function<void()>;
 
-    // Delays and due times are 100-ns ticks of the system clock.
+    // Delays and due times are 100-ns ticks of a monotonic clock: a step of the system clock
+    // (time synchronisation) neither delays nor hastens a task.
     static constexpr std::int64_t kTicksPerMillisecond = 10000;
 
     DeferredTaskQueue() = default;
@@ -28,11 +29,14 @@ public:
     DeferredTaskQueue& operator=(const DeferredTaskQueue&) = delete;
 
     void start();
+    // Waits for a running task to end, then ends the thread; entries still waiting are discarded
+    // and nothing scheduled from now on runs. Not from one of the queue's own tasks.
+    void stop();
     // Any thread, including a callback running on the queue's own thread. 0 = as soon as possible.
     void schedule(Task task, std::int64_t delayTicks);
     std::recursive_mutex& mutex() { return mutex_; }
 
-    // Current time of the system clock in 100-ns ticks.
+    // Current time of the queue's monotonic clock in 100-ns ticks.
     static std::int64_t now();
 
 private:
@@ -48,10 +52,12 @@ private:
     };
 
     void run();
+    void waitForEnd();
     void waitForWork(std::unique_lock<std::recursive_mutex>& held);
 
     std::thread thread_;
     std::atomic<bool> stop_{false};
+    std::atomic<bool> finished_{false};
     std::recursive_mutex mutex_;
     std::mutex wakeMutex_;
     std::condition_variable wake_;

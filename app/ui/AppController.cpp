@@ -181,15 +181,15 @@ void AppController::subscribe() {
             self.onWindowThread([&self, checked] { self.frame->showBank(checked ? 0 : 1); });
         }));
 
+    // Handed to the window without waiting for it: the worker, the beacon and the tracker's
+    // thread go on while the editor catches up, and the window shows only the newest text.
     model.add_listener("updateSendBuffer",
                        Wiring::listener<std::wstring>(w, "updateSendBuffer",
                                                       [](Wiring& self, const std::wstring& text) {
                                                           self.logger->debug("updateSendBuffer");
-                                                          self.onWindowThread([&self, &text] {
-                                                              if (self.view != nullptr) {
-                                                                  self.view->updateSendBuffer(text);
-                                                              }
-                                                          });
+                                                          if (self.view != nullptr) {
+                                                              self.view->showSendBuffer(text);
+                                                          }
                                                       }));
     model.add_listener("updateWPM",
                        Wiring::listener<unsigned int>(w, "updateWPM", [](Wiring& self, unsigned) {

@@ -321,6 +321,58 @@ TEST_F(EndToEnd, KeysTypedInHamlogWithModifiersDoWhatTheyDoInTheProgram) {
     ASSERT_TRUE(vetrin.close(30s));
 }
 
+// With 100,000 characters in the send buffer the window still answers HAMLOG's hook at once:
+// F1 then Esc typed in HAMLOG are both taken (HAMLOG sees neither), the Esc stops the keying,
+// and the editor, after showing the whole buffer, shows what is left of it.
+TEST_F(EndToEnd, WithALongSendBufferHamlogsKeysStillReachIt) {
+    Stage stage(L"longbuffer", Stage::Interface::virtualUnit);
+    omvar::Vetrin::AppSettings settings = stage.defaultSettings();
+    settings.wpm = 30;
+    stage.writeSettings(settings);
+    hamlog.emplace();
+    moveLogWindow(120, 100, 640, 300);
+    VetrinProcess vetrin(stage.options({}));
+    const HWND main = vetrin.waitForMainWindow(60s);
+    ASSERT_NE(main, nullptr) << "Vetrin's window did not show";
+    const RECT log = rectOf(hamlog->window(L"A"));
+    ASSERT_TRUE(
+        wait_for([&] { return sameRect(rectOf(main), dockedUnder(log, rectOf(main))); }, 30s))
+        << "not docked: HAMLOG not hooked";
+    TimelineFile timeline(stage.path(L"timeline.txt"));
+    const HWND field = vetrin.barControl(IDW_CW_BAR, IDC_CW_TEXT);
+    const HWND editor = GetDlgItem(main, 0xE900);  // the view, the frame's first pane
+    ASSERT_NE(field, nullptr);
+    ASSERT_NE(editor, nullptr);
+
+    std::wstring text;
+    while (text.size() < 100000) {
+        text += L"PARIS ";
+    }
+    SendMessageW(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    PostMessageW(main, WM_COMMAND, IDC_SEND, 0);
+    // A control of another process tells its length only when asked with a message.
+    const auto shownLength = [&] { return SendMessageW(editor, WM_GETTEXTLENGTH, 0, 0); };
+    ASSERT_TRUE(wait_for([&] { return shownLength() >= 100000; }, 60s)) << shownLength();
+    ASSERT_TRUE(timeline.waitForEdges(0, 10, 30s));
+
+    hamlog->clearReceivedKeys();
+    const std::size_t mark = timeline.size();
+    input(L"A:call", L"{F1}{ESC}");
+    ASSERT_TRUE(timeline.waitForQuiet(2s, 30s)) << "the keying did not stop";
+    for (const auto& key : hamlog->receivedKeys()) {
+        if (key.message == WM_KEYDOWN) {
+            EXPECT_NE(key.wParam, static_cast<unsigned>(VK_F1)) << "HAMLOG got the F1";
+            EXPECT_NE(key.wParam, static_cast<unsigned>(VK_ESCAPE)) << "HAMLOG got the Esc";
+        }
+    }
+    EXPECT_THAT(timeline.decode(mark).text, testing::Not(HasSubstr("CQ")));
+    // Only what was keyed stays.
+    EXPECT_TRUE(wait_for([&] { return shownLength() < 1000; })) << shownLength();
+
+    ASSERT_TRUE(vetrin.close(30s));
+    EXPECT_EQ(vetrin.exitCode(), std::optional<DWORD>(0));
+}
+
 TEST_F(EndToEnd, WithoutAnInterfaceItSaysSoAndKeepsRunning) {
     Stage stage(L"unplugged", Stage::Interface::realLibrary);  // under Wine it finds no unit
     VetrinProcess vetrin(stage.options({}));

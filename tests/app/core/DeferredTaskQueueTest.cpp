@@ -4,6 +4,9 @@
 #include "WaitFor.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
 #include <spdlog/spdlog.h>
 
 #include <algorithm>
@@ -153,6 +156,44 @@ TEST(DeferredTaskQueue, ThrowingCallbackIsLoggedAndLaterEntriesStillRun) {
     EXPECT_TRUE(wait_for([&] { return later.load(); }));
     EXPECT_TRUE(sink->contains("A deferred task failed: boom"));
     spdlog::drop("Vetrin");
+}
+
+}  // namespace
+
+namespace {
+
+// Due times are on a monotonic clock: the system clock, which time synchronisation steps, has
+// nothing to do with them. stop() lets a running task end, also one that waits for a message
+// sent to the stopping thread's window, and nothing scheduled after it runs.
+TEST(DeferredTaskQueue, RunsOnAMonotonicClockAndStopsAfterTheRunningTask) {
+    using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
+    const auto steady =
+        std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch());
+    EXPECT_LT(std::abs(DeferredTaskQueue::now() - steady.count()), ms(1000));
+
+    const HWND window =
+        CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    std::atomic<bool> running{false};
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> answered{false};
+    std::atomic<bool> late{false};
+    DeferredTaskQueue queue;
+    queue.start();
+    queue.schedule(
+        [&] {
+            running = true;
+            wait_for([&] { return stopping.load(); });
+            answered = SendMessageW(window, WM_NULL, 0, 0) == 0;
+        },
+        0);
+    ASSERT_TRUE(wait_for([&] { return running.load(); }));
+    stopping = true;
+    queue.stop();
+    EXPECT_TRUE(answered.load());
+    queue.schedule([&] { late = true; }, 0);  // the thread has ended: it never runs
+    EXPECT_FALSE(late.load());
+    DestroyWindow(window);
 }
 
 }  // namespace

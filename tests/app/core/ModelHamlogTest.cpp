@@ -93,6 +93,10 @@ TEST_F(ModelWithHamlog, MacrosTakeHamlogsFields) {
     // The report is read when the cursor reaches it, not when the message is queued.
     ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 0; }));
     unit->clear_key_timeline();
+    // After seconds without taking a message this thread counts as hung, and the stand-in, which
+    // answers a command only to a thread that is not, would leave the answer out.
+    MSG message;
+    PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
     hamlog->setText(L"A:rst", L"559");
     model->addToSendBuffer(L"PARIS $R", true);
     hamlog->setText(L"A:rst", L"339");
@@ -170,6 +174,50 @@ TEST_F(ModelWithHamlog, RequestsAreQueuedInOrderAndNotAfterAClear) {
     EXPECT_EQ(model->sendBufferText(), L"E");
     hamlog->command(L"slow A:mode 0");
     hamlog->command(L"slow A:call 0");
+}
+
+// A beacon firing inside its read of HAMLOG's mode (HAMLOG slow to answer, within the read's
+// bound) when the operator stops everything: the call is not queued after the stop.
+TEST_F(ModelWithHamlog, AFiringInsideItsModeReadWhenAStopComesKeysNothing) {
+    AppSettings settings = defaults();
+    settings.fnMessage[0][0] = L"CQ";
+    auto unit = startWithHamlog(settings);
+    ASSERT_TRUE(unit);
+    hamlog->setText(L"A:mode", L"CW");
+    hamlog->command(L"slow A:mode 600");  // answered, within the read's bound
+    model->startBeacon();
+    ASSERT_TRUE(log->wait_for_line("ビーコン: F1メッセージを送信します"));
+    model->stopBeacon();
+    model->clearSendBuffer();
+    EXPECT_TRUE(wait_for(
+        [&] {
+            return log->contains("Cleared while the message was prepared: \"CQ\" is not queued") ||
+                   !chunks(unit).empty();
+        },
+        10s));
+    ASSERT_TRUE(unit->wait_for_status_reports(50));
+    EXPECT_TRUE(chunks(unit).empty());
+    EXPECT_EQ(model->sendBufferText(), L"");
+}
+
+// Exit while a firing reads HAMLOG's mode: shutdown waits for it to end before the hooks and
+// the tracker's window go, and leaves the beacon off.
+TEST_F(ModelWithHamlog, ShutdownWaitsForAFiringUnderWay) {
+    AppSettings settings = defaults();
+    settings.fnMessage[0][0] = L"CQ";
+    auto unit = startWithHamlog(settings);
+    ASSERT_TRUE(unit);
+    hamlog->setText(L"A:mode", L"CW");
+    hamlog->command(L"slow A:mode 600");  // answered, within the read's bound
+    model->startBeacon();
+    ASSERT_TRUE(log->wait_for_line("ビーコン: F1メッセージを送信します"));
+    gui.run([&] { model->shutdown(); });
+    EXPECT_TRUE(log->contains("Vetrinの送信バッファに追加: \"CQ\""));  // the read had ended
+    EXPECT_FALSE(model->beaconOn());
+    const std::size_t lines = log->texts().size();
+    model->taskQueue().schedule([this] { model->sendFnMessage(0, 0); }, 0);
+    ASSERT_TRUE(unit->wait_for_status_reports(20));
+    EXPECT_EQ(log->texts().size(), lines);  // nothing runs after the shutdown
 }
 
 }  // namespace

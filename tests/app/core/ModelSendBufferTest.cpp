@@ -287,6 +287,51 @@ TEST_F(ModelTest, AClearWhileAChunkIsCollectedKeepsItFromBeingKeyed) {
     EXPECT_EQ(waitKeyed(unit, "K"), "K");
 }
 
+// The library's buffer size is its last status report's, here held back for a while:
+// the unit counts as busy while what was put can still be playing. The next call starts no
+// earlier than the end of the last plus the interval, a large chunk size never overflows the
+// unit, and a message queued right after a put keeps its word space.
+TEST_F(ModelTest, AStaleBufferSizeAfterAPutKeysNothingEarly) {
+    AppSettings settings = defaults();
+    settings.fnMessage[0][0] = L"TEST";
+    settings.cqInt = 1000;
+    settings.sendBufferMaxCount = 7;
+    auto unit = startWithUnit(settings);
+    ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 0; }));
+    unit->withhold_reports(2500ms);  // longer than "PARIS" plays
+    model->addToSendBuffer(L"PARIS", true);
+    ASSERT_TRUE(wait_for([&] { return !chunks(unit).empty(); }));
+    model->addToSendBuffer(L"TEST TEST", true);
+    EXPECT_EQ(waitKeyed(unit, "PARIS TEST TEST"), "PARIS TEST TEST");
+    EXPECT_EQ(unit->stats().overflowed_codes, 0u);
+
+    unit->clear_key_timeline();
+    unit->clear_packets();
+    ASSERT_TRUE(wait_for([&] { return quentraxIsTxBusy(0) == 0; }));
+    unit->withhold_reports(2500ms);  // longer than a call and the interval
+    model->startBeacon();
+    ASSERT_TRUE(
+        wait_for([&] { return log->count("ビーコン: F1メッセージを送信します") == 2; }, 20s));
+    ASSERT_TRUE(wait_for([&] { return chunks(unit).size() >= 2; }));
+    model->stopBeacon();
+    // Each call goes in one packet.
+    const auto packets = unit->packets();
+    std::vector<omvar::sim::EmuClock::time_point> sent;
+    for (const auto& packet : packets) {
+        if (packet.code() == 0x05) {
+            sent.push_back(packet.time);
+        }
+    }
+    ASSERT_GE(sent.size(), 2u);
+    omvar::sim::EmuClock::time_point lastUp{};
+    for (const auto& edge : unit->key_timeline()) {
+        if (!edge.down && edge.time < sent[1]) {
+            lastUp = edge.time;
+        }
+    }
+    EXPECT_GE(sent[1] - lastUp, 1000ms - 16ms);
+}
+
 // A function key that stops the beacon takes the beacon's call away, but not its own stamp.
 TEST_F(ModelTest, AFunctionKeyThatStopsTheBeaconKeepsItsTimeStamp) {
     AppSettings settings = defaults();

@@ -132,6 +132,67 @@ TEST(SendQueue, ResetAllStartsOver) {
     expectNumbered(queue.elements());
 }
 
+// A clear is counted with the pending elements going: what was read or taken under the count
+// before it is void after it, so nothing of it is appended or taken.
+TEST(SendQueue, NothingReadBeforeAClearIsAppendedOrTakenAfterIt) {
+    SendQueue queue;
+    queue.append(L"AB", false);
+    const SendQueue::ClearCount before = queue.clearCount();
+    EXPECT_EQ(queue.takeAtCursorUnlessClearedSince(before)->text, L"A");
+    queue.clearPending();
+    EXPECT_EQ(queue.text(), L"A");
+    EXPECT_EQ(queue.pendingCount(), 0u);
+    EXPECT_FALSE(queue.append(L"CQ", false, before));
+    EXPECT_FALSE(queue.appendExpanded(L"CQ", InfoForMacroExpansion{}, before));
+    EXPECT_TRUE(queue.append(L"K", false));
+    EXPECT_FALSE(queue.takeAtCursorUnlessClearedSince(before));
+    EXPECT_EQ(queue.pendingCount(), 1u);
+    EXPECT_TRUE(queue.append(L"E", false, queue.clearCount()));
+    EXPECT_EQ(queue.takeAtCursorUnlessClearedSince(queue.clearCount())->text, L"K");
+    EXPECT_EQ(queue.text(), L"AKE");
+    expectNumbered(queue.elements());
+}
+
+// Past its bound the history drops its oldest keyed text, from a line break on when one is near;
+// pending elements stay, however many, and the text stays that of the elements.
+TEST(SendQueue, TheKeyedHistoryKeepsItsNewestTextWithinItsBound) {
+    SendQueue queue(SendQueue::systemClockMilliseconds, {100, 20});
+    const auto keyAll = [&queue] {
+        while (queue.takeAtCursor()) {
+        }
+    };
+    std::wstring all;
+    for (int line = 0; line < 20; ++line) {
+        const std::wstring text = L"CQ DE JA1ZZZ " + std::to_wstring(line % 10) + L"\n";
+        queue.append(text, false);
+        keyAll();
+        all += text;
+        const std::wstring shown = queue.text();
+        EXPECT_LE(shown.size(), 120u);
+        ASSERT_EQ(all.substr(all.size() - shown.size()), shown);
+        if (all.size() > 120) {
+            EXPECT_GE(shown.size(), 90u);
+            EXPECT_EQ(shown.substr(0, 2), L"CQ") << "a whole line first";
+        }
+        expectNumbered(queue.elements());
+    }
+    EXPECT_EQ(queue.cursor(), queue.elements().size());
+
+    queue.append(std::wstring(300, L'E'), false);  // pending: all of it stays
+    EXPECT_EQ(queue.pendingCount(), 300u);
+    queue.takeAtCursor();
+    queue.append(L"T", false);
+    EXPECT_EQ(queue.pendingCount(), 300u);
+    const std::wstring pending = std::wstring(299, L'E') + L"T";
+    ASSERT_GE(queue.text().size(), pending.size());
+    EXPECT_EQ(queue.text().substr(queue.text().size() - pending.size()), pending);
+    keyAll();
+    queue.append(L"K", false);
+    EXPECT_LE(queue.text().size(), 120u);
+    EXPECT_EQ(queue.text().back(), L'K');
+    expectNumbered(queue.elements());
+}
+
 // One thread queues stored messages and typed text while another keys them, expanding the
 // deferred macros it meets: every character arrives exactly once and in order.
 TEST(SendQueue, ConcurrentAppendAndTakeLoseAndDuplicateNothing) {

@@ -769,6 +769,57 @@ TEST_F(MainFrameTest, NewDocumentEmitsAndClearsTheEditor) {
     EXPECT_FALSE(doc_->isModified());
 }
 
+// The editor writes only what changed into the control: text added, a pending tail cleared,
+// the oldest text dropped at the history's bound, and after the operator changed the control (a
+// paste) the whole text again. It always ends up showing the send buffer, CR LF line ends, the
+// caret at the end; texts handed over from another thread show without the caller waiting, the
+// newest of them last.
+TEST_F(MainFrameTest, TheEditorShowsEachSendBufferTextByWhatChanged) {
+    const auto expectShown = [&](const std::wstring& text) {
+        std::wstring crlf;
+        for (const wchar_t ch : text) {
+            crlf += ch == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, ch);
+        }
+        EXPECT_EQ(view_->getText(), crlf);
+        DWORD from = 0;
+        DWORD to = 0;
+        SendMessageW(view_->hwnd(), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                     reinterpret_cast<LPARAM>(&to));
+        EXPECT_EQ(from, crlf.size());
+        EXPECT_EQ(to, crlf.size());
+    };
+    std::wstring history;
+    for (int i = 0; i < 300; ++i) {
+        history += L"[12/10-11:" + std::to_wstring(10 + i % 50) + L"]\nCQ DE JA1ZZZ " +
+                   std::to_wstring(i) + L" K\n";
+    }
+    const std::vector<std::wstring> texts = {
+        L"",
+        history,
+        history + L"JA1ABC UR 5NN",  // a message queued
+        history + L"JA1ABC",         // its pending part cleared
+        history.substr(history.find(L"\n[12/10", 4000) + 1) + L"JA1ABC TU",  // the oldest dropped
+        L"E",  // the buffer reset, a paddle letter shown
+    };
+    for (const auto& text : texts) {
+        view_->updateSendBuffer(text);
+        expectShown(text);
+    }
+    SendMessageW(view_->hwnd(), EM_SETSEL, 0, 0);
+    SendMessageW(view_->hwnd(), EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"pasted"));
+    view_->updateSendBuffer(L"EE");
+    expectShown(L"EE");
+
+    std::thread other([&] {
+        view_->showSendBuffer(history);
+        view_->showSendBuffer(history + L"T");
+    });
+    other.join();
+    EXPECT_TRUE(pumpFor([&] { return view_->getText().size() > 2; }));
+    expectShown(history + L"T");
+    EXPECT_TRUE(testing_support::screenshot(frame_->hwnd(), L"main-long-history.png"));
+}
+
 TEST_F(MainFrameTest, CloseAsksToSaveOnlyWithoutCloseAnyway) {
     view_->updateSendBuffer(L"ABC");  // modified
     AppSettings settings;
