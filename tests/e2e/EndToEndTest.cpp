@@ -132,6 +132,14 @@ protected:
                         std::to_wstring(width) + L" " + std::to_wstring(height));
     }
 
+    // As an operator's click in the box would, HAMLOG comes to the front first: the program
+    // takes the box only while a log window is in front, and its own window may have taken the
+    // front since.
+    void setCq(int state) {
+        hamlogInFront();
+        hamlog->setCheck(L"A:cq", state);
+    }
+
     std::optional<HamlogControl> hamlog;
 };
 
@@ -168,14 +176,14 @@ TEST_F(EndToEnd, AnOperatorsSession) {
         << describe(rectOf(main)) << " under " << describe(moved);
 
     // The CQ box selects the bank.
-    hamlog->setCheck(L"A:cq", 1);
+    setCq(1);
     EXPECT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 応答"; }));
 
     // A log window narrower than 300 pixels leaves it where it is. The CQ box's change, reported
     // after the move, shows when the move has been handled.
     const RECT before = rectOf(main);
     moveLogWindow(140, 60, 299, 282);
-    hamlog->setCheck(L"A:cq", 0);
+    setCq(0);
     EXPECT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 呼出"; }));
     EXPECT_TRUE(sameRect(rectOf(main), before))
         << describe(rectOf(main)) << " was " << describe(before);
@@ -184,7 +192,7 @@ TEST_F(EndToEnd, AnOperatorsSession) {
     EXPECT_TRUE(wait_for([&] { return sameRect(rectOf(main), dockedUnder(moved, rectOf(main))); }))
         << describe(rectOf(main)) << " under " << describe(moved);
 
-    hamlog->setCheck(L"A:cq", 1);
+    setCq(1);
     ASSERT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 応答"; }));
 
     // F1 in the log window keys the CQ message, its macros expanded.
@@ -261,17 +269,13 @@ TEST_F(EndToEnd, KeysTypedInHamlogWithModifiersDoWhatTheyDoInTheProgram) {
     // Shown, and following HAMLOG in front: the CQ box selects the bank.
     ASSERT_TRUE(wait_for([&] { return IsWindowVisible(main) != FALSE; }, 30s));
     // The program follows HAMLOG only while it is in front, and every key typed goes there.
-    const auto cq = [&](int state) {
-        hamlogInFront();
-        hamlog->setCheck(L"A:cq", state);
-    };
     const auto type = [&](const std::wstring& keys) {
         hamlogInFront();
         input(L"A:call", keys.c_str());
     };
-    cq(1);
+    setCq(1);
     ASSERT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 応答"; }, 30s));
-    cq(0);
+    setCq(0);
     ASSERT_TRUE(wait_for([&] { return VetrinProcess::text(bank) == L"Bank: 呼出"; }, 30s));
 
     // Shift+F1 to Shift+F12 open that key's editor.
