@@ -96,6 +96,7 @@ public:
 
 private:
     void start();
+    std::string startUpReached() const;
     // Asks the stand-in the query until it answers "0", handling the messages sent to this
     // thread in between; false when the bound passes first.
     bool waitForZero(const wchar_t* query, std::chrono::milliseconds bound);
