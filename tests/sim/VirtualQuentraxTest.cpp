@@ -220,7 +220,9 @@ TEST_F(VirtualQuentrax, ParisAtTwentyWpmKeysTheTimelineAndTheSideToneWav) {
     ASSERT_EQ(library->setWpm(0, 20), 0);
     ASSERT_EQ(library->setSideTone(0, 5), 0);  // 3906.25 / 5 = 781.25 Hz
     ASSERT_EQ(library->putStr(0, "PARIS ", 6), 0);
-    // Topped up while it still plays, so the word space keeps its length.
+    // Topped up while it still plays, so the word space keeps its length. The size the library
+    // tells right after the put may be that of a report from before it: the put is seen first.
+    ASSERT_TRUE(wait_for([&] { return library->isTxBusy(0) > 2; }, std::chrono::seconds(20)));
     ASSERT_TRUE(wait_for([&] { return library->isTxBusy(0) <= 2; }, std::chrono::seconds(20)));
     ASSERT_EQ(library->putStr(0, "PARIS", 5), 0);
     const std::size_t edges = 2 * 2 * (4 + 2 + 3 + 2 + 3);
