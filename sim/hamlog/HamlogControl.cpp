@@ -161,31 +161,36 @@ void HamlogControl::start() {
     threadId_ = GetWindowThreadProcessId(control_, nullptr);
 }
 
+namespace {
+
+struct StartUpSearch {
+    DWORD process;
+    bool application = false;
+    bool logA = false;
+};
+
+BOOL CALLBACK noteStartUpWindow(HWND window, LPARAM param) {
+    auto& found = *reinterpret_cast<StartUpSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == found.process) {
+        wchar_t caption[64] = {};
+        GetWindowTextW(window, caption, 64);
+        found.application |= std::wstring_view(caption) == L"Turbo HAMLOG/Win";
+        found.logA |= std::wstring_view(caption).find(L"\uFF21") != std::wstring_view::npos;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 // How far a stand-in that does not come up got: which of its first windows it has made.
 std::string HamlogControl::startUpReached() const {
-    struct Search {
-        DWORD process;
-        bool application = false;
-        bool logA = false;
-        HWND foreground = nullptr;
-    } search{processId_};
-    search.foreground = GetForegroundWindow();
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& found = *reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == found.process) {
-                wchar_t caption[64] = {};
-                GetWindowTextW(window, caption, 64);
-                found.application |= std::wstring_view(caption) == L"Turbo HAMLOG/Win";
-                found.logA |= std::wstring_view(caption).find(L"\uFF21") != std::wstring_view::npos;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    StartUpSearch search{processId_};
+    const HWND foreground = GetForegroundWindow();
+    EnumWindows(noteStartUpWindow, reinterpret_cast<LPARAM>(&search));
     DWORD foregroundProcess = 0;
-    GetWindowThreadProcessId(search.foreground, &foregroundProcess);
+    GetWindowThreadProcessId(foreground, &foregroundProcess);
     return std::string("application window ") + (search.application ? "made" : "not made") +
            ", log window A " + (search.logA ? "made" : "not made") +
            ", the window in front belongs to process " + std::to_string(foregroundProcess);
