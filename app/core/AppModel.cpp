@@ -32,7 +32,7 @@ int halfUnits(float weight) {
 
 }  // namespace
 
-AppModel::AppModel(WorkerPeriods periods) : state_(std::make_unique<State>()) {
+AppModel::AppModel(WorkerPeriods periods, Clocks clocks) : state_(std::make_unique<State>(clocks)) {
     state_->logger = namedLogger("Vetrin");
     state_->periods = periods;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AppSettings.h"
+#include "Clocks.h"
 #include "DeferredTaskQueue.h"
 #include "DummyWindow.h"
 #include "EventEmitter.h"
@@ -48,7 +49,7 @@ struct WorkerPeriods {
 // thread or the tracker's.
 class AppModel : public EventEmitter {
 public:
-    explicit AppModel(WorkerPeriods periods = {});
+    explicit AppModel(WorkerPeriods periods = {}, Clocks clocks = {});
     virtual ~AppModel();
     AppModel(const AppModel&) = delete;
     AppModel& operator=(const AppModel&) = delete;

@@ -21,8 +21,8 @@ constexpr std::wstring_view kWabunStart = L"[\uFF8E\uFF9A]";  // "[ﾎﾚ]"
 constexpr std::array<std::wstring_view, 4> kCwModes = {L"CW", L"A1A", L"A2A", L"F2A"};
 
 // "[%m/%d-%H:%M]" in local time; empty when the time cannot be had.
-std::wstring localTimeStamp() {
-    const std::time_t now = std::time(nullptr);
+std::wstring localTimeStamp(std::int64_t wallMilliseconds) {
+    const std::time_t now = static_cast<std::time_t>(wallMilliseconds / 1000);
     std::tm local{};
     if (localtime_s(&local, &now) != 0) {
         return {};
@@ -184,7 +184,7 @@ void AppModel::insertTimeStamp() {
     if (!s.settings.update([](AppSettings& live) { return live.logTime; })) {
         return;
     }
-    const std::wstring stamp = localTimeStamp();
+    const std::wstring stamp = localTimeStamp(s.clocks.wallMilliseconds());
     {
         std::lock_guard held(s.stampMutex);
         if (stamp == s.lastTimeStamp) {

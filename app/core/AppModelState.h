@@ -36,10 +36,14 @@ struct PacingSettings {
 };
 
 struct AppModel::State {
+    explicit State(const Clocks& given)
+        : queue(given.wallMilliseconds), clocks(given), tasks(given.monotonicTicks) {}
+
     // Destroyed last: everything below may still use them while it goes.
     LiveSettings settings;
     std::shared_ptr<spdlog::logger> logger;
     SendQueue queue;
+    const Clocks clocks;
 
     // The connection. `mutex` guards nId and the version text; it is never held while the
     // interface library is called. The library forbids closing a slot while another call on it

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <exception>
+#include <utility>
 
 namespace omvar::Vetrin {
 
@@ -15,6 +16,9 @@ namespace {
 constexpr DWORD kEndPollMs = 10;
 
 }  // namespace
+
+DeferredTaskQueue::DeferredTaskQueue(Clocks::Source monotonicTicks)
+    : clock_(monotonicTicks ? std::move(monotonicTicks) : Clocks::Source(Clocks::steadyTicks)) {}
 
 DeferredTaskQueue::~DeferredTaskQueue() {
     stop();
@@ -46,12 +50,6 @@ void DeferredTaskQueue::waitForEnd() {
         MSG message;
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-}
-
-std::int64_t DeferredTaskQueue::now() {
-    using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
-    return std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 void DeferredTaskQueue::start() {

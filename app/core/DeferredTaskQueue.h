@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Clocks.h"
+
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -22,7 +24,7 @@ public:
     // (time synchronisation) neither delays nor hastens a task.
     static constexpr std::int64_t kTicksPerMillisecond = 10000;
 
-    DeferredTaskQueue() = default;
+    explicit DeferredTaskQueue(Clocks::Source monotonicTicks = Clocks::steadyTicks);
     // Stops and joins the thread; entries still waiting are discarded without running.
     ~DeferredTaskQueue();
     DeferredTaskQueue(const DeferredTaskQueue&) = delete;
@@ -37,7 +39,7 @@ public:
     std::recursive_mutex& mutex() { return mutex_; }
 
     // Current time of the queue's monotonic clock in 100-ns ticks.
-    static std::int64_t now();
+    std::int64_t now() const { return clock_(); }
 
 private:
     struct Entry {
@@ -55,6 +57,7 @@ private:
     void waitForEnd();
     void waitForWork(std::unique_lock<std::recursive_mutex>& held);
 
+    Clocks::Source clock_;
     std::thread thread_;
     std::atomic<bool> stop_{false};
     std::atomic<bool> finished_{false};

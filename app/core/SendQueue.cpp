@@ -1,5 +1,6 @@
 #include "SendQueue.h"
 
+#include "Clocks.h"
 #include "CwText.h"
 #include "MacroExpansion.h"
 
@@ -11,9 +12,7 @@
 namespace omvar::Vetrin {
 
 std::int64_t SendQueue::systemClockMilliseconds() {
-    using std::chrono::duration_cast;
-    using std::chrono::milliseconds;
-    return duration_cast<milliseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+    return Clocks::systemMilliseconds();
 }
 
 SendQueue::SendQueue(Clock clock, HistoryBound bound)

@@ -28,6 +28,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -598,6 +599,59 @@ TEST_F(BadDay, HamlogSlowToAnswerNothingIsKeyedOnAGuess) {
               std::string::npos);
     EXPECT_NE(log.find("HAMLOG did not answer for its call field: \"$C UR $R [KN]\" is not keyed"),
               std::string::npos);
+}
+
+// Closed while the beacon's firing waits for HAMLOG's mode field: the firing ends before the
+// tracker and the hooks go, so nothing is read or keyed after, and the program ends cleanly.
+TEST_F(BadDay, ClosedWhileTheBeaconWaitsForHamlogItEndsCleanlyAndReadsNothingAfter) {
+    Stage stage(L"exit-firing", Stage::Interface::virtualUnit);
+    auto settings = baseSettings(stage);
+    settings.fnMessage[0][0] = L"E";
+    settings.cqInt = 0;  // the next firing, with its mode read, right after each call
+    stage.writeSettings(settings);
+    start(stage, {{L"QUENTRAX_VIRTUAL_PANEL", L"1"}});
+    hamlog->setText(L"A:mode", L"CW");
+    hamlog->command(L"slow A:mode 800");
+    const auto modeReads = [&] { return std::stoi(hamlog->command(L"textreads A:mode")); };
+    TimelineFile timeline(stage.path(L"timeline.txt"));
+
+    // The interface's message button starts the beacon. The interface gives its notification
+    // up when the program's window is busy, and the operator presses again.
+    ASSERT_TRUE(wait_for([&] { return panel() != nullptr; }, 30s));
+    ASSERT_TRUE(wait_for(
+        [&] {
+            SendMessageTimeoutW(GetDlgItem(panel(), IDC_PANEL_MESSAGE), BM_CLICK, 0, 0, SMTO_NORMAL,
+                                5000, nullptr);
+            return timeline.waitForEdges(0, 2, 5s);
+        },
+        30s));
+    ASSERT_TRUE(timeline.waitForEdges(0, 4, 30s)) << "the beacon did not key twice";
+    // Closed right after a call has been keyed: the next firing is then inside its read.
+    const int readsBefore = modeReads();
+    ASSERT_TRUE(wait_for([&] { return modeReads() > readsBefore; }, 10s));
+    const std::size_t mark = timeline.size();
+    ASSERT_TRUE(timeline.waitForEdges(mark, 2, 10s));
+    ASSERT_TRUE(vetrin->close(30s));
+    EXPECT_EQ(vetrin->exitCode(), std::optional<DWORD>(0));
+
+    // HAMLOG answers the read under way at the exit, if any (within its 800 ms), and is asked
+    // nothing more.
+    const int atExit = modeReads();
+    wait_for([&] { return modeReads() > atExit; }, 2s);
+    const int answered = modeReads();
+    EXPECT_LE(answered, atExit + 1);
+    EXPECT_FALSE(wait_for([&] { return modeReads() != answered; }, 2s));
+    EXPECT_LE(timeline.size(), mark + 2 + 2) << "keyed after the close";
+
+    // The exit stops the beacon first; a firing under way ends its read and queues its call
+    // after that, which the worker, already ended, never keys.
+    const std::string log = readFile(stage.path(L"Vetrin.log"));
+    const std::size_t off = log.rfind("ビーコン: OFF");
+    ASSERT_NE(off, std::string::npos);
+    EXPECT_EQ(log.find("task failed"), std::string::npos);
+    const std::size_t queued = log.rfind("Vetrinの送信バッファに追加: \"E\"");
+    RecordProperty("closed_inside_a_firing",
+                   queued != std::string::npos && queued > off ? "yes" : "no");
 }
 
 }  // namespace

@@ -169,7 +169,7 @@ TEST(DeferredTaskQueue, RunsOnAMonotonicClockAndStopsAfterTheRunningTask) {
     using Ticks = std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>;
     const auto steady =
         std::chrono::duration_cast<Ticks>(std::chrono::steady_clock::now().time_since_epoch());
-    EXPECT_LT(std::abs(DeferredTaskQueue::now() - steady.count()), ms(1000));
+    EXPECT_LT(std::abs(DeferredTaskQueue().now() - steady.count()), ms(1000));
 
     const HWND window =
         CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);

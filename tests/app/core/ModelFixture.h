@@ -161,7 +161,7 @@ protected:
     }
 
     void startModel() {
-        model = std::make_shared<AppModel>(periods);
+        model = std::make_shared<AppModel>(periods, clocks);
         events = std::make_unique<ModelEvents>(*model);
         gui.run([this] { model->start(nullptr); });
     }
@@ -243,6 +243,7 @@ protected:
 
     testing_support::GuiThread gui;
     omvar::Vetrin::WorkerPeriods periods;  // the worker's, for the next startModel
+    omvar::Vetrin::Clocks clocks;          // the model's, for the next startModel
     std::shared_ptr<AppModel> model;
     std::unique_ptr<ModelEvents> events;
     std::shared_ptr<testing_support::CapturingSink> log;

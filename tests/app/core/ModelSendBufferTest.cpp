@@ -486,5 +486,48 @@ TEST_F(ModelTest, BeaconRepeatsAfterTheCallEndsUntilAKeyOrThePaddleStopsIt) {
     EXPECT_EQ(log->count("ビーコン: OFF"), 3u);
 }
 
+// Time-sync tools step the wall clock while the beacon waits for its next call: the wait is
+// neither lengthened by a step back nor cut short by a step forward. Each step is made while a
+// firing is scheduled, where a due time on the wall clock would move.
+TEST_F(ModelTest, ABeaconKeepsItsIntervalWhileTheWallClockIsSteppedBackAndForward) {
+    AppSettings settings = defaults();
+    settings.fnMessage[0][0] = L"E";
+    settings.cqInt = 1000;
+    const auto step = std::make_shared<std::atomic<std::int64_t>>(0);
+    clocks.wallMilliseconds = [step] {
+        return omvar::Vetrin::Clocks::systemMilliseconds() + step->load();
+    };
+    auto unit = startWithUnit(settings);
+    const auto calls = [&] {
+        std::vector<omvar::sim::EmuClock::time_point> starts;
+        for (const auto& packet : unit->packets()) {
+            if (packet.code() == 0x05) {
+                starts.push_back(packet.time);
+            }
+        }
+        return starts;
+    };
+    const auto scheduledAfterACall = [&] { return log->count("ビーコンは1秒後に予約されました"); };
+    const auto reach = [&](std::size_t count) {
+        return wait_for([&] { return calls().size() == count && scheduledAfterACall() == count; },
+                        10s);
+    };
+
+    model->startBeacon();
+    ASSERT_TRUE(reach(2));
+    *step = -3600 * 1000;  // back an hour
+    ASSERT_TRUE(reach(4)) << "calls after a step back: " << calls().size();
+    *step = 3600 * 1000;  // two hours forward
+    ASSERT_TRUE(reach(6)) << "calls after a step forward: " << calls().size();
+    model->stopBeacon();
+
+    const auto starts = calls();
+    const auto timeline = unit->key_timeline();
+    ASSERT_GE(timeline.size(), 10u);  // down and up of each "E" but the last
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        EXPECT_GE(starts[i] - timeline[2 * i - 1].time, 1000ms - 16ms) << "call " << i;
+    }
+}
+
 }  // namespace
 }  // namespace model_test
