@@ -109,8 +109,9 @@ struct HAMLOGTracker::State {
     // Runs the body on the task queue after the delay; nothing it throws leaves it.
     void queue(std::function<void()> body);
     template <typename... Args>
-    void queueEvent(const char* name, Args... args) {
-        queue([this, name, args...] { owner.emit(name, args...); });
+    void queueEvent(const Event<HAMLOGTracker, Args...>& event,
+                    std::type_identity_t<Args>... args) {
+        queue([this, event, args...] { owner.emit(event, args...); });
     }
 
     HAMLOGTracker& owner;
@@ -212,15 +213,15 @@ void HAMLOGTracker::State::onHooksInstalled() {
 void HAMLOGTracker::State::emitInitialState() {
     const bool playing = readCqMachinePlaying();
     cqMachinePlaying = playing;
-    owner.emit("changeWindowRect", activeLogRect());
+    owner.emit(kChangeWindowRect, activeLogRect());
     // Read with the window thread's short bound; a box HAMLOG is too busy to tell about now is
     // asked for again, with the whole bound, off this thread.
     if (const auto checked = readCqCheck()) {
-        owner.emit("changeCqCheck", *checked);
+        owner.emit(kChangeCqCheck, *checked);
     } else {
         queue([this] { emitCqCheck(); });
     }
-    owner.emit("changeCqMachinePlayState", playing);
+    owner.emit(kChangeCqMachinePlayState, playing);
 }
 
 // The system drops a WM_COPYDATA from a process with lower rights (a HAMLOG started without the
@@ -264,11 +265,11 @@ void HAMLOGTracker::State::onHookedMessage(HookedMessage& m) {
     }
     const int newForeground = map.windowIdOf(foreground);
     if (foregroundId.exchange(newForeground) != newForeground) {
-        queueEvent("changeForeground");
+        queueEvent(kChangeForeground);
     }
     const int newFocus = map.logWindowIdOfControl(m.focusWindow);
     if (focusFormId.exchange(newFocus) != newFocus) {
-        queueEvent("changeFocus");
+        queueEvent(kChangeFocus);
     }
     handleLogWindowMessage(m);
 }
@@ -289,7 +290,7 @@ void HAMLOGTracker::State::handleLogWindowMessage(HookedMessage& m) {
             const RECT rect = activeLogRect();
             if (!EqualRect(&rect, &logWindowRect)) {
                 logWindowRect = rect;
-                queueEvent("changeWindowRect", rect);
+                queueEvent(kChangeWindowRect, rect);
             }
         }
         if (isKeyDown(m.message) || isKeyUp(m.message)) {
@@ -301,19 +302,19 @@ void HAMLOGTracker::State::handleLogWindowMessage(HookedMessage& m) {
         const LogControls controls = map.controls(activeLogId());
         const HWND cqCheck = controls[HamlogControlId::cqCheck];
         if (m.message == BM_SETCHECK && cqCheck != nullptr && m.hwnd == cqCheck) {
-            queueEvent("changeCqCheck", m.wParam == BST_CHECKED);
+            queueEvent(kChangeCqCheck, m.wParam == BST_CHECKED);
         }
         const HWND remarks2 = controls[HamlogControlId::remarks2Field];
         if (m.message == WM_CHAR && remarks2 != nullptr && m.hwnd == remarks2 && m.wParam == ';') {
             logger->trace("Remark2にセミコロンが入力されました\n");
-            queueEvent("inputSemicolonToRemark2");
+            queueEvent(kInputSemicolonToRemark2);
         }
     }
     if (m.message == WM_WINDOWPOSCHANGED && caption(m.hwnd) == kCqStopCaption) {
         const bool playing = readCqMachinePlaying();
         if (playing != cqMachinePlaying) {
             cqMachinePlaying = playing;
-            queueEvent("changeCqMachinePlayState", playing);
+            queueEvent(kChangeCqMachinePlayState, playing);
         }
     }
 }
@@ -391,17 +392,17 @@ bool HAMLOGTracker::State::applyBindings(HookedMessage& m, const LogControls& co
                 break;
             case KeyCommand::requestToUpWpm:
                 if (down) {
-                    queueEvent("requestToUpWpm");
+                    queueEvent(kRequestToUpWpm);
                 }
                 break;
             case KeyCommand::requestToDownWpm:
                 if (down) {
-                    queueEvent("requestToDownWpm");
+                    queueEvent(kRequestToDownWpm);
                 }
                 break;
             case KeyCommand::requestToToggleBank:
                 if (down) {
-                    queueEvent("requestToToggleBank");
+                    queueEvent(kRequestToToggleBank);
                 }
                 break;
             default:
@@ -453,7 +454,7 @@ void HAMLOGTracker::State::reportCallField(HWND field) {
     logger->debug("{} {}", quentrax::wide_to_utf8(callField.last), quentrax::wide_to_utf8(now));
     if (now != callField.last) {
         callField.last = std::move(now);
-        queueEvent("editCallsign", callField.last);
+        queueEvent(kEditCallsign, callField.last);
     }
 }
 
@@ -497,14 +498,14 @@ void HAMLOGTracker::State::queue(std::function<void()> body) {
 
 void HAMLOGTracker::State::activate() {
     map.findControls();
-    owner.emit("activeLogWindow");
-    owner.emit("changeWindowRect", activeLogRect());
+    owner.emit(kActiveLogWindow);
+    owner.emit(kChangeWindowRect, activeLogRect());
     emitCqCheck();
 }
 
 void HAMLOGTracker::State::emitCqCheck() {
     if (const auto checked = readCqCheck()) {
-        owner.emit("changeCqCheck", *checked);
+        owner.emit(kChangeCqCheck, *checked);
     } else {
         logger->warn("HAMLOG did not answer for its CQ box: the bank stays as it is");
     }
@@ -529,7 +530,7 @@ void HAMLOGTracker::State::injectEnter() {
 }
 
 void HAMLOGTracker::State::requestF2() {
-    owner.emit("requestToFn02");
+    owner.emit(kRequestToFn02);
     if (const HWND report = map.controls(activeLogId())[HamlogControlId::hisRstField]) {
         SwitchToThisWindow(report, TRUE);
     }

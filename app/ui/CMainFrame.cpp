@@ -93,8 +93,8 @@ void CMainFrame::registerCommands() {
     commands().on(ID_TOGGLE_BANK, [this] { setBank(1 - bank_); });
     commands().on(IDC_SEND, [this] { sendCwText(); });
     commands().on(IDC_CLEAR, [this] { clearCwText(); });
-    commands().on(IDC_OPTION_BUTTON, [this] { emit("showOptionDialog"); });
-    commands().on(ID_OPTIONS, [this] { emit("showOptionDialog"); });
+    commands().on(IDC_OPTION_BUTTON, [this] { emit(kShowOptionDialog); });
+    commands().on(ID_OPTIONS, [this] { emit(kShowOptionDialog); });
     commands().onUpdate(IDC_CW_WPM, [this](ui::CommandUpdate& update) {
         if (settings_ != nullptr) {
             update.setText(std::to_wstring(settings_->snapshot().wpm));
@@ -538,7 +538,7 @@ void CMainFrame::setHalfWidthKanaMode(bool on) {
             logger_->warn("No input method context; the kana mode is kept only");
         }
     }
-    emit("changeHangakuKanaMode", on);
+    emit(kChangeHangakuKanaMode, on);
 }
 
 void CMainFrame::followHamlogWindow(int left, int top, int right, int bottom) {

@@ -2,7 +2,7 @@
 
 #include "CToggleBar.h"
 #include "ControlBar.h"
-#include "EventEmitter.h"
+#include "Event.h"
 #include "KeyTable.h"
 #include "FrameWindow.h"
 #include "ToolBar.h"
@@ -27,10 +27,13 @@ class VetrinView;
 // message bar, the CW bar, a tool bar, the status bar and the editor view. It owns the
 // program's keyboard map (function keys send stored messages, Page Up/Down change the speed,
 // characters typed in the editor are sent as they are typed) and offers Invoke, the way other
-// threads run code on the GUI thread. Events: "showOptionDialog" (no argument) and
-// "changeHangakuKanaMode" (bool). Usable without a model: what needs one does nothing.
-class CMainFrame : public ui::FrameWindow, public EventEmitter {
+// threads run code on the GUI thread. Usable without a model: what needs one does nothing.
+class CMainFrame : public ui::FrameWindow, public EventSource<CMainFrame> {
 public:
+    static constexpr Event<CMainFrame> kShowOptionDialog{"showOptionDialog"};
+    // On: the half-width kana mode.
+    static constexpr Event<CMainFrame, bool> kChangeHangakuKanaMode{"changeHangakuKanaMode"};
+
     // The dialogs the frame opens; the dialogs' module plugs them in.
     struct DialogHooks {
         std::function<void(int bank, int index)> editFnMessage;
