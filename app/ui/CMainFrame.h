@@ -82,10 +82,19 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Where the focus is, as the key table's places ask.
+    struct FocusPlace {
+        bool inEditor = false;
+        bool inCwText = false;
+        bool holds(KeyPlace place) const;
+    };
+
     void registerCommands();
-    // The keyboard table; true consumes the message.
+    void registerKeyCommands();
+    // The key table's rows for this window, run through the command map; true consumes the
+    // message.
     bool translateKey(const MSG& message);
-    void runKeyCommand(KeyCommand command, unsigned int key);
+    FocusPlace focusPlace() const;
     void typeInEditor(wchar_t ch);
     // A right click on a message button edits its message.
     bool translateMouse(const MSG& message);
