@@ -3,6 +3,7 @@
 #include "EventEmitter.h"
 #include "Subscription.h"
 
+#include <concepts>
 #include <functional>
 #include <string>
 #include <type_traits>
@@ -18,10 +19,21 @@ struct Event {
     const char* name;
 };
 
-// An argument of type From may stand for a To: it converts without narrowing.
-template <typename To, typename From>
-concept ConvertsWithoutNarrowing = requires(From&& from) {
-    To{std::forward<From>(from)};
+// A callback that takes the arguments Args.
+template <typename Callback, typename... Args>
+concept ListenerOf = std::invocable<std::decay_t<Callback>, Args...>;
+
+// Given stand for Args, one by one: the same count, each converting without narrowing.
+template <typename... Args>
+struct ArgumentsOf {
+    template <typename... Given>
+    static constexpr bool accept() {
+        if constexpr (sizeof...(Given) != sizeof...(Args)) {
+            return false;
+        } else {
+            return (requires(Given && given) { Args{std::forward<Given>(given)}; } && ...);
+        }
+    }
 };
 
 // The base of an emitter that declares its events: add_listener and emit take its Event
@@ -33,10 +45,8 @@ public:
     using EventEmitter::emit;
 
     // The listener stays until the returned subscription ends.
-    template <typename... Args, typename Callback>
-    requires std::is_invocable_v < std::decay_t<Callback>
-    &, Args... >
-           Subscription add_listener(const Event<Owner, Args...>& event, Callback&& callback) {
+    template <typename... Args, ListenerOf<Args...> Callback>
+    Subscription add_listener(const Event<Owner, Args...>& event, Callback&& callback) {
         const unsigned int id = EventEmitter::add_listener<Args...>(
             event.name, std::function<void(Args...)>(std::forward<Callback>(callback)));
         return Subscription(*this, id);
@@ -44,9 +54,8 @@ public:
 
     // The arguments become the event's types, the ones its listeners take.
     template <typename... Args, typename... Given>
-    requires(sizeof...(Args) == sizeof...(Given) &&
-             (ConvertsWithoutNarrowing<Args, Given> &&
-              ...)) void emit(const Event<Owner, Args...>& event, Given&&... args) {
+    void emit(const Event<Owner, Args...>& event,
+              Given&&... args) requires(ArgumentsOf<Args...>::template accept<Given...>()) {
         EventEmitter::emit<Args...>(event.name, Args{std::forward<Given>(args)}...);
     }
 
