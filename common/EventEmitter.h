@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -12,7 +13,13 @@
 // Named events with typed listeners. Every listener filed under one name must take exactly the
 // argument types that name is emitted with; a mismatch is found before any listener runs.
 // The registry lock is never held while a listener runs, so listeners may add or remove
-// listeners (effective from the next emission) and several threads may emit at once.
+// listeners and several threads may emit at once. A listener added during an emission runs from
+// the next one. A removed listener is not called once remove_listener has returned, in this
+// emission or a later one, except for a call already begun: the emitter waits for no listener
+// (a remover on a window thread must not wait for a listener that waits for that thread), so a
+// listener running on another thread at the removal runs to its end, and one that removes
+// itself finishes its own call. Whoever removes a listener that may run on another thread keeps
+// what it uses until that thread is done with the emitter (for instance, has been joined).
 class EventEmitter {
 public:
     EventEmitter() = default;
@@ -47,7 +54,10 @@ public:
             }
         }
         for (const auto& listener : targets) {
-            listener->callback(args...);
+            // Looked at right before the call: a removal made while earlier listeners ran holds.
+            if (!listener->removed.load()) {
+                listener->callback(args...);
+            }
         }
     }
 
@@ -59,14 +69,24 @@ public:
     }
 
     void remove_listener(unsigned int id) {
+        if (!try_remove_listener(id)) {
+            throw std::invalid_argument("EventEmitter::remove_listener: Invalid listener id.");
+        }
+    }
+
+    // remove_listener for callers that must not throw (a subscription that ends with its owner);
+    // false when no listener has the id.
+    bool try_remove_listener(unsigned int id) noexcept {
         std::lock_guard<std::mutex> lock(mutex_);
         for (auto it = listeners_.begin(); it != listeners_.end(); ++it) {
             if (it->second->id == id) {
+                // An emission that has already copied the record sees the flag.
+                it->second->removed = true;
                 listeners_.erase(it);
-                return;
+                return true;
             }
         }
-        throw std::invalid_argument("EventEmitter::remove_listener: Invalid listener id.");
+        return false;
     }
 
 protected:
@@ -77,6 +97,7 @@ private:
         explicit ListenerBase(unsigned int listener_id) : id(listener_id) {}
         virtual ~ListenerBase() = default;
         unsigned int id;
+        std::atomic<bool> removed{false};
     };
 
     template <typename... Args>

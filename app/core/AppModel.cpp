@@ -74,25 +74,28 @@ void AppModel::subscribeTrackerEvents() {
     auto note = [this](spdlog::level::level_enum level, const char* event) {
         state_->logger->log(level, "HAMLOGウィンドウ: {}", event);
     };
-    s.tracker.add_listener("requestToUpWpm", std::function<void()>([this, note] {
-                               note(spdlog::level::trace, "requestToUpWpm");
-                               speedUp();
-                           }));
-    s.tracker.add_listener("requestToDownWpm", std::function<void()>([this, note] {
-                               note(spdlog::level::debug, "requestToDownWpm");
-                               speedDown();
-                           }));
-    s.tracker.add_listener(
-        "changeCqMachinePlayState", std::function<void(bool)>([this, note](bool playing) {
+    const auto subscribe = [&s](Subscription subscription) {
+        s.trackerListeners.push_back(std::move(subscription));
+    };
+    subscribe(s.tracker.add_listener(HAMLOGTracker::kRequestToUpWpm, [this, note] {
+        note(spdlog::level::trace, "requestToUpWpm");
+        speedUp();
+    }));
+    subscribe(s.tracker.add_listener(HAMLOGTracker::kRequestToDownWpm, [this, note] {
+        note(spdlog::level::debug, "requestToDownWpm");
+        speedDown();
+    }));
+    subscribe(s.tracker.add_listener(
+        HAMLOGTracker::kChangeCqMachinePlayState, [this, note](bool playing) {
             note(spdlog::level::trace, "changeCqMachinePlayState");
             State& st = *state_;
             if (st.settings.update([](AppSettings& live) { return live.pttCqMachine; })) {
                 st.withDevice([&](int nId) { quentraxSetPTT(nId, playing ? 1 : 0); });
             }
         }));
-    s.tracker.add_listener("inputSemicolonToRemark2", std::function<void()>([note] {
-                               note(spdlog::level::trace, "inputSemicolonToRemark2");
-                           }));
+    subscribe(s.tracker.add_listener(HAMLOGTracker::kInputSemicolonToRemark2, [note] {
+        note(spdlog::level::trace, "inputSemicolonToRemark2");
+    }));
 }
 
 void AppModel::shutdown() {
@@ -210,7 +213,7 @@ void AppModel::useInterface(int id, bool reconnected) {
     s.withDevice(
         [&](int nId) { quentraxSetCallbackWindow(nId, s.hidden ? s.hidden->handle() : nullptr); });
     applySettings(settings());
-    emit("changeDeviceState");
+    emit(kChangeDeviceState);
 }
 
 void AppModel::dropConnection() {
@@ -218,7 +221,7 @@ void AppModel::dropConnection() {
     s.closeInterface();
     s.heldCodes.forget();
     s.logger->info("デバイスが切断されました");
-    emit("changeDeviceState");
+    emit(kChangeDeviceState);
 }
 
 unsigned int AppModel::speedUp() {
@@ -234,7 +237,7 @@ void AppModel::setWpm(unsigned int wpm) {
     State& s = *state_;
     s.settings.update([&](AppSettings& live) { live.wpm = wanted; });
     s.withDevice([&](int id) { quentraxSetWPM(id, wanted); });
-    emit("updateWPM", static_cast<unsigned int>(wanted));
+    emit(kUpdateWPM, static_cast<unsigned int>(wanted));
 }
 
 unsigned int AppModel::changeSpeed(int (*next)(int)) {
@@ -250,7 +253,7 @@ unsigned int AppModel::changeSpeed(int (*next)(int)) {
     }
     // Sent even without an interface: the library refuses the id and logs it.
     s.withDevice([&](int id) { quentraxSetWPM(id, after); });
-    emit("updateWPM", static_cast<unsigned int>(after));
+    emit(kUpdateWPM, static_cast<unsigned int>(after));
     return static_cast<unsigned int>(after);
 }
 

@@ -4,7 +4,7 @@
 #include "Clocks.h"
 #include "DeferredTaskQueue.h"
 #include "DummyWindow.h"
-#include "EventEmitter.h"
+#include "Event.h"
 #include "HAMLOGTracker.h"
 #include "InfoForMacroExpansion.h"
 #include "LiveSettings.h"
@@ -41,14 +41,19 @@ struct WorkerPeriods {
 
 // The program's model: the settings, the connection with one QUENTRAX through the interface
 // library's C functions, the send queue and the worker that feeds the interface, paddle input,
-// the beacon, and the HAMLOG tracker. Events:
-//   "changeDeviceState" (no argument), "updateWPM" (unsigned int),
-//   "updateSendBuffer" (std::wstring, the whole send-buffer text),
-//   "inputPaddleKeyboard" (std::wstring, the decoded paddle text).
+// the beacon, and the HAMLOG tracker. Events: below.
 // Listeners run on the thread that emitted: the GUI thread, the worker, the model's deferred task
 // thread or the tracker's.
-class AppModel : public EventEmitter {
+class AppModel : public EventSource<AppModel> {
 public:
+    static constexpr Event<AppModel> kChangeDeviceState{"changeDeviceState"};
+    // The speed now.
+    static constexpr Event<AppModel, unsigned int> kUpdateWPM{"updateWPM"};
+    // The whole send-buffer text.
+    static constexpr Event<AppModel, std::wstring> kUpdateSendBuffer{"updateSendBuffer"};
+    // The decoded paddle text.
+    static constexpr Event<AppModel, std::wstring> kInputPaddleKeyboard{"inputPaddleKeyboard"};
+
     explicit AppModel(WorkerPeriods periods = {}, Clocks clocks = {});
     virtual ~AppModel();
     AppModel(const AppModel&) = delete;

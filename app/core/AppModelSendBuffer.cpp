@@ -100,7 +100,7 @@ void AppModel::addToSendBuffer(std::wstring_view text, bool expand,
         return;
     }
     signalWork();  // before the editor is updated: keying starts while it redraws
-    emit("updateSendBuffer", s.queue.text());
+    emit(kUpdateSendBuffer, s.queue.text());
 }
 
 bool AppModel::appendMessage(std::wstring_view text,
@@ -196,7 +196,7 @@ void AppModel::insertTimeStamp() {
         s.queue.append(L"\n", true);
     }
     s.queue.append(stamp + L"\n", true);
-    emit("updateSendBuffer", s.queue.text());
+    emit(kUpdateSendBuffer, s.queue.text());
 }
 
 void AppModel::clearSendBuffer() {
@@ -212,19 +212,19 @@ void AppModel::clearSendBuffer() {
     });
     s.heldCodes.forget();  // the unit dropped them
     wakeWorker();
-    emit("updateSendBuffer", s.queue.text());
+    emit(kUpdateSendBuffer, s.queue.text());
 }
 
 void AppModel::resetSendBuffer() {
     State& s = *state_;
     s.queue.resetAll();
-    emit("updateSendBuffer", s.queue.text());
+    emit(kUpdateSendBuffer, s.queue.text());
 }
 
 void AppModel::takeBackPending(std::size_t n) {
     State& s = *state_;
     s.queue.removePendingFromEnd(n);
-    emit("updateSendBuffer", s.queue.text());
+    emit(kUpdateSendBuffer, s.queue.text());
 }
 
 std::wstring AppModel::sendBufferText() const {
@@ -253,8 +253,8 @@ void AppModel::onPaddleInput(unsigned int code) {
         return;
     }
     s.queue.append(text.empty() ? std::wstring(L"?") : text, true);
-    emit("updateSendBuffer", s.queue.text());
-    emit("inputPaddleKeyboard", text);
+    emit(kUpdateSendBuffer, s.queue.text());
+    emit(kInputPaddleKeyboard, text);
 }
 
 }  // namespace omvar::Vetrin

@@ -19,6 +19,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace omvar::Vetrin {
 
@@ -83,6 +84,8 @@ struct AppModel::State {
     // Their threads call into everything above, so they are declared last and go first: the
     // model's task queue before the tracker its firings read HAMLOG through.
     HAMLOGTracker tracker;
+    // The model's own listeners of the tracker, removed before it goes.
+    std::vector<Subscription> trackerListeners;
     DeferredTaskQueue tasks;
     OrderedRequests requests;
 

@@ -291,14 +291,14 @@ bool AppModel::expandLateMacro() {
             s.logger->warn("HAMLOG did not answer for its {} field: the rest is not keyed: \"{}\"",
                            fieldName(*failed), quentrax::wide_to_utf8(pendingText(s.queue)));
             s.queue.removePendingFromEnd(s.queue.pendingCount());
-            emit("updateSendBuffer", s.queue.text());
+            emit(kUpdateSendBuffer, s.queue.text());
             return false;
         }
         // A clear and a new message may have put another macro at the cursor meanwhile: it is
         // not expanded with the fields that were not read, but read for again.
         info.missing = {!wanted.hisCall, !wanted.hisName, !wanted.report};
         if (s.queue.expandDeferredAtCursor(info)) {
-            emit("updateSendBuffer", s.queue.text());
+            emit(kUpdateSendBuffer, s.queue.text());
         }
     }
 }

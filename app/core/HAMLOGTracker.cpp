@@ -86,6 +86,12 @@ struct HAMLOGTracker::State {
     void applyKeyRules(HookedMessage& m);
     // True when the key-down is to be forwarded to the main window.
     bool applyBindings(HookedMessage& m, const LogControls& controls);
+    bool bindingHolds(const KeyBinding& binding, const HookedMessage& m,
+                      const LogControls& controls) const;
+    // True when the key-down is to be forwarded.
+    bool runBinding(KeyCommand command, const HookedMessage& m);
+    void applyTabRule(HookedMessage& m, bool inCallField);
+    void applyEnterRule(HookedMessage& m);
     void followCallField(const HookedMessage& m, HWND field);
     void reportCallField(HWND field);
     void forwardToMainWindow(const HookedMessage& m);
@@ -109,8 +115,9 @@ struct HAMLOGTracker::State {
     // Runs the body on the task queue after the delay; nothing it throws leaves it.
     void queue(std::function<void()> body);
     template <typename... Args>
-    void queueEvent(const char* name, Args... args) {
-        queue([this, name, args...] { owner.emit(name, args...); });
+    void queueEvent(const Event<HAMLOGTracker, Args...>& event,
+                    std::type_identity_t<Args>... args) {
+        queue([this, event, args...] { owner.emit(event, args...); });
     }
 
     HAMLOGTracker& owner;
@@ -212,15 +219,15 @@ void HAMLOGTracker::State::onHooksInstalled() {
 void HAMLOGTracker::State::emitInitialState() {
     const bool playing = readCqMachinePlaying();
     cqMachinePlaying = playing;
-    owner.emit("changeWindowRect", activeLogRect());
+    owner.emit(kChangeWindowRect, activeLogRect());
     // Read with the window thread's short bound; a box HAMLOG is too busy to tell about now is
     // asked for again, with the whole bound, off this thread.
     if (const auto checked = readCqCheck()) {
-        owner.emit("changeCqCheck", *checked);
+        owner.emit(kChangeCqCheck, *checked);
     } else {
         queue([this] { emitCqCheck(); });
     }
-    owner.emit("changeCqMachinePlayState", playing);
+    owner.emit(kChangeCqMachinePlayState, playing);
 }
 
 // The system drops a WM_COPYDATA from a process with lower rights (a HAMLOG started without the
@@ -264,11 +271,11 @@ void HAMLOGTracker::State::onHookedMessage(HookedMessage& m) {
     }
     const int newForeground = map.windowIdOf(foreground);
     if (foregroundId.exchange(newForeground) != newForeground) {
-        queueEvent("changeForeground");
+        queueEvent(kChangeForeground);
     }
     const int newFocus = map.logWindowIdOfControl(m.focusWindow);
     if (focusFormId.exchange(newFocus) != newFocus) {
-        queueEvent("changeFocus");
+        queueEvent(kChangeFocus);
     }
     handleLogWindowMessage(m);
 }
@@ -289,7 +296,7 @@ void HAMLOGTracker::State::handleLogWindowMessage(HookedMessage& m) {
             const RECT rect = activeLogRect();
             if (!EqualRect(&rect, &logWindowRect)) {
                 logWindowRect = rect;
-                queueEvent("changeWindowRect", rect);
+                queueEvent(kChangeWindowRect, rect);
             }
         }
         if (isKeyDown(m.message) || isKeyUp(m.message)) {
@@ -301,60 +308,38 @@ void HAMLOGTracker::State::handleLogWindowMessage(HookedMessage& m) {
         const LogControls controls = map.controls(activeLogId());
         const HWND cqCheck = controls[HamlogControlId::cqCheck];
         if (m.message == BM_SETCHECK && cqCheck != nullptr && m.hwnd == cqCheck) {
-            queueEvent("changeCqCheck", m.wParam == BST_CHECKED);
+            queueEvent(kChangeCqCheck, m.wParam == BST_CHECKED);
         }
         const HWND remarks2 = controls[HamlogControlId::remarks2Field];
         if (m.message == WM_CHAR && remarks2 != nullptr && m.hwnd == remarks2 && m.wParam == ';') {
             logger->trace("Remark2にセミコロンが入力されました\n");
-            queueEvent("inputSemicolonToRemark2");
+            queueEvent(kInputSemicolonToRemark2);
         }
     }
     if (m.message == WM_WINDOWPOSCHANGED && caption(m.hwnd) == kCqStopCaption) {
         const bool playing = readCqMachinePlaying();
         if (playing != cqMachinePlaying) {
             cqMachinePlaying = playing;
-            queueEvent("changeCqMachinePlayState", playing);
+            queueEvent(kChangeCqMachinePlayState, playing);
         }
     }
 }
 
 void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
     const LogControls controls = map.controls(activeLogId());
-    const auto in = [&m, &controls](HamlogControlId id) { return inControl(m, controls, id); };
-    const bool down = isKeyDown(m.message);
-    const std::uint32_t key = m.wParam;
+    const bool inCallField = inControl(m, controls, HamlogControlId::callField);
     // A key let go in another field than the one it went down in (Tab moved the focus) is no
     // longer held in the first.
-    if (!down) {
-        callField.held.reset(key & 0xFF);
+    if (!isKeyDown(m.message)) {
+        callField.held.reset(m.wParam & 0xFF);
     }
     // Forwarded last, after what the key press changed in a field has been taken into account.
     const bool forward = applyBindings(m, controls);
-    if (key == VK_TAB) {
-        if (down) {
-            if (in(HamlogControlId::callField) && callTabToF2) {
-                tabPending = true;
-            }
-            if (tabPending) {
-                m.cancel = true;  // also the key repeat while the key-up is awaited
-            }
-        } else if (tabPending.exchange(false)) {
-            m.cancel = true;
-            queue([this] { injectEnter(); });
-        }
-    }
-    if (key == VK_RETURN && enterPending) {
-        m.cancel = true;
-        if (!down) {
-            enterPending = false;
-            logger->debug("[ENTER] <");
-            logger->debug("[F2]");
-            queue([this] { requestF2(); });
-        }
-    }
+    applyTabRule(m, inCallField);
+    applyEnterRule(m);
     // Only the call field: the operator types the other station's name while his own message is
     // keyed, and an edit event stops the keying.
-    if (in(HamlogControlId::callField)) {
+    if (inCallField) {
         followCallField(m, controls[HamlogControlId::callField]);
     }
     if (forward) {
@@ -362,53 +347,98 @@ void HAMLOGTracker::State::applyKeyRules(HookedMessage& m) {
     }
 }
 
-// Every binding of HAMLOG's log window that matches takes the key from HAMLOG; its reaction
+// Tab in the call field, when it is to send F2, is taken from HAMLOG, its repeats too; at its
+// key-up an Enter goes to HAMLOG in its place.
+void HAMLOGTracker::State::applyTabRule(HookedMessage& m, bool inCallField) {
+    if (m.wParam != VK_TAB) {
+        return;
+    }
+    if (isKeyDown(m.message)) {
+        if (inCallField && callTabToF2) {
+            tabPending = true;
+        }
+        if (tabPending) {
+            m.cancel = true;  // also the key repeat while the key-up is awaited
+        }
+    } else if (tabPending.exchange(false)) {
+        m.cancel = true;
+        queue([this] { injectEnter(); });
+    }
+}
+
+// While the Enter injected for a Tab is awaited, Enter is taken from HAMLOG; at its key-up F2
+// is requested.
+void HAMLOGTracker::State::applyEnterRule(HookedMessage& m) {
+    if (m.wParam != VK_RETURN || !enterPending) {
+        return;
+    }
+    m.cancel = true;
+    if (!isKeyDown(m.message)) {
+        enterPending = false;
+        logger->debug("[ENTER] <");
+        logger->debug("[F2]");
+        queue([this] { requestF2(); });
+    }
+}
+
+// Every binding of HAMLOG's log window that holds takes the key from HAMLOG; its reaction
 // follows the key-down.
 bool HAMLOGTracker::State::applyBindings(HookedMessage& m, const LogControls& controls) {
-    const auto in = [&m, &controls](HamlogControlId id) { return inControl(m, controls, id); };
-    const bool down = isKeyDown(m.message);
-    const std::uint32_t key = m.wParam;
     bool forward = false;
     for (const KeyBinding& binding : keyBindings()) {
-        if (!isHamlogPlace(binding.place) ||
-            !matches(binding, m.message, key, {m.shift, m.ctrl, m.alt})) {
-            continue;
-        }
-        if (binding.place == KeyPlace::logCallField && !in(HamlogControlId::callField)) {
-            continue;
-        }
-        if (binding.place == KeyPlace::logKeyField && !fkeysInCodeQth &&
-            (in(HamlogControlId::codeField) || in(HamlogControlId::qthField))) {
-            continue;
-        }
-        m.cancel = true;
-        switch (binding.command) {
-            case KeyCommand::forwardToFrame:
-                if (key >= VK_F1 && key <= VK_F12) {
-                    logger->debug("F{}キーをキャンセル", key - 0x6F);
-                }
-                forward = down;
-                break;
-            case KeyCommand::requestToUpWpm:
-                if (down) {
-                    queueEvent("requestToUpWpm");
-                }
-                break;
-            case KeyCommand::requestToDownWpm:
-                if (down) {
-                    queueEvent("requestToDownWpm");
-                }
-                break;
-            case KeyCommand::requestToToggleBank:
-                if (down) {
-                    queueEvent("requestToToggleBank");
-                }
-                break;
-            default:
-                break;  // only taken away
+        if (bindingHolds(binding, m, controls)) {
+            m.cancel = true;
+            forward = runBinding(binding.command, m) || forward;
         }
     }
     return forward;
+}
+
+bool HAMLOGTracker::State::bindingHolds(const KeyBinding& binding, const HookedMessage& m,
+                                        const LogControls& controls) const {
+    if (!isHamlogPlace(binding.place) ||
+        !matches(binding, m.message, static_cast<std::uint32_t>(m.wParam),
+                 {m.shift, m.ctrl, m.alt})) {
+        return false;
+    }
+    const auto in = [&m, &controls](HamlogControlId id) { return inControl(m, controls, id); };
+    switch (binding.place) {
+        case KeyPlace::logCallField:
+            return in(HamlogControlId::callField);
+        case KeyPlace::logKeyField:
+            return fkeysInCodeQth ||
+                   !(in(HamlogControlId::codeField) || in(HamlogControlId::qthField));
+        default:
+            return true;
+    }
+}
+
+bool HAMLOGTracker::State::runBinding(KeyCommand command, const HookedMessage& m) {
+    const bool down = isKeyDown(m.message);
+    const auto key = static_cast<std::uint32_t>(m.wParam);
+    const Event<HAMLOGTracker>* request = nullptr;
+    switch (command) {
+        case KeyCommand::forwardToFrame:
+            if (key >= VK_F1 && key <= VK_F12) {
+                logger->debug("F{}キーをキャンセル", key - 0x6F);
+            }
+            return down;
+        case KeyCommand::requestToUpWpm:
+            request = &kRequestToUpWpm;
+            break;
+        case KeyCommand::requestToDownWpm:
+            request = &kRequestToDownWpm;
+            break;
+        case KeyCommand::requestToToggleBank:
+            request = &kRequestToToggleBank;
+            break;
+        default:
+            break;  // only taken away
+    }
+    if (request != nullptr && down) {
+        queueEvent(*request);
+    }
+    return false;
 }
 
 // The call field's text at a key-down, compared at the key-up: what the key press changed. A key
@@ -453,7 +483,7 @@ void HAMLOGTracker::State::reportCallField(HWND field) {
     logger->debug("{} {}", quentrax::wide_to_utf8(callField.last), quentrax::wide_to_utf8(now));
     if (now != callField.last) {
         callField.last = std::move(now);
-        queueEvent("editCallsign", callField.last);
+        queueEvent(kEditCallsign, callField.last);
     }
 }
 
@@ -497,14 +527,14 @@ void HAMLOGTracker::State::queue(std::function<void()> body) {
 
 void HAMLOGTracker::State::activate() {
     map.findControls();
-    owner.emit("activeLogWindow");
-    owner.emit("changeWindowRect", activeLogRect());
+    owner.emit(kActiveLogWindow);
+    owner.emit(kChangeWindowRect, activeLogRect());
     emitCqCheck();
 }
 
 void HAMLOGTracker::State::emitCqCheck() {
     if (const auto checked = readCqCheck()) {
-        owner.emit("changeCqCheck", *checked);
+        owner.emit(kChangeCqCheck, *checked);
     } else {
         logger->warn("HAMLOG did not answer for its CQ box: the bank stays as it is");
     }
@@ -529,7 +559,7 @@ void HAMLOGTracker::State::injectEnter() {
 }
 
 void HAMLOGTracker::State::requestF2() {
-    owner.emit("requestToFn02");
+    owner.emit(kRequestToFn02);
     if (const HWND report = map.controls(activeLogId())[HamlogControlId::hisRstField]) {
         SwitchToThisWindow(report, TRUE);
     }

@@ -2,7 +2,7 @@
 
 #include "DeferredTaskQueue.h"
 #include "DummyWindow.h"
-#include "EventEmitter.h"
+#include "Event.h"
 #include "HamlogIds.h"
 
 #include <windows.h>
@@ -19,19 +19,35 @@ namespace omvar::Vetrin {
 
 // The program's view of HAMLOG: receives the records the hook library forwards from HAMLOG's GUI
 // thread, maps HAMLOG's windows and the controls of its log windows, decides for each key typed
-// in a log window whether HAMLOG gets it, and turns what the operator does there into events:
-//   "changeForeground", "changeFocus", "activeLogWindow", "requestToFn02",
-//   "requestToToggleBank", "requestToUpWpm", "requestToDownWpm", "inputSemicolonToRemark2"
-//       (no argument)
-//   "changeWindowRect" (RECT), "changeCqCheck" (bool), "changeCqMachinePlayState" (bool),
-//   "editCallsign" (std::wstring).
+// in a log window whether HAMLOG gets it, and turns what the operator does there into the
+// events below.
 // Typing in the name field emits nothing: the operator writes down the name he hears while his own
 // message is keyed, and an edit event stops the keying.
 // Events run on the tracker's task-queue thread, 10 ms after the message that caused them; only
 // the three events emitted when the hooks are installed run on the thread that owns the hidden
 // window.
-class HAMLOGTracker : public EventEmitter {
+class HAMLOGTracker : public EventSource<HAMLOGTracker> {
 public:
+    static constexpr Event<HAMLOGTracker> kChangeForeground{"changeForeground"};
+    static constexpr Event<HAMLOGTracker> kChangeFocus{"changeFocus"};
+    static constexpr Event<HAMLOGTracker> kActiveLogWindow{"activeLogWindow"};
+    static constexpr Event<HAMLOGTracker> kRequestToFn02{"requestToFn02"};
+    static constexpr Event<HAMLOGTracker> kRequestToToggleBank{"requestToToggleBank"};
+    static constexpr Event<HAMLOGTracker> kRequestToUpWpm{"requestToUpWpm"};
+    static constexpr Event<HAMLOGTracker> kRequestToDownWpm{"requestToDownWpm"};
+    static constexpr Event<HAMLOGTracker> kInputSemicolonToRemark2{"inputSemicolonToRemark2"};
+    // The active log window's rectangle on screen.
+    static constexpr Event<HAMLOGTracker, RECT> kChangeWindowRect{"changeWindowRect"};
+    // Checked: the CQ box as HAMLOG has it.
+    static constexpr Event<HAMLOGTracker, bool> kChangeCqCheck{"changeCqCheck"};
+    static constexpr Event<HAMLOGTracker, bool> kChangeCqMachinePlayState{
+        "changeCqMachinePlayState"};
+    // The call field's new text.
+    static constexpr Event<HAMLOGTracker, std::wstring> kEditCallsign{"editCallsign"};
+    // Never raised (typing in the name field emits nothing, see above); the controller listens
+    // for it as for an edit of the call field.
+    static constexpr Event<HAMLOGTracker, std::wstring> kEditHisName{"editHisName"};
+
     HAMLOGTracker();
     virtual ~HAMLOGTracker();
     HAMLOGTracker(const HAMLOGTracker&) = delete;

@@ -12,7 +12,6 @@
 
 #include <spdlog/logger.h>
 
-#include <atomic>
 #include <exception>
 #include <functional>
 #include <string>
@@ -28,33 +27,28 @@ constexpr wchar_t kPaddleKanaOff[] = L"[ﾗﾀ]";  // bracket, ra, ta, bracket
 
 }  // namespace
 
-// The pieces the listeners act on. The emitters keep their listeners for their whole life, so
-// the listeners share this record instead of pointing at the controller; after shutdown they
-// find `closing` set and do nothing.
+// The pieces the listeners act on. The controller's subscriptions end at shutdown, before the
+// model's threads are joined, and the controller outlives both, so a listener still under way
+// on one of those threads finds everything here.
 struct AppController::Wiring {
     CMainFrame* frame = nullptr;
     VetrinView* view = nullptr;
     VetrinDoc* document = nullptr;
     AppModel* model = nullptr;
     std::shared_ptr<spdlog::logger> logger;
-    std::atomic<bool> closing{false};
 
-    // A listener for `event` that runs reaction(wiring, args...) and logs what it throws: a
-    // listener runs on a window procedure's or a worker's thread, where an exception would end
-    // the program.
-    template <typename... Args, typename Reaction>
-    static std::function<void(Args...)> listener(const std::shared_ptr<Wiring>& self,
-                                                 const char* event, Reaction reaction) {
-        return [self, event, reaction](Args... args) {
-            if (self->closing.load()) {
-                return;
-            }
+    // A listener that runs reaction(wiring, args...) and logs what it throws, under the event's
+    // name: a listener runs on a window procedure's or a worker's thread, where an exception
+    // would end the program.
+    template <typename Owner, typename... Args, typename Reaction>
+    auto listener(const Event<Owner, Args...>& event, Reaction reaction) {
+        return [this, name = event.name, reaction](Args... args) {
             try {
-                reaction(*self, args...);
+                reaction(*this, args...);
             } catch (const std::exception& e) {
-                self->logger->error("{}: {}", event, e.what());
+                logger->error("{}: {}", name, e.what());
             } catch (...) {
-                self->logger->error("{}: unknown exception", event);
+                logger->error("{}: unknown exception", name);
             }
         };
     }
@@ -75,6 +69,17 @@ struct AppController::Wiring {
     void stopSendingForEdit() const {
         model->stopBeacon();
         model->clearSendBuffer();
+    }
+
+    // The paddle's kana brackets switch the kana mode of the window and the model.
+    void followPaddleKanaMode(const std::wstring& text) const {
+        if (text == kPaddleKanaOff) {
+            frame->setHalfWidthKanaMode(false);
+            model->setKanaMode(false);
+        } else if (text == kPaddleKanaOn) {
+            frame->setHalfWidthKanaMode(true);
+            model->setKanaMode(true);
+        }
     }
 
     void showOptionDialog() const {
@@ -103,7 +108,7 @@ void AppController::start(CMainFrame& mainWindow) {
     model_ = std::make_shared<AppModel>();
     model_->start(mainWindow.hwnd());
 
-    wiring_ = std::make_shared<Wiring>();
+    wiring_ = std::make_unique<Wiring>();
     wiring_->frame = &mainWindow;
     wiring_->view = mainWindow.editorView();
     wiring_->document = dynamic_cast<VetrinDoc*>(mainWindow.document());
@@ -135,100 +140,91 @@ void AppController::start(CMainFrame& mainWindow) {
     }
 }
 
+template <typename Emitter, typename EventType, typename Reaction>
+void AppController::on(Emitter& emitter, const EventType& event, Reaction reaction) {
+    subscriptions_.push_back(emitter.add_listener(event, wiring_->listener(event, reaction)));
+}
+
 void AppController::subscribe() {
-    const auto& w = wiring_;
-    CMainFrame& frame = *w->frame;
-    AppModel& model = *w->model;
-    HAMLOGTracker& tracker = model.tracker();
+    subscribeFrameAndDocument();
+    subscribeTracker();
+    subscribeModel();
+}
 
-    frame.add_listener(
-        "showOptionDialog",
-        Wiring::listener(w, "showOptionDialog", [](Wiring& self) { self.showOptionDialog(); }));
-    if (w->document != nullptr) {
-        w->document->add_listener("AfterNewDocument",
-                                  Wiring::listener(w, "AfterNewDocument", [](Wiring& self) {
-                                      self.logger->info("送信バッファクリア");
-                                      self.model->resetSendBuffer();
-                                  }));
+void AppController::subscribeFrameAndDocument() {
+    CMainFrame& frame = *wiring_->frame;
+    on(frame, CMainFrame::kShowOptionDialog, [](Wiring& self) { self.showOptionDialog(); });
+    on(frame, CMainFrame::kChangeHangakuKanaMode,
+       [](Wiring& self, bool kana) { self.model->setKanaMode(kana); });
+    if (VetrinDoc* document = wiring_->document; document != nullptr) {
+        on(*document, VetrinDoc::kAfterNewDocument, [](Wiring& self) {
+            self.logger->info("送信バッファクリア");
+            self.model->resetSendBuffer();
+        });
     }
-    tracker.add_listener(
-        "changeWindowRect", Wiring::listener<RECT>(w, "changeWindowRect", [](Wiring& self, RECT r) {
-            // followHamlogWindow writes the event's log line itself.
-            self.onWindowThread(
-                [&self, r] { self.frame->followHamlogWindow(r.left, r.top, r.right, r.bottom); });
-        }));
-    tracker.add_listener(
-        "requestToToggleBank", Wiring::listener(w, "requestToToggleBank", [](Wiring& self) {
-            self.noteHamlogEvent("requestToToggleBank");
-            self.onWindowThread([&self] { self.frame->setBank(1 - self.frame->bank()); });
-        }));
-    for (const char* event : {"editCallsign", "editHisName"}) {
-        tracker.add_listener(event, Wiring::listener<std::wstring>(
-                                        w, event, [event](Wiring& self, const std::wstring&) {
-                                            self.noteHamlogEvent(event);
-                                            self.stopSendingForEdit();
-                                        }));
-    }
-    tracker.add_listener("requestToFn02", Wiring::listener(w, "requestToFn02", [](Wiring& self) {
-                             self.noteHamlogEvent("requestToFn02");
-                             // Behind the keys pressed before it, never ahead of them.
-                             self.model->requestFnMessage(self.bank(), 1);
-                         }));
-    tracker.add_listener(
-        "changeCqCheck", Wiring::listener<bool>(w, "changeCqCheck", [](Wiring& self, bool checked) {
-            self.noteHamlogEvent("changeCqCheck");
-            // The box is where this came from: nothing is written back to it.
-            self.onWindowThread([&self, checked] { self.frame->showBank(checked ? 0 : 1); });
-        }));
+}
 
+void AppController::subscribeTracker() {
+    using T = HAMLOGTracker;
+    T& tracker = wiring_->model->tracker();
+    on(tracker, T::kChangeWindowRect, [](Wiring& self, RECT r) {
+        // followHamlogWindow writes the event's log line itself.
+        self.onWindowThread(
+            [&self, r] { self.frame->followHamlogWindow(r.left, r.top, r.right, r.bottom); });
+    });
+    on(tracker, T::kRequestToToggleBank, [](Wiring& self) {
+        self.noteHamlogEvent("requestToToggleBank");
+        self.onWindowThread([&self] { self.frame->setBank(1 - self.frame->bank()); });
+    });
+    for (const auto& edit : {T::kEditCallsign, T::kEditHisName}) {
+        on(tracker, edit, [name = edit.name](Wiring& self, const std::wstring&) {
+            self.noteHamlogEvent(name);
+            self.stopSendingForEdit();
+        });
+    }
+    on(tracker, T::kRequestToFn02, [](Wiring& self) {
+        self.noteHamlogEvent("requestToFn02");
+        // Behind the keys pressed before it, never ahead of them.
+        self.model->requestFnMessage(self.bank(), 1);
+    });
+    on(tracker, T::kChangeCqCheck, [](Wiring& self, bool checked) {
+        self.noteHamlogEvent("changeCqCheck");
+        // The box is where this came from: nothing is written back to it.
+        self.onWindowThread([&self, checked] { self.frame->showBank(checked ? 0 : 1); });
+    });
+}
+
+void AppController::subscribeModel() {
+    AppModel& model = *wiring_->model;
     // Handed to the window without waiting for it: the worker, the beacon and the tracker's
     // thread go on while the editor catches up, and the window shows only the newest text.
-    model.add_listener("updateSendBuffer",
-                       Wiring::listener<std::wstring>(w, "updateSendBuffer",
-                                                      [](Wiring& self, const std::wstring& text) {
-                                                          self.logger->debug("updateSendBuffer");
-                                                          if (self.view != nullptr) {
-                                                              self.view->showSendBuffer(text);
-                                                          }
-                                                      }));
-    model.add_listener("updateWPM",
-                       Wiring::listener<unsigned int>(w, "updateWPM", [](Wiring& self, unsigned) {
-                           self.logger->debug("updateWPM");
-                           self.onWindowThread([&self] {
-                               self.logger->info("WPMが更新されました");
-                               self.frame->applyFrameSettings();
-                           });
-                       }));
-    model.add_listener("inputPaddleKeyboard",
-                       Wiring::listener<std::wstring>(
-                           w, "inputPaddleKeyboard", [](Wiring& self, const std::wstring& text) {
-                               self.logger->debug("inputPaddleKeyboard");
-                               self.onWindowThread([&self, &text] {
-                                   if (text == kPaddleKanaOff) {
-                                       self.frame->setHalfWidthKanaMode(false);
-                                       self.model->setKanaMode(false);
-                                   } else if (text == kPaddleKanaOn) {
-                                       self.frame->setHalfWidthKanaMode(true);
-                                       self.model->setKanaMode(true);
-                                   }
-                               });
-                           }));
-    model.add_listener("changeDeviceState",
-                       Wiring::listener(w, "changeDeviceState", [](Wiring& self) {
-                           self.onWindowThread([&self] { self.frame->showInterfaceState(); });
-                       }));
-    frame.add_listener(
-        "changeHangakuKanaMode",
-        Wiring::listener<bool>(w, "changeHangakuKanaMode",
-                               [](Wiring& self, bool on) { self.model->setKanaMode(on); }));
+    on(model, AppModel::kUpdateSendBuffer, [](Wiring& self, const std::wstring& text) {
+        self.logger->debug("updateSendBuffer");
+        if (self.view != nullptr) {
+            self.view->showSendBuffer(text);
+        }
+    });
+    on(model, AppModel::kUpdateWPM, [](Wiring& self, unsigned) {
+        self.logger->debug("updateWPM");
+        self.onWindowThread([&self] {
+            self.logger->info("WPMが更新されました");
+            self.frame->applyFrameSettings();
+        });
+    });
+    on(model, AppModel::kInputPaddleKeyboard, [](Wiring& self, const std::wstring& text) {
+        self.logger->debug("inputPaddleKeyboard");
+        self.onWindowThread([&self, &text] { self.followPaddleKanaMode(text); });
+    });
+    on(model, AppModel::kChangeDeviceState,
+       [](Wiring& self) { self.onWindowThread([&self] { self.frame->showInterfaceState(); }); });
 }
 
 void AppController::shutdown() {
+    // First: no listener starts from here on; one under way on a model thread ends in the
+    // model's shutdown.
+    subscriptions_.clear();
     if (!model_) {
         return;
-    }
-    if (wiring_) {
-        wiring_->closing = true;
     }
     model_->shutdown();
     // The model goes now, with its threads and hidden windows, before the program unloads the

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "Subscription.h"
+
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 namespace spdlog {
 class logger;
@@ -40,12 +43,19 @@ private:
     struct Wiring;
 
     void subscribe();
+    void subscribeFrameAndDocument();
+    void subscribeTracker();
+    void subscribeModel();
+    // Subscribes reaction(wiring, args...) to the emitter's event for the controller's life.
+    template <typename Emitter, typename EventType, typename Reaction>
+    void on(Emitter& emitter, const EventType& event, Reaction reaction);
 
     std::shared_ptr<spdlog::logger> logger_;
     std::shared_ptr<AppModel> model_;
-    // What the listeners work with; they hold it, so it outlives the controller when an emitter
-    // does.
-    std::shared_ptr<Wiring> wiring_;
+    // What the listeners work with.
+    std::unique_ptr<Wiring> wiring_;
+    // Declared last, so that they end first.
+    std::vector<Subscription> subscriptions_;
 };
 
 }  // namespace omvar::Vetrin

@@ -61,6 +61,51 @@ bool isKeyOrCharacter(UINT message) {
            message == WM_SYSKEYUP || message == WM_CHAR;
 }
 
+// The id in the frame's command map of what a row of the key table runs. A key that does what
+// a menu item or a button does runs its command; the others have a block of ids each above the
+// 16-bit range of menu and control ids, and a command that needs the key gets it as the offset
+// in its block: the function key's index or the typed character.
+constexpr UINT kKeyCommandIds = 0x10000;
+constexpr UINT kKeyCommandBlock = 0x10000;
+
+UINT keyCommandBlock(KeyCommand command) {
+    return kKeyCommandIds + kKeyCommandBlock * static_cast<UINT>(command);
+}
+
+std::optional<UINT> sharedCommandId(KeyCommand command) {
+    switch (command) {
+        case KeyCommand::showFn8:
+            return ID_VIEW_FN8;
+        case KeyCommand::showFn12:
+            return ID_VIEW_FN12;
+        case KeyCommand::sendCwText:
+            return IDC_SEND;
+        case KeyCommand::clearCwText:
+            return IDC_CLEAR;
+        case KeyCommand::toggleKana:
+            return ID_HALF_WIDTH_KANA;
+        case KeyCommand::toggleBank:
+            return ID_TOGGLE_BANK;
+        default:
+            return std::nullopt;
+    }
+}
+
+UINT keyCommandId(KeyCommand command, unsigned int key) {
+    if (const auto shared = sharedCommandId(command)) {
+        return *shared;
+    }
+    switch (command) {
+        case KeyCommand::sendFnMessage:
+        case KeyCommand::editFnMessage:
+            return keyCommandBlock(command) + (key - VK_F1);
+        case KeyCommand::typeInEditor:
+            return keyCommandBlock(command) + key;
+        default:
+            return keyCommandBlock(command);
+    }
+}
+
 struct LibraryCloser {
     void operator()(HMODULE module) const { FreeLibrary(module); }
 };
@@ -70,6 +115,7 @@ struct LibraryCloser {
 CMainFrame::CMainFrame() : logger_(namedLogger("Vetrin")) {
     addDocumentToTitle_ = false;
     registerCommands();
+    registerKeyCommands();
 }
 
 CMainFrame::~CMainFrame() {
@@ -93,8 +139,8 @@ void CMainFrame::registerCommands() {
     commands().on(ID_TOGGLE_BANK, [this] { setBank(1 - bank_); });
     commands().on(IDC_SEND, [this] { sendCwText(); });
     commands().on(IDC_CLEAR, [this] { clearCwText(); });
-    commands().on(IDC_OPTION_BUTTON, [this] { emit("showOptionDialog"); });
-    commands().on(ID_OPTIONS, [this] { emit("showOptionDialog"); });
+    commands().on(IDC_OPTION_BUTTON, [this] { emit(kShowOptionDialog); });
+    commands().on(ID_OPTIONS, [this] { emit(kShowOptionDialog); });
     commands().onUpdate(IDC_CW_WPM, [this](ui::CommandUpdate& update) {
         if (settings_ != nullptr) {
             update.setText(std::to_wstring(settings_->snapshot().wpm));
@@ -538,7 +584,7 @@ void CMainFrame::setHalfWidthKanaMode(bool on) {
             logger_->warn("No input method context; the kana mode is kept only");
         }
     }
-    emit("changeHangakuKanaMode", on);
+    emit(kChangeHangakuKanaMode, on);
 }
 
 void CMainFrame::followHamlogWindow(int left, int top, int right, int bottom) {
@@ -584,100 +630,83 @@ bool CMainFrame::translateKey(const MSG& message) {
     if (message.message == WM_SYSKEYDOWN && (key != VK_F10 || held.alt)) {
         return false;
     }
-    const HWND focus = GetFocus();
-    const VetrinView* editor = editorView();
-    const bool inEditor = editor != nullptr && focus == editor->hwnd();
-    const bool inCwText = focus != nullptr && focus == cwBar_.item(IDC_CW_TEXT);
-    const auto here = [&](KeyPlace place) {
-        switch (place) {
-            case KeyPlace::anywhere:
-                return true;
-            case KeyPlace::editor:
-                return inEditor;
-            case KeyPlace::cwText:
-                return inCwText;
-            case KeyPlace::notCwText:
-                return !inCwText;
-            default:
-                return false;  // HAMLOG's
-        }
-    };
+    const FocusPlace focus = focusPlace();
     for (const KeyBinding& binding : keyBindings()) {
-        if (matches(binding, message.message, key, held) && here(binding.place)) {
-            runKeyCommand(binding.command, key);
+        if (matches(binding, message.message, key, held) && focus.holds(binding.place)) {
+            if (binding.command != KeyCommand::consume) {
+                routeCommand(keyCommandId(binding.command, key));
+            }
             return binding.consumes;
         }
     }
     return false;
 }
 
-void CMainFrame::runKeyCommand(KeyCommand command, unsigned int key) {
-    switch (command) {
-        case KeyCommand::sendFnMessage:
-        case KeyCommand::editFnMessage:
-            onFnKey(static_cast<int>(key - VK_F1), command == KeyCommand::editFnMessage);
-            break;
-        case KeyCommand::showFn8:
-            setFn12(false);
-            break;
-        case KeyCommand::showFn12:
-            setFn12(true);
-            break;
-        case KeyCommand::speedUp:
-            if (model_) {
-                model_->speedUp();
-            }
-            break;
-        case KeyCommand::speedDown:
-            if (model_) {
-                model_->speedDown();
-            }
-            break;
-        case KeyCommand::takeBackOne:
-            if (model_) {
-                model_->takeBackPending(1);
-            }
-            break;
-        case KeyCommand::sendCwText:
-            sendCwText();
-            break;
-        case KeyCommand::stopAndClear:
-            if (model_) {
-                model_->stopBeacon();
-                model_->clearSendBuffer();
-            }
-            break;
-        case KeyCommand::clearCwText:
-            clearCwText();
-            break;
-        case KeyCommand::stopClearAndReset:
-            if (model_) {
-                model_->stopBeacon();
-                model_->clearSendBuffer();
-                model_->resetSendBuffer();
-            }
-            break;
-        case KeyCommand::startBeacon:
-            if (model_) {
-                model_->startBeacon();
-            }
-            setBank(0);
-            break;
-        case KeyCommand::toggleKana:
-            setHalfWidthKanaMode(!halfWidthKanaMode());
-            break;
-        case KeyCommand::toggleBank:
-            setBank(1 - bank_);
-            break;
-        case KeyCommand::typeInEditor:
-            typeInEditor(static_cast<wchar_t>(key));
-            break;
-        case KeyCommand::keepCaret:
-            editorView()->moveCaretToEnd();
-            break;
+bool CMainFrame::FocusPlace::holds(KeyPlace place) const {
+    switch (place) {
+        case KeyPlace::anywhere:
+            return true;
+        case KeyPlace::editor:
+            return inEditor;
+        case KeyPlace::cwText:
+            return inCwText;
+        case KeyPlace::notCwText:
+            return !inCwText;
         default:
-            break;  // consumed, nothing else
+            return false;  // HAMLOG's
     }
+}
+
+CMainFrame::FocusPlace CMainFrame::focusPlace() const {
+    const HWND focus = GetFocus();
+    const VetrinView* editor = editorView();
+    return {.inEditor = editor != nullptr && focus == editor->hwnd(),
+            .inCwText = focus != nullptr && focus == cwBar_.item(IDC_CW_TEXT)};
+}
+
+// The key table's commands that no menu item or button has.
+void CMainFrame::registerKeyCommands() {
+    const auto on = [this](KeyCommand command, std::function<void()> handler) {
+        commands().on(keyCommandBlock(command), std::move(handler));
+    };
+    const auto onKeys = [this](KeyCommand command, UINT count,
+                               std::function<void(unsigned int offset)> handler) {
+        const UINT first = keyCommandBlock(command);
+        commands().onRange(first, first + count - 1,
+                           [first, handler](UINT id) { handler(id - first); });
+    };
+    const auto withModel = [this](void (*action)(AppModel&)) {
+        return [this, action] {
+            if (model_) {
+                action(*model_);
+            }
+        };
+    };
+    onKeys(KeyCommand::sendFnMessage, 12,
+           [this](unsigned int index) { onFnKey(static_cast<int>(index), false); });
+    onKeys(KeyCommand::editFnMessage, 12,
+           [this](unsigned int index) { onFnKey(static_cast<int>(index), true); });
+    on(KeyCommand::speedUp, withModel([](AppModel& model) { model.speedUp(); }));
+    on(KeyCommand::speedDown, withModel([](AppModel& model) { model.speedDown(); }));
+    on(KeyCommand::takeBackOne, withModel([](AppModel& model) { model.takeBackPending(1); }));
+    on(KeyCommand::stopAndClear, withModel([](AppModel& model) {
+           model.stopBeacon();
+           model.clearSendBuffer();
+       }));
+    on(KeyCommand::stopClearAndReset, withModel([](AppModel& model) {
+           model.stopBeacon();
+           model.clearSendBuffer();
+           model.resetSendBuffer();
+       }));
+    on(KeyCommand::startBeacon, [this] {
+        if (model_) {
+            model_->startBeacon();
+        }
+        setBank(0);
+    });
+    onKeys(KeyCommand::typeInEditor, kKeyCommandBlock,
+           [this](unsigned int ch) { typeInEditor(static_cast<wchar_t>(ch)); });
+    on(KeyCommand::keepCaret, [this] { editorView()->moveCaretToEnd(); });
 }
 
 void CMainFrame::typeInEditor(wchar_t ch) {

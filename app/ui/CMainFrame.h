@@ -2,7 +2,7 @@
 
 #include "CToggleBar.h"
 #include "ControlBar.h"
-#include "EventEmitter.h"
+#include "Event.h"
 #include "KeyTable.h"
 #include "FrameWindow.h"
 #include "ToolBar.h"
@@ -27,10 +27,13 @@ class VetrinView;
 // message bar, the CW bar, a tool bar, the status bar and the editor view. It owns the
 // program's keyboard map (function keys send stored messages, Page Up/Down change the speed,
 // characters typed in the editor are sent as they are typed) and offers Invoke, the way other
-// threads run code on the GUI thread. Events: "showOptionDialog" (no argument) and
-// "changeHangakuKanaMode" (bool). Usable without a model: what needs one does nothing.
-class CMainFrame : public ui::FrameWindow, public EventEmitter {
+// threads run code on the GUI thread. Usable without a model: what needs one does nothing.
+class CMainFrame : public ui::FrameWindow, public EventSource<CMainFrame> {
 public:
+    static constexpr Event<CMainFrame> kShowOptionDialog{"showOptionDialog"};
+    // On: the half-width kana mode.
+    static constexpr Event<CMainFrame, bool> kChangeHangakuKanaMode{"changeHangakuKanaMode"};
+
     // The dialogs the frame opens; the dialogs' module plugs them in.
     struct DialogHooks {
         std::function<void(int bank, int index)> editFnMessage;
@@ -79,10 +82,19 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
+    // Where the focus is, as the key table's places ask.
+    struct FocusPlace {
+        bool inEditor = false;
+        bool inCwText = false;
+        bool holds(KeyPlace place) const;
+    };
+
     void registerCommands();
-    // The keyboard table; true consumes the message.
+    void registerKeyCommands();
+    // The key table's rows for this window, run through the command map; true consumes the
+    // message.
     bool translateKey(const MSG& message);
-    void runKeyCommand(KeyCommand command, unsigned int key);
+    FocusPlace focusPlace() const;
     void typeInEditor(wchar_t ch);
     // A right click on a message button edits its message.
     bool translateMouse(const MSG& message);

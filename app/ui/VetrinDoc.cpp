@@ -43,7 +43,7 @@ bool VetrinDoc::OnNewDocument() {
     if (!Document::OnNewDocument()) {
         return false;
     }
-    emit("AfterNewDocument");
+    emit(kAfterNewDocument);
     return true;
 }
 

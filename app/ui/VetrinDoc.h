@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Document.h"
-#include "EventEmitter.h"
+#include "Event.h"
 
 #include <string>
 
@@ -10,10 +10,12 @@ namespace omvar::Vetrin {
 class VetrinView;
 
 // The document behind the editor: the text lives in the view's control; files hold it as UTF-8
-// without a byte-order mark. A new document (also the one made at start-up) emits
-// "AfterNewDocument", which clears the send buffer.
-class VetrinDoc : public ui::Document, public EventEmitter {
+// without a byte-order mark.
+class VetrinDoc : public ui::Document, public EventSource<VetrinDoc> {
 public:
+    // A new document, also the one made at start-up: the send buffer is cleared.
+    static constexpr Event<VetrinDoc> kAfterNewDocument{"AfterNewDocument"};
+
     bool OnNewDocument() override;
     bool OnOpenDocument(const std::wstring& path) override;
     bool OnSaveDocument(const std::wstring& path) override;

@@ -1,10 +1,15 @@
+#include "Event.h"
 #include "EventEmitter.h"
+#include "Subscription.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -186,6 +191,105 @@ TEST(EventEmitter, ConcurrentEmitAddAndRemove) {
     churn.join();
     // The permanent listener saw every emission exactly once.
     EXPECT_EQ(total.load(), 3 * 2000);
+}
+
+// Two emitters with declared events, as the program's are.
+struct Radio : EventSource<Radio> {
+    static constexpr Event<Radio, int, std::wstring> kSpeed{"speed"};
+    static constexpr Event<Radio> kStop{"stop"};
+};
+struct Other : EventSource<Other> {
+    static constexpr Event<Other, int, std::wstring> kSpeed{"speed"};
+};
+
+template <typename E, typename Ev, typename F>
+constexpr bool canListen = requires(E& e, const Ev& ev, F f) {
+    e.add_listener(ev, f);
+};
+template <typename E, typename Ev, typename... A>
+constexpr bool canEmit = requires(E& e, const Ev& ev, A... a) {
+    e.emit(ev, a...);
+};
+
+using SpeedEvent = decltype(Radio::kSpeed);
+static_assert(canListen<Radio, SpeedEvent, void (*)(int, std::wstring)>);
+static_assert(canListen<Radio, SpeedEvent, void (*)(int, const std::wstring&)>);
+static_assert(!canListen<Radio, SpeedEvent, void (*)(int)>);
+static_assert(!canListen<Radio, SpeedEvent, void (*)(std::string, std::wstring)>);
+static_assert(!canListen<Radio, decltype(Other::kSpeed), void (*)(int, std::wstring)>);
+static_assert(canEmit<Radio, SpeedEvent, int, std::wstring>);
+static_assert(canEmit<Radio, SpeedEvent, int, const wchar_t*>);
+static_assert(!canEmit<Radio, SpeedEvent, int>);
+static_assert(!canEmit<Radio, SpeedEvent, std::wstring, std::wstring>);
+static_assert(!canEmit<Radio, SpeedEvent, double, std::wstring>);  // narrowing
+static_assert(!canEmit<Radio, decltype(Other::kSpeed), int, std::wstring>);
+
+TEST(TypedEvents, SubscriptionEndsWithItsOwnerAndMovesWithIt) {
+    Radio radio;
+    std::vector<std::wstring> heard;
+    const auto listen = [&] {
+        return radio.add_listener(Radio::kSpeed, [&](int wpm, const std::wstring& who) {
+            heard.push_back(who + L" " + std::to_wstring(wpm));
+        });
+    };
+    {
+        Subscription first = listen();
+        radio.emit(Radio::kSpeed, 25, L"a");
+        Subscription moved = std::move(first);
+        EXPECT_FALSE(first.active());
+        first.reset();  // a moved-from one removes nothing
+        radio.emit(Radio::kSpeed, 26, L"b");
+        Subscription replaced = listen();
+        replaced = std::move(moved);  // the one it held ends
+        radio.emit(Radio::kSpeed, 27, L"c");
+    }
+    radio.emit(Radio::kSpeed, 28, L"d");
+    EXPECT_EQ(heard, (std::vector<std::wstring>{L"a 25", L"b 26", L"c 27"}));
+    EXPECT_FALSE(radio.has_listeners(Radio::kSpeed));
+
+    // Removed by its id already: the subscription's end is quiet.
+    Subscription early = listen();
+    radio.remove_listener(early.id());
+    EXPECT_NO_THROW(early.reset());
+}
+
+TEST(TypedEvents, StringFormMeetsTheTypedOne) {
+    Radio radio;
+    int typed = 0;
+    int named = 0;
+    Subscription subscription = radio.add_listener(Radio::kStop, [&] { ++typed; });
+    const unsigned int id = radio.add_listener<>("stop", std::function<void()>([&] { ++named; }));
+    radio.emit<>("stop");
+    radio.emit(Radio::kStop);
+    EXPECT_EQ(typed, 2);
+    EXPECT_EQ(named, 2);
+    radio.remove_listener(id);
+    EXPECT_TRUE(radio.has_listeners("stop"));
+    // A host's listener with the wrong arguments is still refused at the emission.
+    radio.add_listener<bool>("speed", std::function<void(bool)>([](bool) {}));
+    EXPECT_THROW(radio.emit(Radio::kSpeed, 1, L"x"), std::logic_error);
+}
+
+// A removal that returns while another thread is in the middle of the same emission: the
+// removed listener is not called in that emission (its owner may be gone by then).
+TEST(TypedEvents, ListenerRemovedDuringAnEmissionOnAnotherThreadIsNotCalled) {
+    Radio radio;
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> later{0};
+    Subscription first = radio.add_listener(Radio::kStop, [&] {
+        entered.set_value();
+        released.wait();
+    });
+    auto second =
+        std::make_unique<Subscription>(radio.add_listener(Radio::kStop, [&] { ++later; }));
+    std::thread emitter([&] { radio.emit(Radio::kStop); });
+    EXPECT_EQ(entered.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    second.reset();
+    release.set_value();
+    emitter.join();
+    EXPECT_EQ(later.load(), 0);
 }
 
 }  // namespace
