@@ -51,11 +51,6 @@ constexpr int kDockLeft = 5;
 constexpr int kDockUp = 2;
 constexpr int kDockRight = 4;
 
-UINT invokeMessage() {
-    static const UINT message = RegisterWindowMessageW(L"CMainFrame::Invoke");
-    return message;
-}
-
 bool isKeyOrCharacter(UINT message) {
     return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN ||
            message == WM_SYSKEYUP || message == WM_CHAR;
@@ -279,8 +274,7 @@ void CMainFrame::OnClose() {
 }
 
 LRESULT CMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == invokeMessage()) {
-        runInvoked(lParam);
+    if (calls_.handle(message, lParam)) {
         return 0;
     }
     switch (message) {
@@ -324,56 +318,23 @@ bool CMainFrame::OnNotify(NMHDR& header, LRESULT& result) {
 }
 
 void CMainFrame::Invoke(std::function<void()> function) {
-    const HWND window = hwnd();
-    if (window == nullptr) {
-        // Gone (or not yet made): there is no GUI work to do, and no one would run it.
-        logger_->debug("CMainFrame::Invoke without a window: call dropped");
-        return;
-    }
-    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
-        function();
-        return;
-    }
-    // The message names this call's own function, which lives in this frame until the send has
-    // returned; the window runs it only while it is listed as waiting. A send that fails leaves
-    // nothing behind, and two callers can never run each other's function.
-    const auto call = reinterpret_cast<LPARAM>(&function);
-    {
-        std::lock_guard held(invokeMutex_);
-        waitingCalls_.push_back(call);
-    }
-    SendMessageW(window, invokeMessage(), 0, call);
-    bool dropped = false;
-    {
-        std::lock_guard held(invokeMutex_);
-        const auto waiting = std::find(waitingCalls_.begin(), waitingCalls_.end(), call);
-        dropped = waiting != waitingCalls_.end();
-        if (dropped) {
-            waitingCalls_.erase(waiting);
-        }
-    }
-    if (dropped) {
-        logger_->debug("CMainFrame::Invoke: the window did not take the call: dropped");
+    switch (calls_.invoke(hwnd(), function)) {
+        case ui::WindowCalls::Outcome::ran:
+            break;
+        case ui::WindowCalls::Outcome::noWindow:
+            // Gone (or not yet made): there is no GUI work to do, and no one would run it.
+            logger_->debug("CMainFrame::Invoke without a window: call dropped");
+            break;
+        case ui::WindowCalls::Outcome::dropped:
+            logger_->debug("CMainFrame::Invoke: the window did not take the call: dropped");
+            break;
     }
 }
 
-void CMainFrame::runInvoked(LPARAM call) {
-    {
-        // Only a call whose caller still waits: the message may come from anywhere, and its
-        // value is not looked at before it is found here.
-        std::lock_guard held(invokeMutex_);
-        const auto waiting = std::find(waitingCalls_.begin(), waitingCalls_.end(), call);
-        if (waiting == waitingCalls_.end()) {
-            return;
-        }
-        waitingCalls_.erase(waiting);
-    }
-    // No exception may cross the window procedure back into the system.
-    try {
-        (*reinterpret_cast<std::function<void()>*>(call))();
-    } catch (const std::exception& e) {
-        logger_->error("CMainFrame::Invoke: {}", e.what());
-    } catch (...) {
+void CMainFrame::reportInvokeFailure(const char* what) const {
+    if (what != nullptr) {
+        logger_->error("CMainFrame::Invoke: {}", what);
+    } else {
         logger_->error("CMainFrame::Invoke: an exception of unknown type");
     }
 }

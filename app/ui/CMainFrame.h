@@ -6,10 +6,10 @@
 #include "KeyTable.h"
 #include "FrameWindow.h"
 #include "ToolBar.h"
+#include "WindowCalls.h"
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -105,7 +105,7 @@ private:
     void clearCwText();
     void setFn12(bool on);
     void toggleBar(ui::ControlBar& bar);
-    void runInvoked(LPARAM call);
+    void reportInvokeFailure(const char* what) const;
     int fail(const char* text);
 
     std::shared_ptr<spdlog::logger> logger_;
@@ -115,9 +115,8 @@ private:
     int bank_ = 1;
     int inputScope_ = 0;
     bool kanaFallback_ = false;  // the state where no input service keeps it
-    // The calls whose callers wait in Invoke, each named by its function's address.
-    std::mutex invokeMutex_;
-    std::vector<LPARAM> waitingCalls_;
+    ui::WindowCalls calls_{L"CMainFrame::Invoke",
+                           [this](const char* what) { reportInvokeFailure(what); }};
     ui::DialogBar messageBar_;
     ui::DialogBar cwBar_;
     ui::ToolBar toolBar_;
