@@ -194,27 +194,36 @@ int CMainFrame::fail(const char* text) {
     return -1;
 }
 
-int CMainFrame::OnCreate(CREATESTRUCTW& create) {
-    if (FrameWindow::OnCreate(create) != 0) {
-        return fail("Error CFrameWnd::OnCreate()\n");
-    }
+// The message bar, the CW bar and the tool bar, docked as they may be; false at the first that
+// cannot be made (the program then says so once, whichever bar it was).
+bool CMainFrame::createBars() {
     if (!messageBar_.Create(*this, IDD_MESSAGE_BAR, IDW_MESSAGE_BAR)) {
-        return fail("Failed to create toolbar\n");
+        return false;
     }
     messageBar_.setText(L"Fnメッセージ");
     messageBar_.enableDocking(ui::kDockTop | ui::kDockBottom);
     ShowWindow(messageBar_.hwnd(), SW_SHOWNA);
     addControlBar(messageBar_);
     if (!cwBar_.Create(*this, IDD_CW_BAR, IDW_CW_BAR)) {
-        return fail("Failed to create toolbar\n");
+        return false;
     }
     cwBar_.enableDocking(ui::kDockTop | ui::kDockBottom);
     addControlBar(cwBar_);
     if (!toolBar_.Create(*this, ID_VIEW_TOOLBAR, IDR_MAINFRAME, kToolBarButtons)) {
-        return fail("Failed to create toolbar\n");
+        return false;
     }
     toolBar_.enableDocking(ui::kDockAnyEdge | ui::kDockFloat);
     addControlBar(toolBar_);
+    return true;
+}
+
+int CMainFrame::OnCreate(CREATESTRUCTW& create) {
+    if (FrameWindow::OnCreate(create) != 0) {
+        return fail("Error CFrameWnd::OnCreate()\n");
+    }
+    if (!createBars()) {
+        return fail("Failed to create toolbar\n");
+    }
     if (!statusBar_.Create(*this, ID_VIEW_STATUS_BAR, kStatusPanes)) {
         return fail("Failed to create status bar\n");
     }

@@ -106,6 +106,7 @@ private:
     void setFn12(bool on);
     void toggleBar(ui::ControlBar& bar);
     void reportInvokeFailure(const char* what) const;
+    bool createBars();
     int fail(const char* text);
 
     std::shared_ptr<spdlog::logger> logger_;
