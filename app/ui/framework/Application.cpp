@@ -4,10 +4,9 @@
 #include "FileDialogs.h"
 #include "FrameWindow.h"
 #include "StandardIds.h"
+#include "win32/ExecutableFolder.h"
 
 #include <shellapi.h>
-
-#include <vector>
 
 namespace omvar::ui {
 
@@ -15,24 +14,16 @@ namespace {
 Application* currentApplication = nullptr;
 
 std::wstring defaultProfilePath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            return L"program.ini";
-        }
-        if (length < buffer.size()) {
-            std::wstring path(buffer.data(), length);
-            const auto dot = path.find_last_of(L'.');
-            const auto separator = path.find_last_of(L"\\/");
-            if (dot != std::wstring::npos && (separator == std::wstring::npos || dot > separator)) {
-                path.erase(dot);
-            }
-            return path + L".ini";
-        }
-        buffer.resize(buffer.size() * 2);
+    std::wstring path = win32::executablePath();
+    if (path.empty()) {
+        return L"program.ini";
     }
+    const auto dot = path.find_last_of(L'.');
+    const auto separator = path.find_last_of(L"\\/");
+    if (dot != std::wstring::npos && (separator == std::wstring::npos || dot > separator)) {
+        path.erase(dot);
+    }
+    return path + L".ini";
 }
 }  // namespace
 
