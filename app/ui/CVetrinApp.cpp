@@ -14,6 +14,7 @@
 #include "resource.h"
 #include "win32/ExecutableFolder.h"
 
+#include <quentrax.h>
 #include <spdlog/spdlog.h>
 
 #include <string>
@@ -85,6 +86,9 @@ bool CVetrinApp::InitInstance() {
         openDebugConsole();
     }
     setupLogging();
+    // The interface library logs through two of the program's loggers.
+    quentraxSetLogger(spdlog::get("quentrax"));
+    quentraxSetLogger(spdlog::get("qxpacket"));
 
     const std::wstring settingsFile = folder + L"Vetrin.ini";
     setProfilePath(settingsFile);
