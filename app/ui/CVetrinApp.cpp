@@ -6,6 +6,7 @@
 #include "CMainFrame.h"
 #include "DocumentTemplate.h"
 #include "Logging.h"
+#include "ProfileFileStore.h"
 #include "ProgramLibraries.h"
 #include "SettingsFilePath.h"
 #include "Strings.h"
@@ -91,7 +92,7 @@ bool CVetrinApp::InitInstance() {
     quentraxSetLogger(spdlog::get("qxpacket"));
 
     const std::wstring settingsFile = folder + L"Vetrin.ini";
-    setProfilePath(settingsFile);
+    setProfile(std::make_unique<ProfileFileStore>(settingsFile));
     setSettingsFilePath(settingsFile);
     LoadStdProfileSettings(4);
 

@@ -4,7 +4,6 @@
 #include "FileDialogs.h"
 #include "FrameWindow.h"
 #include "StandardIds.h"
-#include "win32/ExecutableFolder.h"
 
 #include <shellapi.h>
 
@@ -12,22 +11,9 @@ namespace omvar::ui {
 
 namespace {
 Application* currentApplication = nullptr;
-
-std::wstring defaultProfilePath() {
-    std::wstring path = win32::executablePath();
-    if (path.empty()) {
-        return L"program.ini";
-    }
-    const auto dot = path.find_last_of(L'.');
-    const auto separator = path.find_last_of(L"\\/");
-    if (dot != std::wstring::npos && (separator == std::wstring::npos || dot > separator)) {
-        path.erase(dot);
-    }
-    return path + L".ini";
-}
 }  // namespace
 
-Application::Application() : profile_(std::make_unique<Profile>(defaultProfilePath())) {
+Application::Application() : profile_(std::make_unique<Profile>()) {
     currentApplication = this;
     commands_.on(ID_FILE_NEW, [this] { OnFileNew(); });
     commands_.on(ID_FILE_OPEN, [this] { OnFileOpen(); });
@@ -142,8 +128,8 @@ bool Application::PreTranslateMessage(MSG& message) {
     return false;
 }
 
-void Application::setProfilePath(std::wstring path) {
-    profile_ = std::make_unique<Profile>(std::move(path));
+void Application::setProfile(std::unique_ptr<ProfileStore> store) {
+    profile_ = std::make_unique<Profile>(std::move(store));
     if (recentFiles_) {
         LoadStdProfileSettings(recentFileCount_);
     }
