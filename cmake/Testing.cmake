@@ -86,3 +86,11 @@ function(vetrin_add_test_run name suffix)
   set_tests_properties(${name}_${suffix} PROPERTIES TIMEOUT 300 LABELS ${CMAKE_SYSTEM_PROCESSOR}
     ENVIRONMENT VETRIN_SCREEN_DPI=${dpi})
 endfunction()
+
+# The direction of includes between the layers (docs/layers.md): once per test run, with the
+# native set.
+if(NOT CMAKE_CROSSCOMPILING AND NOT VETRIN_TSAN)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_test(NAME layers COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check-layers)
+  set_tests_properties(layers PROPERTIES LABELS ${CMAKE_SYSTEM_PROCESSOR})
+endif()

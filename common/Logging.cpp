@@ -3,8 +3,6 @@
 #include "LogFormatterFlag.h"
 #include "WindowsVersion.h"
 
-#include <quentrax.h>
-
 #include <spdlog/logger.h>
 #include <spdlog/pattern_formatter.h>
 #include <spdlog/sinks/rotating_file_sink.h>
@@ -109,9 +107,6 @@ void setupLogging(const LoggingOptions& options) {
         spdlog::warn("ログファイル {} を開けません ({})。コンソールにだけ出力します。",
                      options.file_name, fileError);
     }
-
-    quentraxSetLogger(spdlog::get("quentrax"));
-    quentraxSetLogger(spdlog::get("qxpacket"));
 }
 
 }  // namespace omvar

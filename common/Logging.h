@@ -13,9 +13,10 @@ struct LoggingOptions {
 };
 
 // Creates the console and file sinks and the loggers "default", "quentrax", "qxpacket",
-// "Vetrin", "HLTracker" and "Snarel", writes the start banner and hands "quentrax" and
-// "qxpacket" to the interface library. Call once, before anything else logs. When the log
-// file cannot be opened, logging goes on to the console alone and says so there.
+// "Vetrin", "HLTracker" and "Snarel" and writes the start banner; the program's start-up then
+// hands "quentrax" and "qxpacket" to the interface library. Call once, before anything else
+// logs. When the log file cannot be opened, logging goes on to the console alone and says so
+// there.
 void setupLogging(const LoggingOptions& options = LoggingOptions());
 
 // Name of the running operating system as the start banner shows it.

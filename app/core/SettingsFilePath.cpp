@@ -1,9 +1,8 @@
 #include "SettingsFilePath.h"
 
-#include <windows.h>
+#include "win32/ExecutableFolder.h"
 
 #include <mutex>
-#include <vector>
 
 namespace omvar::Vetrin {
 
@@ -11,21 +10,6 @@ namespace {
 
 std::mutex pathMutex;
 std::wstring configuredPath;
-
-std::wstring executablePath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD length = GetModuleFileNameW(nullptr, buffer.data(), size);
-        if (length == 0) {
-            return {};
-        }
-        if (length < size) {
-            return std::wstring(buffer.data(), length);
-        }
-        buffer.resize(buffer.size() * 2);  // cut to fit; the path may exceed MAX_PATH
-    }
-}
 
 }  // namespace
 
@@ -45,10 +29,7 @@ std::wstring settingsFilePath() {
 }
 
 std::wstring defaultSettingsFilePath() {
-    std::wstring path = executablePath();
-    const auto separator = path.find_last_of(L"\\/");
-    path.erase(separator == std::wstring::npos ? 0 : separator + 1);
-    return path + L"Vetrin.ini";
+    return win32::executableFolder() + L"Vetrin.ini";
 }
 
 }  // namespace omvar::Vetrin

@@ -1,6 +1,7 @@
 #include "DelayedLibrary.h"
 
 #include "TextEncoding.h"
+#include "win32/ExecutableFolder.h"
 
 #include <spdlog/spdlog.h>
 
@@ -31,24 +32,6 @@ std::string systemMessage(DWORD code) {
     return quentrax::wide_to_utf8(message);
 }
 
-std::wstring programFolder() {
-    std::wstring buffer(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            return {};
-        }
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            break;
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-    const auto separator = buffer.find_last_of(L"\\/");
-    return separator == std::wstring::npos ? std::wstring() : buffer.substr(0, separator + 1);
-}
-
 }  // namespace
 
 DelayedLibrary::DelayedLibrary(std::wstring fileName, std::vector<std::string> exportNames)
@@ -61,7 +44,7 @@ DelayedLibrary::~DelayedLibrary() = default;
 std::wstring DelayedLibrary::path() const {
     const bool qualified = fileName_.find_first_of(L"\\/:") != std::wstring::npos;
     // Beside the program, never from the search path: the libraries ship with it.
-    return qualified ? fileName_ : programFolder() + fileName_;
+    return qualified ? fileName_ : win32::executableFolder() + fileName_;
 }
 
 void* DelayedLibrary::address(std::size_t index) {

@@ -6,13 +6,16 @@
 #include "CMainFrame.h"
 #include "DocumentTemplate.h"
 #include "Logging.h"
+#include "ProfileFileStore.h"
 #include "ProgramLibraries.h"
 #include "SettingsFilePath.h"
 #include "Strings.h"
 #include "VetrinDoc.h"
 #include "VetrinView.h"
 #include "resource.h"
+#include "win32/ExecutableFolder.h"
 
+#include <quentrax.h>
 #include <spdlog/spdlog.h>
 
 #include <string>
@@ -59,19 +62,6 @@ HWND CVetrinApp::findRunningInstance() {
     return nullptr;
 }
 
-std::wstring CVetrinApp::programDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring directory(path, length < MAX_PATH ? length : 0);
-    const auto last = directory.find_last_of(L"\\/");
-    if (last == std::wstring::npos) {
-        return {};
-    }
-    const auto end = directory.find_last_not_of(L"\\/", last);
-    directory.resize(end == std::wstring::npos ? 0 : end + 1);
-    return directory;
-}
-
 CMainFrame* CVetrinApp::mainFrame() const {
     return dynamic_cast<CMainFrame*>(mainWindow());
 }
@@ -88,16 +78,21 @@ bool CVetrinApp::InitInstance() {
 
     // Relative names ("Vetrin.log", "Vetrin.txt") are the files beside the executable, wherever
     // the program was started from.
-    const std::wstring directory = programDirectory();
-    SetCurrentDirectoryW(directory.c_str());
+    const std::wstring folder = win32::executableFolder();
+    if (!folder.empty()) {
+        SetCurrentDirectoryW(folder.c_str());
+    }
 
     if (GetKeyState(VK_SHIFT) < 0) {
         openDebugConsole();
     }
     setupLogging();
+    // The interface library logs through two of the program's loggers.
+    quentraxSetLogger(spdlog::get("quentrax"));
+    quentraxSetLogger(spdlog::get("qxpacket"));
 
-    const std::wstring settingsFile = directory + L"\\Vetrin.ini";
-    setProfilePath(settingsFile);
+    const std::wstring settingsFile = folder + L"Vetrin.ini";
+    setProfile(std::make_unique<ProfileFileStore>(settingsFile));
     setSettingsFilePath(settingsFile);
     LoadStdProfileSettings(4);
 

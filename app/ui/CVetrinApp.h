@@ -31,8 +31,6 @@ public:
 private:
     // The running instance's main window, or null.
     static HWND findRunningInstance();
-    // The directory of the executable, without the separators that end it.
-    static std::wstring programDirectory();
 
     void OnAppAbout();
     CMainFrame* mainFrame() const;

@@ -1,10 +1,10 @@
 #include "VetrinDoc.h"
 
 #include "AppSettings.h"
-#include "FileHandle.h"
 #include "Loggers.h"
 #include "TextEncoding.h"
 #include "VetrinView.h"
+#include "win32/UniqueHandles.h"
 
 #include <memory>
 #include <optional>
@@ -17,10 +17,10 @@ namespace omvar::Vetrin {
 
 namespace {
 
-FileHandle openFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition) {
-    HANDLE handle = CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    return FileHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+win32::UniqueHandle openFile(const std::wstring& path, DWORD access, DWORD share,
+                             DWORD disposition) {
+    return win32::ownFileHandle(CreateFileW(path.c_str(), access, share, nullptr, disposition,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::string systemError(const char* operation, DWORD code) {
@@ -49,7 +49,7 @@ bool VetrinDoc::OnNewDocument() {
 
 bool VetrinDoc::OnOpenDocument(const std::wstring& path) {
     auto logger = namedLogger("Vetrin");
-    FileHandle file = openFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    win32::UniqueHandle file = openFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
     if (!file) {
         logger->error("cannot open {}: error {}", quentrax::wide_to_utf8(path), GetLastError());
         return false;
@@ -124,7 +124,8 @@ bool VetrinDoc::OnSaveDocument(const std::wstring& path) {
     }
     bool written = false;
     {
-        FileHandle file = openFile(temporary, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+        win32::UniqueHandle file =
+            openFile(temporary, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
         DWORD done = 0;
         written =
             file &&

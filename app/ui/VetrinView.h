@@ -1,6 +1,7 @@
 #pragma once
 
 #include "EditView.h"
+#include "win32/UniqueHandles.h"
 
 #include <windows.h>
 
@@ -8,7 +9,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <type_traits>
 
 namespace omvar::Vetrin {
 
@@ -45,10 +45,7 @@ private:
     void dropOldest();
     void postStep();  // with latestMutex_ held
 
-    struct FontDeleter {
-        void operator()(HFONT font) const { DeleteObject(font); }
-    };
-    std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
+    win32::UniqueGdiObject<HFONT> font_;
 
     // What the control holds and what it is to show, CR LF line ends; window thread only.
     std::wstring shown_;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ControlProtocol.h"
+#include "win32/ExecutableFolder.h"
 
 namespace omvar::sim::hamlog {
 
@@ -23,20 +24,6 @@ std::string narrow(std::wstring_view text) {
         result += c < 0x80 ? static_cast<char>(c) : '?';
     }
     return result;
-}
-
-std::wstring programFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
 struct ReplySlot {
@@ -114,7 +101,7 @@ HamlogControl::~HamlogControl() {
 
 void HamlogControl::start() {
     const std::wstring executable =
-        options_.executable.empty() ? programFolder() + kStandInExe : options_.executable;
+        options_.executable.empty() ? win32::executableFolder() + kStandInExe : options_.executable;
     std::wstring commandLine =
         L"\"" + executable + L"\" --logs=" + std::to_wstring(options_.logWindows) +
         L" --children=" + std::to_wstring(options_.children) + L" --parent=" +

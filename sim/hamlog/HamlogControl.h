@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "UniqueHandle.h"
+#include "win32/UniqueHandles.h"
 
 namespace omvar::sim::hamlog {
 
@@ -102,7 +102,7 @@ private:
     bool waitForZero(const wchar_t* query, std::chrono::milliseconds bound);
 
     Options options_;
-    UniqueHandle process_;
+    win32::UniqueHandle process_;
     DWORD processId_ = 0;
     DWORD threadId_ = 0;
     HWND control_ = nullptr;

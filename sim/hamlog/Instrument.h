@@ -1,11 +1,12 @@
 #pragma once
 
+#include "win32/UniqueHandles.h"
+
 #include <windows.h>
 
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <type_traits>
 #include <string>
 #include <vector>
 
@@ -46,12 +47,8 @@ private:
     std::int64_t nanosecondsSince(std::int64_t start) const;
     static std::int64_t now();
 
-    struct Unhook {
-        void operator()(HHOOK hook) const { UnhookWindowsHookEx(hook); }
-    };
-
     std::function<void(MSG&)> dispatch_;
-    std::unique_ptr<std::remove_pointer_t<HHOOK>, Unhook> passThroughHook_;
+    win32::UniqueHook passThroughHook_;
     State state_ = State::idle;
     bool keys_ = true;
     HWND target_ = nullptr;

@@ -4,7 +4,7 @@
 
 #include <thread>
 
-#include "UniqueHandle.h"
+#include "win32/UniqueHandles.h"
 
 namespace omvar::sim::hamlog {
 
@@ -18,8 +18,8 @@ public:
     ParentWatch& operator=(const ParentWatch&) = delete;
 
 private:
-    UniqueHandle parent_;
-    UniqueHandle stop_;
+    win32::UniqueHandle parent_;
+    win32::UniqueHandle stop_;
     std::thread thread_;
 };
 

@@ -208,6 +208,9 @@ TEST_F(LoggingTest, FullFileStartsAgainWithoutBackup) {
 
 TEST_F(LoggingTest, LoggersAreHandedToTheInterfaceLibrary) {
     omvar::setupLogging(options_);
+    // As the program's start-up does.
+    quentraxSetLogger(spdlog::get("quentrax"));
+    quentraxSetLogger(spdlog::get("qxpacket"));
     // The library refuses this logger with an error line written through its "quentrax"
     // logger, which from now on is ours.
     quentraxSetLogger(std::make_shared<spdlog::logger>("default"));

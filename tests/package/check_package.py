@@ -166,7 +166,7 @@ def check_kit(report, folder, source):
     kit = folder / "sdk"
     same = {
         "README.txt": source / "sdk" / "README.txt",
-        "include/quentrax.h": source / "interface" / "quentrax.h",
+        "include/quentrax.h": source / "interface" / "include" / "quentrax.h",
         "lib/quentrax-i686.def": source / "interface" / "quentrax-i686.def",
         "lib/quentrax-x86_64.def": source / "interface" / "quentrax-x86_64.def",
         "examples/quentrax_demo.c": source / "sdk" / "examples" / "quentrax_demo.c",

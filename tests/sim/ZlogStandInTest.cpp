@@ -10,14 +10,14 @@
 #include <thread>
 
 #include "ProgramFolder.h"
-#include "UniqueHandle.h"
+#include "win32/UniqueHandles.h"
 #include "WaitFor.h"
 #include "ZlogWindows.h"
 
 namespace {
 
-using omvar::sim::hamlog::UniqueHandle;
 using omvar::sim::zlog::ZlogWindows;
+using omvar::win32::UniqueHandle;
 using testing_support::programFolder;
 using testing_support::wait_for;
 namespace zlog = omvar::sim::zlog;

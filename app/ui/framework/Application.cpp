@@ -7,36 +7,13 @@
 
 #include <shellapi.h>
 
-#include <vector>
-
 namespace omvar::ui {
 
 namespace {
 Application* currentApplication = nullptr;
-
-std::wstring defaultProfilePath() {
-    std::vector<wchar_t> buffer(MAX_PATH);
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-        if (length == 0) {
-            return L"program.ini";
-        }
-        if (length < buffer.size()) {
-            std::wstring path(buffer.data(), length);
-            const auto dot = path.find_last_of(L'.');
-            const auto separator = path.find_last_of(L"\\/");
-            if (dot != std::wstring::npos && (separator == std::wstring::npos || dot > separator)) {
-                path.erase(dot);
-            }
-            return path + L".ini";
-        }
-        buffer.resize(buffer.size() * 2);
-    }
-}
 }  // namespace
 
-Application::Application() : profile_(std::make_unique<Profile>(defaultProfilePath())) {
+Application::Application() : profile_(std::make_unique<Profile>()) {
     currentApplication = this;
     commands_.on(ID_FILE_NEW, [this] { OnFileNew(); });
     commands_.on(ID_FILE_OPEN, [this] { OnFileOpen(); });
@@ -151,8 +128,8 @@ bool Application::PreTranslateMessage(MSG& message) {
     return false;
 }
 
-void Application::setProfilePath(std::wstring path) {
-    profile_ = std::make_unique<Profile>(std::move(path));
+void Application::setProfile(std::unique_ptr<ProfileStore> store) {
+    profile_ = std::make_unique<Profile>(std::move(store));
     if (recentFiles_) {
         LoadStdProfileSettings(recentFileCount_);
     }

@@ -20,8 +20,8 @@ class SingleDocTemplate;
 // message loop gives every message to PreTranslateMessage first (the windows' keyboard
 // handling, accelerators, dialog-bar navigation), then translates and dispatches it; when the
 // queue is empty it runs OnIdle, which updates the command states of the main window's bars.
-// It also owns the profile (the settings file), the recent-file list and the standard File
-// commands new, open, recent files and exit.
+// It also owns the profile (over the store the program names), the recent-file list and the
+// standard File commands new, open, recent files and exit.
 class Application {
 public:
     Application();
@@ -55,8 +55,9 @@ public:
     int showCommand() const { return showCommand_; }
     void setShowCommand(int command) { showCommand_ = command; }
 
-    // The settings file; until set, the executable's name with ".ini" beside it.
-    void setProfilePath(std::wstring path);
+    // Where the profile keeps its values (the program's settings file); until set, nothing is
+    // kept.
+    void setProfile(std::unique_ptr<ProfileStore> store);
     const Profile& profile() const { return *profile_; }
     // Loads the recent-file list with room for the given number of entries.
     void LoadStdProfileSettings(std::size_t recentFileCount);

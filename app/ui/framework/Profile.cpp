@@ -2,25 +2,44 @@
 
 #include <climits>
 #include <stdexcept>
+#include <utility>
 
 namespace omvar::ui {
 
-Profile::Profile(std::wstring path) : file_(path) {}
+namespace {
+class NoStore final : public ProfileStore {
+public:
+    std::wstring readString(const std::wstring&, const std::wstring&,
+                            const std::wstring& fallback) const override {
+        return fallback;
+    }
+    int readInt(const std::wstring&, const std::wstring&, int fallback) const override {
+        return fallback;
+    }
+    bool writeString(const std::wstring&, const std::wstring&, const std::wstring&) const override {
+        return false;
+    }
+    bool prepareForUnicode() const override { return false; }
+};
+}  // namespace
+
+Profile::Profile(std::unique_ptr<ProfileStore> store)
+    : store_(store ? std::move(store) : std::make_unique<NoStore>()) {}
 
 std::wstring Profile::getString(const std::wstring& section, const std::wstring& key,
                                 const std::wstring& fallback) const {
-    return file_.readString(section, key, fallback);
+    return store_->readString(section, key, fallback);
 }
 
 int Profile::getInt(const std::wstring& section, const std::wstring& key, int fallback) const {
-    return file_.readInt(section, key, fallback);
+    return store_->readInt(section, key, fallback);
 }
 
 std::optional<std::wstring> Profile::find(const std::wstring& section,
                                           const std::wstring& key) const {
     // A value can never hold a control character, so this marks an absent key.
     static const std::wstring absent(1, L'\x01');
-    std::wstring text = file_.readString(section, key, absent);
+    std::wstring text = store_->readString(section, key, absent);
     if (text == absent) {
         return std::nullopt;
     }
@@ -58,9 +77,9 @@ bool Profile::writeString(const std::wstring& section, const std::wstring& key,
     // A new file starts as UTF-16, so Japanese texts (paths, messages) keep every character.
     // Once that is settled the file stays as it is; a failure is tried again on the next write.
     if (!preparedForUnicode_) {
-        preparedForUnicode_ = file_.prepareForUnicode();
+        preparedForUnicode_ = store_->prepareForUnicode();
     }
-    return file_.writeString(section, key, value);
+    return store_->writeString(section, key, value);
 }
 
 bool Profile::writeInt(const std::wstring& section, const std::wstring& key, int value) const {

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "ProfileFile.h"
+#include "ProfileStore.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -10,12 +11,13 @@
 
 namespace omvar::ui {
 
-// The application's profile functions over its settings (INI) file: strings, integers and
+// The application's profile functions over its settings (its store): strings, integers and
 // binary values. Binary values are stored as text, two letters 'A'..'P' per byte with the low
 // nibble first, the form that settings files written by earlier versions hold.
 class Profile {
 public:
-    explicit Profile(std::wstring path);
+    // Without a store nothing is kept: reads give their fallback, writes report failure.
+    explicit Profile(std::unique_ptr<ProfileStore> store = nullptr);
 
     std::wstring getString(const std::wstring& section, const std::wstring& key,
                            const std::wstring& fallback = {}) const;
@@ -39,7 +41,7 @@ private:
     // The value's text; nullopt when the key is absent.
     std::optional<std::wstring> find(const std::wstring& section, const std::wstring& key) const;
 
-    Vetrin::ProfileFile file_;
+    std::unique_ptr<ProfileStore> store_;
     mutable bool preparedForUnicode_ = false;
 };
 

@@ -5,7 +5,7 @@
 
 #include "KeyedTone.h"
 #include "MorseCode.h"
-#include "UniqueHandle.h"
+#include "win32/UniqueHandles.h"
 #include "resource.h"
 
 namespace omvar::sim::virtual_unit {
@@ -43,7 +43,7 @@ void setText(HWND window, const std::wstring& text) {
 
 ControlPanel::ControlPanel(UnitSocket& socket, HINSTANCE module)
     : socket_(socket), module_(module) {
-    hamlog::UniqueHandle created(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    win32::UniqueHandle created(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     thread_ = std::thread([this, event = created.get()] { run(event); });
     WaitForSingleObject(created.get(), INFINITE);
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "resource.h"
+#include "win32/UniqueHandles.h"
 
 namespace omvar::sim::virtual_unit {
 
@@ -30,14 +31,9 @@ inline std::wstring remoteActionEventName(DWORD processId, RemoteAction action) 
 // Asks the virtual QUENTRAX of that process for the action; false when the process has no
 // session (it has not opened the library's interface, or has ended).
 inline bool requestRemoteAction(DWORD processId, RemoteAction action) {
-    HANDLE event =
-        OpenEventW(EVENT_MODIFY_STATE, FALSE, remoteActionEventName(processId, action).c_str());
-    if (event == nullptr) {
-        return false;
-    }
-    const bool set = SetEvent(event) != FALSE;
-    CloseHandle(event);
-    return set;
+    const win32::UniqueHandle event(
+        OpenEventW(EVENT_MODIFY_STATE, FALSE, remoteActionEventName(processId, action).c_str()));
+    return event && SetEvent(event.get()) != FALSE;
 }
 
 // The panel of the virtual QUENTRAX that process loaded; null when it shows none.

@@ -6,7 +6,7 @@
 #include <thread>
 
 #include "RemoteActions.h"
-#include "UniqueHandle.h"
+#include "win32/UniqueHandles.h"
 #include "UnitSocket.h"
 
 // The library's side of the remote actions (RemoteActions.h): the three named events of this
@@ -24,8 +24,8 @@ private:
     void run();
 
     UnitSocket& socket_;
-    hamlog::UniqueHandle stop_;
-    std::array<hamlog::UniqueHandle, std::size(kRemoteActions)> events_;
+    win32::UniqueHandle stop_;
+    std::array<win32::UniqueHandle, std::size(kRemoteActions)> events_;
     std::thread thread_;  // last: starts once the events exist
 };
 

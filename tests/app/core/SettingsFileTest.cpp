@@ -4,6 +4,7 @@
 #include "SettingsFilePath.h"
 
 #include "AppSettingsPrinter.h"
+#include "DeepFolder.h"
 
 #include <windows.h>
 
@@ -17,6 +18,7 @@
 #include <ostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 using omvar::Vetrin::AppSettings;
 using omvar::Vetrin::LiveSettings;
@@ -337,6 +339,17 @@ TEST(ProfileFile, ANameWithoutADirectoryIsInTheWorkingDirectory) {
     EXPECT_NE(GetFileAttributesW(expected.c_str()), INVALID_FILE_ATTRIBUTES);
     DeleteFileW(expected.c_str());
     SetCurrentDirectoryW(previous);
+}
+
+TEST(ProfileFile, InAFolderDeeperThanMaxPathTheValuesGoToTheFileItself) {
+    const testing_support::DeepFolder folder(L"vetrin-deep-profile");
+    const ProfileFile file(folder.path() + L"\\Vetrin.ini");
+    ASSERT_GT(file.path().size(), static_cast<std::size_t>(MAX_PATH));
+    EXPECT_TRUE(file.prepareForUnicode());
+    EXPECT_TRUE(file.writeString(L"Keyer", L"WPM", L"ｺﾝﾆﾁﾜ 20"));
+    EXPECT_EQ(file.readString(L"Keyer", L"WPM", L""), L"ｺﾝﾆﾁﾜ 20");
+    EXPECT_EQ(file.readInt(L"Keyer", L"Absent", 7), 7);
+    EXPECT_EQ(folder.files(), std::vector<std::wstring>{L"Vetrin.ini"});
 }
 
 AppSettings withExperiment(AppSettings s, bool noReduce, int maxCount, int threshold) {

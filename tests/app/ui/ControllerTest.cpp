@@ -9,6 +9,7 @@
 #include "DocumentTemplate.h"
 #include "LibraryLifecycle.h"
 #include "MorseCode.h"
+#include "ProfileFileStore.h"
 #include "SettingsFilePath.h"
 #include "VetrinDoc.h"
 #include "VetrinView.h"
@@ -77,7 +78,7 @@ protected:
         settingsFile = std::filesystem::path(folder) /
                        (L"vetrin-controller-" + std::to_wstring(GetCurrentProcessId()) + L".ini");
         std::filesystem::remove(settingsFile);
-        application.setProfilePath(settingsFile.wstring());
+        application.setProfile(std::make_unique<Vetrin::ProfileFileStore>(settingsFile.wstring()));
         setSettingsFilePath(settingsFile.wstring());
 
         for (const wchar_t* field : {L"A:call", L"A:rst", L"A:mode", L"A:name"}) {

@@ -3,6 +3,7 @@
 #include "Commands.h"
 #include "DataExchange.h"
 #include "Profile.h"
+#include "ProfileFileStore.h"
 #include "RecentFileList.h"
 #include "StandardIds.h"
 #include "Strings.h"
@@ -37,7 +38,8 @@ TEST(Profile, BinaryValuesAreTwoLettersPerByteLowNibbleFirst) {
     EXPECT_FALSE(Profile::decodeBinary(L"AQ").has_value());   // 'Q' is no nibble
     EXPECT_FALSE(Profile::decodeBinary(L"aa").has_value());
 
-    Profile profile(tempIni(L"vetrin-profile-test.ini"));
+    Profile profile(
+        std::make_unique<omvar::Vetrin::ProfileFileStore>(tempIni(L"vetrin-profile-test.ini")));
     EXPECT_FALSE(profile.getBinary(L"Window", L"pos").has_value());
     EXPECT_TRUE(profile.writeBinary(L"Window", L"pos", bytes));
     EXPECT_EQ(profile.getString(L"Window", L"pos"), L"AAMCPPKF");
@@ -50,7 +52,8 @@ TEST(Profile, BinaryValuesAreTwoLettersPerByteLowNibbleFirst) {
 }
 
 TEST(RecentFileList, NewestFirstAtMostItsSizeKeptInTheProfile) {
-    Profile profile(tempIni(L"vetrin-recent-test.ini"));
+    Profile profile(
+        std::make_unique<omvar::Vetrin::ProfileFileStore>(tempIni(L"vetrin-recent-test.ini")));
     RecentFileList list(profile, 4);
     for (const wchar_t* path :
          {L"C:\\a.txt", L"C:\\b.txt", L"C:\\c.txt", L"C:\\d.txt", L"C:\\e.txt", L"c:\\B.TXT"}) {

@@ -7,6 +7,7 @@
 #include "CMainFrame.h"
 #include "DocumentTemplate.h"
 #include "Profile.h"
+#include "ProfileFileStore.h"
 #include "SettingsFilePath.h"
 #include "VetrinDoc.h"
 #include "VetrinView.h"
@@ -93,7 +94,7 @@ protected:
         folder_ = tempFolder();
         settingsPath_ = folder_ + L"\\Vetrin.ini";
         DeleteFileW(settingsPath_.c_str());
-        application.setProfilePath(settingsPath_);
+        application.setProfile(std::make_unique<Vetrin::ProfileFileStore>(settingsPath_));
         setSettingsFilePath(settingsPath_);
         makeFrame();
     }

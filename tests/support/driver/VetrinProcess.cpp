@@ -48,7 +48,7 @@ VetrinProcess::VetrinProcess(Options options) {
     HANDLE null =
         CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     &inheritable, OPEN_EXISTING, 0, nullptr);
-    sim::hamlog::UniqueHandle nowhere(null == INVALID_HANDLE_VALUE ? nullptr : null);
+    win32::UniqueHandle nowhere(null == INVALID_HANDLE_VALUE ? nullptr : null);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (nowhere) {

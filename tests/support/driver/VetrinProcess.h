@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "UniqueHandle.h"
+#include "win32/UniqueHandles.h"
 
 namespace omvar::demo {
 
@@ -58,8 +58,8 @@ public:
     static HWND findMainWindow(DWORD processId);
 
 private:
-    sim::hamlog::UniqueHandle job_;
-    sim::hamlog::UniqueHandle process_;
+    win32::UniqueHandle job_;
+    win32::UniqueHandle process_;
     DWORD processId_ = 0;
     HWND mainWindow_ = nullptr;
 };
