@@ -87,8 +87,8 @@ function(vetrin_add_test_run name suffix)
     ENVIRONMENT VETRIN_SCREEN_DPI=${dpi})
 endfunction()
 
-# The direction of includes between the layers (docs/layers.md): once per test run, with the
-# native set.
+# The direction of includes between the layers (docs/architecture.md, "Layers and the include
+# rule"): once per test run, with the native set.
 if(NOT CMAKE_CROSSCOMPILING AND NOT VETRIN_TSAN)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
   add_test(NAME layers COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check-layers)

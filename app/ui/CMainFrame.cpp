@@ -11,6 +11,7 @@
 #include "VetrinView.h"
 #include "WindowsVersion.h"
 #include "resource.h"
+#include "win32/UniqueHandles.h"
 
 #include <commctrl.h>
 #include <imm.h>
@@ -100,10 +101,6 @@ UINT keyCommandId(KeyCommand command, unsigned int key) {
             return keyCommandBlock(command);
     }
 }
-
-struct LibraryCloser {
-    void operator()(HMODULE module) const { FreeLibrary(module); }
-};
 
 }  // namespace
 
@@ -522,8 +519,7 @@ bool CMainFrame::halfWidthKanaMode() {
 
 void CMainFrame::setHalfWidthKanaMode(bool on) {
     if (omvar::windowsVersionOrGreater(6, 2)) {
-        std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryCloser> msctf(
-            LoadLibraryW(L"msctf.dll"));
+        const win32::UniqueModule msctf(LoadLibraryW(L"msctf.dll"));
         if (!msctf) {
             logger_->error("Not found msctf.dll");
             return;
