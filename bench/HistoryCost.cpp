@@ -23,6 +23,7 @@
 #include "CMainFrame.h"
 #include "DocumentTemplate.h"
 #include "LibraryLifecycle.h"
+#include "ProfileFileStore.h"
 #include "SettingsFilePath.h"
 #include "VetrinDoc.h"
 #include "VetrinView.h"
@@ -382,7 +383,8 @@ int main(int argc, char** argv) {
         const auto settingsFile = std::filesystem::path(folder) / L"vetrin-history-cost.ini";
         std::filesystem::remove(settingsFile);
         omvar::ui::Application application;
-        application.setProfilePath(settingsFile.wstring());
+        application.setProfile(
+            std::make_unique<omvar::Vetrin::ProfileFileStore>(settingsFile.wstring()));
         Vetrin::setSettingsFilePath(settingsFile.wstring());
         Vetrin::AppSettings settings;
         Vetrin::loadSettings(settings);
