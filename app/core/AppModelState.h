@@ -38,7 +38,10 @@ struct PacingSettings {
 
 struct AppModel::State {
     explicit State(const Clocks& given)
-        : queue(given.wallMilliseconds), clocks(given), tasks(given.monotonicTicks) {}
+        : queue(given.wallMilliseconds),
+          clocks(given),
+          tracker(given),
+          tasks(given.monotonicTicks) {}
 
     // Destroyed last: everything below may still use them while it goes.
     LiveSettings settings;

@@ -68,12 +68,14 @@ std::wstring caption(HWND window) {
 }  // namespace
 
 struct HAMLOGTracker::State {
-    State(HAMLOGTracker& tracker, std::shared_ptr<spdlog::logger> log)
+    State(HAMLOGTracker& tracker, std::shared_ptr<spdlog::logger> log,
+          Clocks::Source monotonicTicks)
         : owner(tracker),
           logger(std::move(log)),
           map(logger),
           rescan(
-              map, tasks, [this] { return activeLogId(); }, [this] { emitInitialState(); }) {}
+              map, tasks, [this] { return activeLogId(); }, [this] { emitInitialState(); }),
+          tasks(std::move(monotonicTicks)) {}
 
     int onCopyData(const COPYDATASTRUCT* data);
     void followKeyboard(const Snarel::HookMessageRecord& record);
@@ -680,7 +682,8 @@ RECT HAMLOGTracker::State::activeLogRect() const {
 
 // ---- the tracker ----
 
-HAMLOGTracker::HAMLOGTracker() : state_(std::make_unique<State>(*this, namedLogger("HLTracker"))) {}
+HAMLOGTracker::HAMLOGTracker(const Clocks& clocks)
+    : state_(std::make_unique<State>(*this, namedLogger("HLTracker"), clocks.monotonicTicks)) {}
 
 HAMLOGTracker::~HAMLOGTracker() = default;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Clocks.h"
 #include "DeferredTaskQueue.h"
 #include "DummyWindow.h"
 #include "Event.h"
@@ -48,7 +49,9 @@ public:
     // for it as for an edit of the call field.
     static constexpr Event<HAMLOGTracker, std::wstring> kEditHisName{"editHisName"};
 
-    HAMLOGTracker();
+    // The clocks are a test's seam. Queued reactions are due on the monotonic one: a step of the
+    // wall clock moves none of them, so a key stays behind the edit queued before it.
+    explicit HAMLOGTracker(const Clocks& clocks = {});
     virtual ~HAMLOGTracker();
     HAMLOGTracker(const HAMLOGTracker&) = delete;
     HAMLOGTracker& operator=(const HAMLOGTracker&) = delete;

@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -267,6 +270,47 @@ TEST(TrackerLifecycle, AWindowSearchThatFailsIsLoggedAndAnsweredZero) {
     EXPECT_EQ(t.send(omvar::Snarel::GetMessageDataId(), &installed, sizeof installed), 0);
     EXPECT_TRUE(trackerLog().contains(
         "A HAMLOG record could not be handled: Error GetWindowThreadProcessId()"));
+}
+
+// A time-sync tool steps the wall clock back between a call-sign edit and the F2 typed after it:
+// the key still reaches the program after the edit's reaction (whose clear would otherwise wipe
+// the message F2 keys), since the tracker's queue runs on the monotonic clock alone.
+TEST(TrackerLifecycle, AKeyStaysBehindTheEditBeforeItWhenTheWallClockStepsBack) {
+    HamlogControl hamlog;
+    const auto step = std::make_shared<std::atomic<std::int64_t>>(0);
+    AttachedTracker::Options options;
+    options.clocks.wallMilliseconds = [step] {
+        return omvar::Vetrin::Clocks::systemMilliseconds() + step->load();
+    };
+    AttachedTracker t(options);
+    ASSERT_TRUE(t.installed());
+    std::atomic<bool> keyBeforeEdit{false};
+    const auto edits = t.tracker().add_listener(
+        omvar::Vetrin::HAMLOGTracker::kEditCallsign,
+        [&](const std::wstring&) { keyBeforeEdit = !t.main().arrived().empty(); });
+
+    const HWND call = hamlog.window(L"A:call");
+    const auto record = [&](UINT message, WPARAM key) {
+        HookMessageRecord r{};
+        r.kind = HookRecordKind::message;
+        r.hwnd = omvar::Snarel::handleToWire(call);
+        r.message = message;
+        r.wParam = key;
+        return t.send(omvar::Snarel::GetMessageDataId(), &r, sizeof r);
+    };
+    hamlog.setText(L"A:call", L"");
+    EXPECT_EQ(record(WM_KEYDOWN, 'J'), 0);
+    hamlog.setText(L"A:call", L"J");
+    EXPECT_EQ(record(WM_KEYUP, 'J'), 0);  // the edit's reaction is queued now
+    *step = -3600 * 1000;
+    EXPECT_EQ(record(WM_KEYDOWN, VK_F2), 1);
+
+    ASSERT_TRUE(t.events().waitFor("editCallsign")) << "the edit's reaction did not run";
+    EXPECT_THAT(t.events().values("editCallsign"), ElementsAre(L"J"));
+    const auto received = t.main().received();
+    ASSERT_EQ(received.size(), 1u);
+    EXPECT_EQ(received[0].wParam, static_cast<WPARAM>(VK_F2));
+    EXPECT_FALSE(keyBeforeEdit) << "F2 reached the program before the edit's reaction";
 }
 
 TEST(TrackerLifecycle, PayloadsThatAreNotOneRecordAreAnsweredZeroAndChangeNothing) {

@@ -128,6 +128,11 @@ LRESULT CALLBACK MainWindow::procedure(HWND window, UINT message, WPARAM wParam,
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
+std::vector<MainWindow::Posted> MainWindow::arrived() {
+    std::lock_guard lock(mutex_);
+    return posted_;
+}
+
 std::vector<MainWindow::Posted> MainWindow::received() {
     if (drain_) {
         drain_();
@@ -205,7 +210,7 @@ bool OtherWindow::bringToFront() {
 
 AttachedTracker::AttachedTracker(Options options) {
     trackerLog().clear();  // also makes the loggers before the tracker looks them up
-    tracker_ = std::make_unique<HAMLOGTracker>();
+    tracker_ = std::make_unique<HAMLOGTracker>(options.clocks);
     events_ = std::make_unique<EventJournal>(*tracker_);
     tracker_->setMainWindow(main_.window());
     tracker_->setKeyOptions(options.callTabToF2, options.fkeysInCodeQth);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "CapturingSink.h"
+#include "Clocks.h"
 #include "GuiThread.h"
 #include "HAMLOGTracker.h"
 #include "HamlogControl.h"
@@ -66,6 +67,8 @@ public:
     // Waits until everything posted to the window so far has arrived, then returns it. Keys
     // the tracker forwards wait behind its queued reactions: those run first.
     std::vector<Posted> received();
+    // What has arrived so far, without waiting.
+    std::vector<Posted> arrived();
     void drainFirst(std::function<void()> drain) { drain_ = std::move(drain); }
     void clear();
 
@@ -113,6 +116,8 @@ public:
         int busyAfterStartMs = 0;
         // Waits for the hooks and the initial state; false leaves that to waitInstalled.
         bool awaitInstallation = true;
+        // The clocks the tracker reads.
+        omvar::Vetrin::Clocks clocks{};
     };
 
     explicit AttachedTracker(Options options);
