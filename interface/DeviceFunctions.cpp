@@ -178,10 +178,10 @@ QUENTRAX_API int QUENTRAX_CALL quentraxOpen(int param) {
         device->open();
         // Listeners before the slot is taken: a failure here leaves no half-filled slot behind.
         QUENTRAXDevice* raw = device.get();
-        device->add_listener("input", [](QUENTRAXDeviceEvent event) {
+        device->add_listener(QUENTRAXDevice::kInput, [](QUENTRAXDeviceEvent event) {
             interface_logger()->info("パドルキーボード入力: {}", event.text);
         });
-        device->add_listener("change_buffer_size", [raw](QUENTRAXDeviceEvent) {
+        device->add_listener(QUENTRAXDevice::kChangeBufferSize, [raw](QUENTRAXDeviceEvent) {
             interface_logger()->debug("バッファサイズ: {}", raw->get_buffer_size());
         });
         // A fresh slot: nothing of an interface closed before carries over (its keyer block).

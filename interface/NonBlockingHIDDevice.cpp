@@ -191,7 +191,7 @@ std::size_t NonBlockingHIDDevice::withdraw_output() {
 
 unsigned int NonBlockingHIDDevice::add_listener(
     std::string name, std::function<void(std::vector<std::uint8_t>)> callback) {
-    if (name != "read") {
+    if (name != kRead.name) {
         throw std::invalid_argument("An unsupported event name was specified");
     }
     return EventEmitter::add_listener<std::vector<std::uint8_t>>(std::move(name),
@@ -383,7 +383,7 @@ int NonBlockingHIDDevice::reader() {
                     NonBlockingHIDDeviceErrorEvent event{
                         e, "read_error",
                         std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + count)};
-                    emit_safely("error", event);
+                    emit_safely(kError.name, event);
                     failures.failed(e.what());
                     failure_pause_ms = failure_pause_ms == 0
                                            ? std::min(timeout, kMaxFailurePauseMs)
@@ -406,7 +406,8 @@ int NonBlockingHIDDevice::reader() {
                 logger_->debug("初回のRead Packet所要時間 = {}", elapsed);
                 first_data = false;
             }
-            emit_safely("read", std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + count));
+            emit_safely(kRead.name,
+                        std::vector<std::uint8_t>(buffer.begin(), buffer.begin() + count));
         }
     }
 }

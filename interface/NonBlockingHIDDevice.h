@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "Event.h"
 #include "EventEmitter.h"
 #include "HIDDevice.h"
 #include "HIDDeviceError.h"
@@ -93,9 +94,16 @@ public:
     // How long the write attempt under way has lasted; zero when none is.
     std::chrono::steady_clock::duration write_under_way() const;
 
+    static constexpr Event<NonBlockingHIDDevice, std::vector<std::uint8_t>> kRead{"read"};
+    static constexpr Event<NonBlockingHIDDevice, NonBlockingHIDDeviceErrorEvent> kError{"error"};
+
     // Only "read" is accepted here; otherwise std::invalid_argument.
     unsigned int add_listener(std::string name,
                               std::function<void(std::vector<std::uint8_t>)> callback);
+    unsigned int add_listener(const Event<NonBlockingHIDDevice, std::vector<std::uint8_t>>& event,
+                              std::function<void(std::vector<std::uint8_t>)> callback) {
+        return add_listener(std::string(event.name), std::move(callback));
+    }
 
     // Path and strings of the connection; empty once it is gone.
     std::string path() const;

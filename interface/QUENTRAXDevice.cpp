@@ -86,7 +86,8 @@ void QUENTRAXDevice::open() {
     if (device_->is_open()) {
         return;
     }
-    device_->add_listener("read", [this](std::vector<std::uint8_t> report) { on_read(report); });
+    device_->add_listener(NonBlockingHIDDevice::kRead,
+                          [this](std::vector<std::uint8_t> report) { on_read(report); });
     device_->set_disconnect_handler([this] { fail_pending(); });
     device_->open();
     try {
@@ -188,7 +189,7 @@ void* QUENTRAXDevice::get_raw_handle() const {
 unsigned int QUENTRAXDevice::add_listener(std::string name,
                                           std::function<void(QUENTRAXDeviceEvent)> callback) {
     require_open();
-    if (name != "read" && name != "input" && name != "change_buffer_size") {
+    if (name != kRead.name && name != kInput.name && name != kChangeBufferSize.name) {
         throw std::invalid_argument("An unsupported event name was specified");
     }
     return EventEmitter::add_listener<QUENTRAXDeviceEvent>(std::move(name), std::move(callback));
@@ -694,15 +695,15 @@ void QUENTRAXDevice::watch_for_freeze(std::uint8_t new_size, std::uint8_t old_si
 
 void QUENTRAXDevice::raise_events(const Packet& report, const StatusChange& change) {
     if (has_listeners("read")) {
-        emit_event({"read", report, 0, {}});
+        emit_event({kRead.name, report, 0, {}});
     }
     if (change.new_size != change.old_size) {
-        emit_event({"change_buffer_size", {}, 0, {}});
+        emit_event({kChangeBufferSize.name, {}, 0, {}});
     }
     const MessageWParam k = change.paddle_code.value_or(0);
     const auto lparam = static_cast<MessageLParam>(change.new_size);
     if (change.paddle_code) {
-        emit_event({"input", {}, *change.paddle_code, to_pattern(*change.paddle_code)});
+        emit_event({kInput.name, {}, *change.paddle_code, to_pattern(*change.paddle_code)});
         send_message(k, lparam);
     }
     if (change.encoder_up) {

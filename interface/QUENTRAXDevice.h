@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "CallbackWindow.h"
+#include "Event.h"
 #include "EventEmitter.h"
 #include "HIDDevice.h"
 #include "NonBlockingHIDDevice.h"
@@ -71,7 +72,17 @@ public:
     // descriptor natively (as a pointer-sized integer).
     void* get_raw_handle() const;
 
+    // The events a host may listen to, each with the one payload type; the string form stays.
+    static constexpr Event<QUENTRAXDevice, QUENTRAXDeviceEvent> kRead{"read"};
+    static constexpr Event<QUENTRAXDevice, QUENTRAXDeviceEvent> kChangeBufferSize{
+        "change_buffer_size"};
+    static constexpr Event<QUENTRAXDevice, QUENTRAXDeviceEvent> kInput{"input"};
+
     unsigned int add_listener(std::string name, std::function<void(QUENTRAXDeviceEvent)> callback);
+    unsigned int add_listener(const Event<QUENTRAXDevice, QUENTRAXDeviceEvent>& event,
+                              std::function<void(QUENTRAXDeviceEvent)> callback) {
+        return add_listener(std::string(event.name), std::move(callback));
+    }
     void remove_listener(unsigned int id);
     void set_callback_window(WindowHandle window, unsigned int message);
     unsigned int get_buffer_size() const;
