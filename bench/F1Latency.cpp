@@ -16,24 +16,15 @@
 //
 // Run: xvfb-run -a cmake/wine-run.sh build/win64/wineprefix build/win64/bin/bench_f1_latency.exe
 // [presses of each kind]
-#include "AppController.h"
 #include "AppModel.h"
-#include "AppSettings.h"
-#include "Application.h"
-#include "CMainFrame.h"
-#include "DocumentTemplate.h"
 #include "LibraryLifecycle.h"
-#include "ProfileFileStore.h"
-#include "SettingsFilePath.h"
-#include "VetrinDoc.h"
-#include "VetrinView.h"
-#include "resource.h"
 
 #include "HamlogControl.h"
 #include "HookMessageRecord.h"
 #include "Snarel.h"
 #include "QuentraxEmulator.h"
 #include "BenchLogging.h"
+#include "InProcessProgram.h"
 #include "StandInTiming.h"
 #include "quentrax.h"
 #include "WaitFor.h"
@@ -50,14 +41,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <mutex>
 #include <string_view>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -407,62 +396,19 @@ int main(int argc, char** argv) {
     try {
         omvar::quentrax::library_attach();
         const auto warnings = quietLoggers();
-        wchar_t folder[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, folder);
-        const auto settingsFile = std::filesystem::path(folder) / L"vetrin-f1-latency.ini";
-        std::filesystem::remove(settingsFile);
-        omvar::ui::Application application;
-        application.setProfile(
-            std::make_unique<omvar::Vetrin::ProfileFileStore>(settingsFile.wstring()));
-        Vetrin::setSettingsFilePath(settingsFile.wstring());
-        Vetrin::AppSettings settings;
-        Vetrin::loadSettings(settings);
-        Vetrin::saveSettings(settings);  // the defaults: Bank-B is in use, its F1 "DE $M $M [AR]"
-
+        // The defaults: Bank-B is in use, its F1 "DE $M $M [AR]".
+        bench::InProcessProgram program(L"vetrin-f1-latency.ini", [](Vetrin::AppSettings&) {});
         auto unit = QuentraxEmulator::attach(omvar::sim::UnitOptions::of(23, 10ms));
-        application.AddDocTemplate(std::make_unique<omvar::ui::SingleDocTemplate>(
-            IDR_MAINFRAME, [] { return std::make_unique<Vetrin::VetrinDoc>(); },
-            [] { return std::make_unique<Vetrin::CMainFrame>(); },
-            [] { return std::make_unique<Vetrin::VetrinView>(); }));
-        application.setShowCommand(SW_HIDE);
-        if (!application.ProcessShellCommand({})) {
-            throw std::runtime_error("the main window could not be made");
-        }
-        auto* frame = static_cast<Vetrin::CMainFrame*>(application.docTemplate()->frame());
-        Vetrin::AppController controller;
-        controller.start(*frame);
-        ShowWindow(frame->hwnd(), SW_SHOWNOACTIVATE);
+        program.start();
+        Vetrin::AppModel& model = *program.controller().model();
         PressStamps stamps;
-        stampPath(stamps, controller.model()->tracker().hiddenWindow());
+        stampPath(stamps, model.tracker().hiddenWindow());
 
         Run run;
-        std::exception_ptr failure;
-        std::atomic<bool> done{false};
-        const DWORD guiThread = GetCurrentThreadId();
-        std::thread driver([&] {
-            try {
-                run = measure(presses, *controller.model(), unit, stamps);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-            done = true;
-            PostThreadMessageW(guiThread, WM_NULL, 0, 0);  // ends the loop's wait
-        });
-        // The program's own message loop: the bars' command states are updated when the queue
-        // has run empty after a message, and sent messages (the hook's records) are taken while
-        // it waits for the next one.
-        MSG message;
-        while (!done) {
-            long idle = 0;
-            while (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) &&
-                   application.OnIdle(idle++)) {
-            }
-            application.PumpMessage();
-        }
-        driver.join();
+        const std::exception_ptr failure =
+            program.run([&] { run = measure(presses, model, unit, stamps); });
         UnhookWindowsHookEx(g_keyHook);
-        frame->destroy();
-        controller.shutdown();
+        program.stop();
         if (failure) {
             for (const std::string& line : warnings->lines()) {
                 std::fprintf(stderr, "  link warning: %s\n", line.c_str());

@@ -16,20 +16,13 @@
 //
 // Run: xvfb-run -a cmake/wine-run.sh build/win64/wineprefix build/win64/bin/bench_history_cost.exe
 //        [rounds per length (5)] [lengths... (0 10000 100000 350000)]
-#include "AppController.h"
 #include "AppModel.h"
-#include "AppSettings.h"
-#include "Application.h"
-#include "CMainFrame.h"
-#include "DocumentTemplate.h"
 #include "LibraryLifecycle.h"
-#include "ProfileFileStore.h"
-#include "SettingsFilePath.h"
-#include "VetrinDoc.h"
 #include "VetrinView.h"
 #include "resource.h"
 
 #include "BenchLogging.h"
+#include "InProcessProgram.h"
 #include "HamlogControl.h"
 #include "Percentile.h"
 #include "QuentraxEmulator.h"
@@ -45,18 +38,15 @@
 #include <psapi.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -378,33 +368,12 @@ int main(int argc, char** argv) {
         register_silent_loggers({"quentrax", "qxpacket", "Vetrin", "HLTracker", "Snarel"});
         quentraxSetLogger(spdlog::get("quentrax"));
         quentraxSetLogger(spdlog::get("qxpacket"));
-        wchar_t folder[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, folder);
-        const auto settingsFile = std::filesystem::path(folder) / L"vetrin-history-cost.ini";
-        std::filesystem::remove(settingsFile);
-        omvar::ui::Application application;
-        application.setProfile(
-            std::make_unique<omvar::Vetrin::ProfileFileStore>(settingsFile.wstring()));
-        Vetrin::setSettingsFilePath(settingsFile.wstring());
-        Vetrin::AppSettings settings;
-        Vetrin::loadSettings(settings);
-        settings.wpm = kWpm;
-        Vetrin::saveSettings(settings);  // Bank-B's F1 "DE $M $M [AR]"
-
+        // Bank-B's F1 "DE $M $M [AR]".
+        bench::InProcessProgram program(L"vetrin-history-cost.ini",
+                                        [](Vetrin::AppSettings& settings) { settings.wpm = kWpm; });
         auto unit = QuentraxEmulator::attach(omvar::sim::UnitOptions::of(23, 10ms));
-        application.AddDocTemplate(std::make_unique<omvar::ui::SingleDocTemplate>(
-            IDR_MAINFRAME, [] { return std::make_unique<Vetrin::VetrinDoc>(); },
-            [] { return std::make_unique<Vetrin::CMainFrame>(); },
-            [] { return std::make_unique<Vetrin::VetrinView>(); }));
-        application.setShowCommand(SW_HIDE);
-        if (!application.ProcessShellCommand({})) {
-            throw std::runtime_error("the main window could not be made");
-        }
-        auto* frame = static_cast<Vetrin::CMainFrame*>(application.docTemplate()->frame());
-        Vetrin::AppController controller;
-        controller.start(*frame);
-        ShowWindow(frame->hwnd(), SW_SHOWNOACTIVATE);
-        const HWND view = GetDlgItem(frame->hwnd(), kViewId);
+        program.start();
+        const HWND view = GetDlgItem(program.frame().hwnd(), kViewId);
         timeUpdates(view);
 
         std::printf("platform: %s; %d rounds per length at %d WPM; figures median/worst\n",
@@ -412,33 +381,14 @@ int main(int argc, char** argv) {
         std::printf("%8s %8s %8s %13s %14s %14s %14s %11s %5s %9s %7s %7s %6s\n", "fed", "queue",
                     "editor", "F1->pkt ms", "Esc->cancel ms", "update ms", "catch-up ms",
                     "$R gap dot", "long", "priv MB", "ws MB", "anon MB", "load");
-        std::exception_ptr failure;
-        std::atomic<bool> done{false};
-        const DWORD guiThread = GetCurrentThreadId();
-        std::thread driver([&] {
-            try {
-                Measurement measurement(*controller.model(), unit, view);
-                measurement.attach();
-                for (const std::size_t length : lengths) {
-                    print(measurement.measure(length, rounds));
-                }
-            } catch (...) {
-                failure = std::current_exception();
+        const std::exception_ptr failure = program.run([&] {
+            Measurement measurement(*program.controller().model(), unit, view);
+            measurement.attach();
+            for (const std::size_t length : lengths) {
+                print(measurement.measure(length, rounds));
             }
-            done = true;
-            PostThreadMessageW(guiThread, WM_NULL, 0, 0);  // ends the loop's wait
         });
-        MSG message;
-        while (!done) {
-            long idle = 0;
-            while (!PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE) &&
-                   application.OnIdle(idle++)) {
-            }
-            application.PumpMessage();
-        }
-        driver.join();
-        frame->destroy();
-        controller.shutdown();
+        program.stop();
         if (failure) {
             std::rethrow_exception(failure);
         }
