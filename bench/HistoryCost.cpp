@@ -8,8 +8,7 @@
 //   $R gaps        a message with report macros queued through the model: the longest gap
 //                  between two elements, in the unit's dots, and how many were longer than a
 //                  word space and a dot
-//   memory         the process's private bytes and working set (GetProcessMemoryInfo) and the
-//                  Wine process's resident anonymous memory (/proc)
+//   memory         the process's private bytes and working set (GetProcessMemoryInfo)
 // The seam: the history is fed as shown-only text straight into the model's send queue and
 // taken at its cursor, as the worker takes what it keyed (keying 350,000 characters takes days);
 // one clear then hands the text to the editor, which is waited for before measuring.
@@ -104,24 +103,7 @@ void timeUpdates(HWND view) {
 struct Memory {
     double privateMb = 0;
     double workingSetMb = 0;
-    double anonMb = 0;
 };
-
-// Resident anonymous memory of the Wine process (drive Z: is the Unix root).
-double residentAnonymousMb() {
-    std::FILE* file = std::fopen("Z:\\proc\\self\\status", "r");
-    double kb = 0;
-    if (file != nullptr) {
-        char line[256];
-        while (std::fgets(line, sizeof line, file) != nullptr) {
-            if (std::sscanf(line, "RssAnon: %lf", &kb) == 1) {
-                break;
-            }
-        }
-        std::fclose(file);
-    }
-    return kb / 1024.0;
-}
 
 Memory memoryNow() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
@@ -135,7 +117,6 @@ Memory memoryNow() {
         memory.privateMb = counters.PagefileUsage / 1048576.0;
         memory.workingSetMb = counters.WorkingSetSize / 1048576.0;
     }
-    memory.anonMb = residentAnonymousMb();
     return memory;
 }
 
@@ -337,12 +318,11 @@ void print(const Level& level) {
         level.catchUpSteps.empty()
             ? 0.0
             : *std::max_element(level.catchUpSteps.begin(), level.catchUpSteps.end());
-    std::printf("%8zu %8zu %8zu %13s %14s %14s %7.0f/%-6.0f %11s %5d %9.1f %7.1f %7.1f %6.2f\n",
+    std::printf("%8zu %8zu %8zu %13s %14s %14s %7.0f/%-6.0f %11s %5d %9.1f %7.1f %6.2f\n",
                 level.fed, level.history, level.shown, figures(level.f1ToPacket).c_str(),
                 figures(level.escToCancel).c_str(), figures(level.updates).c_str(), level.catchUpMs,
                 worstStep, figures(level.worstGapDots).c_str(), level.longGaps,
-                level.memory.privateMb, level.memory.workingSetMb, level.memory.anonMb,
-                loadAverage());
+                level.memory.privateMb, level.memory.workingSetMb, loadAverage());
     std::fflush(stdout);
 }
 
@@ -378,9 +358,9 @@ int main(int argc, char** argv) {
 
         std::printf("platform: %s; %d rounds per length at %d WPM; figures median/worst\n",
                     bench::platform().c_str(), rounds, kWpm);
-        std::printf("%8s %8s %8s %13s %14s %14s %14s %11s %5s %9s %7s %7s %6s\n", "fed", "queue",
+        std::printf("%8s %8s %8s %13s %14s %14s %14s %11s %5s %9s %7s %6s\n", "fed", "queue",
                     "editor", "F1->pkt ms", "Esc->cancel ms", "update ms", "catch-up ms",
-                    "$R gap dot", "long", "priv MB", "ws MB", "anon MB", "load");
+                    "$R gap dot", "long", "priv MB", "ws MB", "load");
         const std::exception_ptr failure = program.run([&] {
             Measurement measurement(*program.controller().model(), unit, view);
             measurement.attach();
