@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <exception>
+#include <optional>
 #include <string>
 
 #include "HamlogControl.h"
@@ -77,43 +78,35 @@ void resetLogs() {
     snarelLog().clear();
 }
 
-// HAMLOG makes its log windows only after its hooks were announced, and nothing is typed or
-// clicked in it afterwards: the tracker follows its log window all the same.
-TEST(TrackerAttach, LogWindowsMadeAfterTheAnnouncementAreFollowedWithoutATouch) {
-    resetLogs();
-    AttachedTracker t({.awaitInstallation = false});
-    HamlogControl::Options stalled;
-    stalled.stallMs = 1500;
-    HamlogControl hamlog(stalled);
-    ASSERT_TRUE(t.waitInstalled());
-    const HWND logWindow = hamlog.window(L"A");
-    const std::wstring rect = hamlog.command(L"rect A");
-    EXPECT_TRUE(wait_for(
-        [&] {
-            const auto rects = t.events().values("changeWindowRect");
-            return t.tracker().activeLogWindow() == logWindow && !rects.empty() &&
-                   rects.back() == rect;
-        },
-        5s))
-        << "the log window is not followed, so the program does not dock under it";
-    EXPECT_TRUE(f1TakenSoon(hamlog, t));
-}
-
-// HAMLOG makes its log windows only after the hooks are in, and the word that they are in never
-// arrives: the tracker finds the windows by itself.
-TEST(TrackerAttach, AStallingHamlogIsFollowedWithoutAnyAnnouncementOfItsHooks) {
-    resetLogs();
-    const HookFaults unannounced("unannounced");
-    AttachedTracker t({.awaitInstallation = false});
-    HamlogControl::Options stalled;
-    stalled.stallMs = 1500;
-    HamlogControl hamlog(stalled);
-    ASSERT_TRUE(t.waitInstalled()) << "no initial state";
-    EXPECT_TRUE(f1TakenSoon(hamlog, t));
-    EXPECT_EQ(t.tracker().activeLogWindow(), hamlog.window(L"A"));
-    // The program docks under it.
-    EXPECT_EQ(t.events().values("changeWindowRect").back(), hamlog.command(L"rect A"));
-    EXPECT_FALSE(trackerLog().contains("HAMLOGフックのインストール"));
+// HAMLOG makes its log windows only after its hooks are in, and nothing is typed or clicked in it
+// afterwards: the tracker follows its log window all the same (the program docks under it), both
+// when the hooks were announced before the windows came and when the word never arrives.
+TEST(TrackerAttach, LogWindowsMadeAfterTheHooksAreFollowedWithoutATouchAnnouncedOrNot) {
+    for (const bool announced : {true, false}) {
+        SCOPED_TRACE(announced ? "announced" : "unannounced");
+        resetLogs();
+        std::optional<HookFaults> unannounced;
+        if (!announced) {
+            unannounced.emplace("unannounced");
+        }
+        AttachedTracker t({.awaitInstallation = false});
+        HamlogControl::Options stalled;
+        stalled.stallMs = 1500;
+        HamlogControl hamlog(stalled);
+        ASSERT_TRUE(t.waitInstalled()) << "no initial state";
+        const HWND logWindow = hamlog.window(L"A");
+        const std::wstring rect = hamlog.command(L"rect A");
+        EXPECT_TRUE(wait_for(
+            [&] {
+                const auto rects = t.events().values("changeWindowRect");
+                return t.tracker().activeLogWindow() == logWindow && !rects.empty() &&
+                       rects.back() == rect;
+            },
+            5s))
+            << "the log window is not followed, so the program does not dock under it";
+        EXPECT_TRUE(f1TakenSoon(hamlog, t));
+        EXPECT_EQ(trackerLog().contains("HAMLOGフックのインストール"), announced);
+    }
 }
 
 TEST(TrackerAttach, AnAnnouncementThatFindsTheWindowThreadBusyIsRepeatedUntilTaken) {
